@@ -1,0 +1,47 @@
+# Front door: `make run` and `make test` are the whole set-up on a fresh machine.
+JOBS      ?= $(shell nproc)
+BUILD     ?= build
+ASAN      ?= build-asan
+DEMO_ROOT ?= demo-root
+
+.PHONY: all deps build build-asan run test test-normal test-asan demo-root clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_SANITIZE=ON
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(ASAN)/CMakeCache.txt
+	cmake --build $(ASAN) -j $(JOBS)
+
+demo-root: build
+	@test -d $(DEMO_ROOT)/SDMMC || $(BUILD)/bin/vellumet-make-demo $(DEMO_ROOT)
+
+run: build demo-root
+	$(BUILD)/bin/vellumet --root $(DEMO_ROOT)
+
+test-normal: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Both runs always execute; the target fails if either did.
+test: deps
+	@rc=0; \
+	$(MAKE) --no-print-directory test-normal || rc=1; \
+	$(MAKE) --no-print-directory test-asan || rc=1; \
+	exit $$rc
+
+clean:
+	rm -rf $(BUILD) $(ASAN)

@@ -1,0 +1,1 @@
+#include "store/parm_file.h"
