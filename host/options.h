@@ -1,0 +1,14 @@
+// The command line of the vellumet program.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct HostOptions {
+  std::string root = "demo-root";  // host folder holding the device's SDMMC/ and NAND/
+  std::string logFile;             // debug output goes here instead of standard error
+  double speed = 1.0;              // clock speed factor
+};
+
+// Parses argv; on a bad command line, prints why to standard error and returns nothing.
+std::optional<HostOptions> ParseHostOptions(int argc, char** argv);
