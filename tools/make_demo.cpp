@@ -1,1 +1,131 @@
-int main() { return 0; }
+// Makes the demo device root: a card with folders and photos of every kind the browser
+// lists, the settings file, the registry file and the battery state. Everything is drawn
+// here; nothing is copied from elsewhere.
+//
+//   vellumet-make-demo DIR
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "store/parm_file.h"
+#include "tools/demo/image_files.h"
+#include "tools/demo/picture.h"
+
+#undef printf
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool g_failed = false;
+
+void Check(bool ok, const fs::path& path) {
+  if (!ok) {
+    std::fprintf(stderr, "vellumet-make-demo: cannot write %s\n", path.c_str());
+    g_failed = true;
+  }
+}
+
+void Jpeg(const fs::path& path, Scene scene, int w, int h, unsigned seed, JpegOptions options = {}) {
+  Check(WriteJpeg(path, DrawScene(scene, w, h, seed), options), path);
+}
+
+// A JPEG cut short and overwritten in the middle: the browser lists it, decoding fails.
+void DamagedJpeg(const fs::path& path) {
+  fs::path whole = path.string() + ".tmp";
+  Jpeg(whole, Scene::Flowers, 640, 480, 9);
+  std::vector<char> bytes;
+  {
+    std::ifstream in(whole, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::remove(whole);
+  bytes.resize(bytes.size() / 2);
+  for (size_t i = bytes.size() / 2; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(0xFF);
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  Check(static_cast<bool>(out), path);
+}
+
+void Text(const fs::path& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+  Check(static_cast<bool>(out), path);
+}
+
+void MakeCard(const fs::path& card) {
+  const fs::path holiday = card / "Holiday 2026";
+  const fs::path dayTwo = holiday / "Day Two";
+  const fs::path city = card / "city";
+  const fs::path misc = card / "Misc";
+  for (const fs::path& dir : {holiday, dayTwo, city, misc}) fs::create_directories(dir);
+
+  Jpeg(card / "Welcome.jpg", Scene::Landscape, 1024, 768, 1);
+  Jpeg(card / "Test Card.JPG", Scene::Test, 800, 480, 0, {.quality = 95, .progressive = false, .subsample = false});
+  Check(WritePng(card / "Café.png", DrawScene(Scene::Flowers, 640, 400, 2)), card / "Café.png");
+
+  Jpeg(holiday / "beach.jpg", Scene::Landscape, 1600, 1200, 3);
+  Jpeg(holiday / "Sunset Progressive.JPEG", Scene::Sunset, 1280, 960, 4, {.progressive = true});
+  Jpeg(holiday / "Ålesund harbour.jpg", Scene::City, 1200, 800, 5);
+  Jpeg(holiday / "panorama 12MP.jpg", Scene::Landscape, 4000, 3000, 6);
+  Jpeg(holiday / "portrait.jpe", Scene::Flowers, 600, 900, 7, {.subsample = false});
+  for (int i = 1; i <= 6; ++i) {
+    std::string name = "IMG_000" + std::to_string(i) + (i % 2 ? ".jpg" : ".JPG");
+    Jpeg(holiday / name, i % 3 ? Scene::Landscape : Scene::Sunset, 960, 720, 10 + i, {.progressive = i == 4});
+  }
+
+  Check(WritePng(dayTwo / "Mountains.PNG", DrawScene(Scene::Landscape, 900, 600, 20)), dayTwo / "Mountains.PNG");
+  Check(WriteBmp(dayTwo / "lake.bmp", DrawScene(Scene::Sunset, 500, 333, 21)), dayTwo / "lake.bmp");
+  Jpeg(dayTwo / "Tiny.jfif", Scene::Flowers, 33, 17, 22);
+
+  Jpeg(city / "night.jpg", Scene::City, 1920, 1080, 30, {.progressive = true});
+  Jpeg(city / "Straße.jpg", Scene::City, 800, 600, 31);
+  std::vector<Picture> frames;
+  for (int f = 0; f < 8; ++f) frames.push_back(DrawSpinnerFrame(96, f, 8));
+  Check(WriteGif(city / "spinner.gif", frames, 12), city / "spinner.gif");
+
+  DamagedJpeg(misc / "damaged.jpg");
+  Text(misc / "notes.txt", "Not a photo: the browser does not list this file.\n");
+  Text(misc / "photo.tif", "Not listed either.\n");
+  fs::create_directories(misc / "pics.jpg");  // a folder, listed as a folder
+}
+
+// The settings file: 32 bytes with the click switch (offset 12) on.
+bool MakeSettings() {
+  unsigned char payload[32] = {};
+  payload[12] = 1;
+  CParmFileRW file;
+  return file.Write(u"NAND\\SETTING.PAR", payload, sizeof payload) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: vellumet-make-demo DIR\n");
+    return 2;
+  }
+  const fs::path root = argv[1];
+  std::error_code error;
+  fs::create_directories(root / "SDMMC", error);
+  fs::create_directories(root / "NAND" / "app", error);
+  if (error) {
+    std::fprintf(stderr, "vellumet-make-demo: cannot create %s\n", root.c_str());
+    return 1;
+  }
+  SetDeviceRoot(root.string());
+  MakeCard(root / "SDMMC");
+  Check(MakeSettings(), root / "NAND" / "SETTING.PAR");
+  Text(root / "registry.txt",
+       "; Registry of the demo device: [key] lines, then \"name\"=dword:HEX or \"name\"=\"text\".\n"
+       "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n"
+       "\"LCD_Width\"=dword:00000320\n"
+       "\"LCD_Height\"=dword:000001e0\n");
+  Text(root / "battery.txt", "5\n");
+  if (g_failed) return 1;
+  std::printf("vellumet-make-demo: made %s\n", root.c_str());
+  return 0;
+}
