@@ -29,7 +29,9 @@ BOOL EventModify(HANDLE event, DWORD function);
 // ---- Waits -------------------------------------------------------------------------
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
-// Waits for any one object. Returns WAIT_OBJECT_0 + i for the first signalled in list order.
+// Waits for any one object. Returns WAIT_OBJECT_0 + i for the first signalled in list order;
+// only that object is consumed (an auto-reset event resets). With waitAll, waits until all
+// are signalled at once and returns WAIT_OBJECT_0. Events and threads are waitable.
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
 
 // ---- Threads -----------------------------------------------------------------------
@@ -42,16 +44,22 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize, LPTHREAD_S
 DWORD ResumeThread(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 constexpr DWORD STILL_ACTIVE = 259;
+// A pseudo-handle that names the calling thread; it needs no CloseHandle.
 HANDLE GetCurrentThread();
 DWORD GetCurrentThreadId();
-// Device priorities: 0 highest to 7 idle (3 is normal).
+// Device priorities: 0 highest to 7 idle (3 is normal, and every thread starts there). The
+// level is kept and mapped onto the host's scheduling as far as the host permits (nice
+// values, SCHED_IDLE for 7); a host refusal is not an error.
 BOOL CeSetThreadPriority(HANDLE thread, int priority);
+// THREAD_PRIORITY_ERROR_RETURN for a handle that is not a thread.
 int CeGetThreadPriority(HANDLE thread);
+constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
 
 // ---- Time --------------------------------------------------------------------------
 
-// Every delay runs on one clock. Its speed factor (1 by default) makes time pass faster
-// for tests and the headless host; the order of events stays the same.
+// Every delay runs on one clock (platform/clock.h). Its speed factor (1 by default) makes
+// time pass faster for tests and the headless host; the order of events stays the same.
+// Factors that are not positive and finite are ignored.
 void SetClockSpeed(double factor);
 double GetClockSpeed();
 void Sleep(DWORD milliseconds);
@@ -60,6 +68,7 @@ DWORD GetTickCount();
 
 // ---- Random numbers ----------------------------------------------------------------
 
-// A 32-bit pseudo-random number.
+// A 32-bit pseudo-random number; safe to call from any thread.
 DWORD Random();
+// Makes the following numbers repeat for the same seed (tests).
 void SeedRandom(DWORD seed);
