@@ -1,4 +1,4 @@
-#include "store/sys_param.h"
+#include "store/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -21,21 +21,21 @@ TEST(Settings, ClickSwitchIsTheWordAtOffsetTwelve) {
   std::memset(payload, 0xFF, sizeof payload);  // bytes outside 12..15 have no effect
   std::memset(payload + 12, 0, 4);
   WriteSettings(payload);
-  EXPECT_EQ(CSysParam().ClickSwitch(), 0);
+  EXPECT_EQ(CSettings().ClickSwitch(), 0);
 
   payload[12] = 1;
   WriteSettings(payload);
-  EXPECT_EQ(CSysParam().ClickSwitch(), 1);
+  EXPECT_EQ(CSettings().ClickSwitch(), 1);
 
   payload[12] = 0;
   payload[15] = 0x80;  // any non-zero value is "on"
   WriteSettings(payload);
-  EXPECT_NE(CSysParam().ClickSwitch(), 0);
+  EXPECT_NE(CSettings().ClickSwitch(), 0);
 }
 
 TEST(Settings, MissingFileGivesAZeroedPayload) {
   TempDeviceRoot root;
-  CSysParam settings;
+  CSettings settings;
   EXPECT_EQ(settings.ClickSwitch(), 0);
   for (int i = 0; i < 32; ++i) EXPECT_EQ(settings.Payload()[i], 0) << i;
 }
@@ -47,5 +47,5 @@ TEST(Settings, AFileFailingItsChecksumIsStillUsed) {
   std::string payload(32, '\0');
   payload[12] = 1;
   root.WriteFile("NAND/SETTING.PAR", bytes + payload);
-  EXPECT_EQ(CSysParam().ClickSwitch(), 1);
+  EXPECT_EQ(CSettings().ClickSwitch(), 1);
 }
