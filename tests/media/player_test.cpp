@@ -61,7 +61,7 @@ struct Kind {
 
 class PlayerTest : public MediaTest, public ::testing::WithParamInterface<Kind> {
  protected:
-  PlayerTest() : MediaTest(25.0) {}
+  PlayerTest() : MediaTest(10.0) {}
 
   void SetUp() override {
     MediaTest::SetUp();
@@ -103,8 +103,9 @@ TEST_P(PlayerTest, PlaysToTheEndInRealTimeAndPostsTheEndEvent) {
 
   ASSERT_TRUE(WaitForNotices(1));
   std::uint64_t elapsed = DeviceTimeMs() - start;
+  // Never early; the upper bound leaves room for a busy machine.
   EXPECT_GE(elapsed, 3950u);
-  EXPECT_LE(elapsed, 4250u);
+  EXPECT_LE(elapsed, 4800u);
   {
     std::lock_guard guard(g_notices.lock);
     ASSERT_EQ(g_notices.posts.size(), 1u);
@@ -161,7 +162,7 @@ TEST_P(PlayerTest, SetTimPosMovesWhereThePlayingGoesOn) {
   m_player.SetTimPos(&at);
   std::int64_t moved = Position(m_player);
   EXPECT_GE(moved, 750);
-  EXPECT_LT(moved, 850);
+  EXPECT_LT(moved, 1000);
   EXPECT_NEAR(LoudnessOfWhatPlaysNext(), SteppedAmplitude(0.75), 0.03);
 
   // While paused: where Play goes on, to within a few milliseconds: the tone steps up
