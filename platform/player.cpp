@@ -133,18 +133,27 @@ int Cplayerc::mp3LoadFile(LPCWSTR path) {
 }
 
 void Cplayerc::Play() {
-  std::lock_guard guard(m_state->lock);
   State& s = *m_state;
-  if (!s.decoder || s.status == kPlaying) return;
-  if (s.needSeek) {
-    if (!s.decoder->Seek(s.frame)) s.frame = 0;
-    s.needSeek = false;
+  std::unique_ptr<AudioOutput> output;
+  {
+    std::lock_guard guard(s.lock);
+    if (!s.decoder || s.status == kPlaying) return;
+    if (s.needSeek) {
+      if (!s.decoder->Seek(s.frame)) s.frame = 0;
+      s.needSeek = false;
+    }
+    s.status = kPlaying;
+    if (s.output) return;
   }
-  s.status = kPlaying;
-  // The output's source waits for the lock until this returns.
-  if (!s.output) s.output = AudioOutput::Open(kRate, kChannels, [&s](std::int16_t* samples, size_t frames) {
+  // The output is opened without the lock: a device that is closing elsewhere waits for its
+  // source, and the source waits for the lock.
+  output = AudioOutput::Open(kRate, kChannels, [&s](std::int16_t* samples, size_t frames) {
     return s.Pull(samples, frames);
   });
+  std::lock_guard guard(s.lock);
+  // Another Play may have opened one meanwhile, or the file been released; then this one is
+  // closed again once the lock is released.
+  if (!s.output && s.decoder) s.output = std::move(output);
 }
 
 void Cplayerc::Pause() {
