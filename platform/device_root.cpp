@@ -1,4 +1,6 @@
+#include "platform/drivers.h"
 #include "platform/files.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -9,6 +11,13 @@ std::string& Root() {
 
 }  // namespace
 
-void SetDeviceRoot(const std::string& hostFolder) { Root() = hostFolder; }
+// Choosing the root also reads what the root says about the device: its registry and the
+// battery driver's state.
+void SetDeviceRoot(const std::string& hostFolder) {
+  Root() = hostFolder;
+  while (Root().size() > 1 && Root().back() == '/') Root().pop_back();
+  LoadRegistryFromRoot();
+  LoadBatteryStateFromRoot();
+}
 
 const std::string& GetDeviceRoot() { return Root(); }

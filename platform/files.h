@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/handle.h"
 #include "platform/lasterror.h"
@@ -110,11 +112,17 @@ BOOL DeleteFileW(LPCWSTR path);
 DWORD GetFileAttributesW(LPCWSTR path);
 BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 
-// Folder search for "folder\*.*" patterns (also "*" and exact names). "." and ".." are
-// reported as on the device. The order is the host's; tests may fix it (below).
+// Folder search for "folder\*.*" patterns (also other wildcards and exact names, and
+// "folder\" for the folder itself). "." and ".." are not reported; symbolic links are
+// reported as what they point to, and only when that lies inside the device root. The
+// order is the host's; tests may fix it with SetFindOrderForTests.
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE search);
+// Rearranges the host names (UTF-8) of every later search before they are reported;
+// an empty hook restores the host's order.
+using FindOrderHook = std::function<void(std::vector<std::string>& names)>;
+void SetFindOrderForTests(FindOrderHook hook);
 
 // Runtime stream I/O on device paths (mode as in fopen, e.g. u"rb").
 FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
