@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libjpeg62-turbo-dev libpng-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libexif-dev
   libfreetype-dev fonts-liberation fonts-wqy-microhei
   libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
 )
