@@ -122,18 +122,15 @@ TEST_F(PhotoInfoTest, DamagedOrUnknownFilesAreNon) {
   }
 }
 
-TEST_F(PhotoInfoTest, UnreadableFilesGiveMinusOne) {
+TEST_F(PhotoInfoTest, FindsFilesByDevicePathAndGivesMinusOneWhenUnreadable) {
   EXPECT_EQ(InfoOf(u"\\SDMMC\\missing.jpg").result, -1);
+  m_root.WriteFile("SDMMC/Holiday/Beach.JPG", Jpeg(1600, 1200, 3));
+  ExpectFacts(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), "JPEG", 1600, 1200, 24);  // names in any case
   EXPECT_EQ(InfoOf(u"\\SDMMC").result, -1);                 // a folder
   EXPECT_EQ(InfoOf(u"\\..\\outside.jpg").result, -1);       // outside the device
   _tag_PHOTO_INFO info;
   EXPECT_EQ(m_player.GetPhotoInfo(&info, nullptr), -1);
   EXPECT_EQ(ReadPhotoInfo("", &info), -1);
-}
-
-TEST_F(PhotoInfoTest, DevicePathsMatchNamesWithoutRegardToCase) {
-  m_root.WriteFile("SDMMC/Holiday/Beach.JPG", Jpeg(1600, 1200, 3));
-  ExpectFacts(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), "JPEG", 1600, 1200, 24);
 }
 
 }  // namespace
