@@ -3,6 +3,8 @@
 // here; nothing is copied from elsewhere.
 //
 //   vellumet-make-demo DIR
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -93,6 +95,32 @@ void MakeCard(const fs::path& card) {
   fs::create_directories(misc / "pics.jpg");  // a folder, listed as a folder
 }
 
+// The key-click sound: 40 ms of a decaying tone, 16-bit mono PCM at 22050 Hz.
+void MakeClickSound(const fs::path& path) {
+  const int rate = 22050, samples = rate / 25;
+  std::string wav;
+  auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
+  auto put16 = [&](std::uint32_t v) { for (int i = 0; i < 2; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
+  wav += "RIFF";
+  put32(36 + samples * 2);
+  wav += "WAVEfmt ";
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(rate);
+  put32(rate * 2);
+  put16(2);
+  put16(16);
+  wav += "data";
+  put32(samples * 2);
+  for (int i = 0; i < samples; ++i) {
+    double envelope = std::exp(-i / (rate * 0.006));
+    double value = 12000.0 * envelope * std::sin(2 * M_PI * 2200.0 * i / rate);
+    put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
+  }
+  Text(path, wav);
+}
+
 // The settings file: 32 bytes with the click switch (offset 12) on.
 bool MakeSettings() {
   unsigned char payload[32] = {};
@@ -119,6 +147,7 @@ int main(int argc, char** argv) {
   SetDeviceRoot(root.string());
   MakeCard(root / "SDMMC");
   Check(MakeSettings(), root / "NAND" / "SETTING.PAR");
+  MakeClickSound(root / "NAND" / "app" / "Sound.wav");
   Text(root / "registry.txt",
        "; Registry of the demo device: [key] lines, then \"name\"=dword:HEX or \"name\"=\"text\".\n"
        "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n"
