@@ -1,0 +1,107 @@
+#include "app/battery_icon.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "platform/framebuffer.h"
+#include "platform/kernel.h"
+#include "res/resources.h"
+#include "skin/skin.h"
+
+namespace {
+
+constexpr int kX = 740, kY = 15;
+const UINT kFrames[6] = {183, 184, 185, 186, 187, 188};
+
+// The icon's 45 x 28 patch of the screen.
+std::vector<WORD> IconPatch() {
+  std::vector<WORD> patch;
+  for (int y = kY; y < kY + 28; ++y)
+    for (int x = kX; x < kX + 45; ++x) patch.push_back(GetVisibleFrame()[y * kScreenWidth + x]);
+  return patch;
+}
+
+// What the patch shows for a frame drawn over the background (nullptr id: background only).
+std::vector<WORD> Expected(UINT frameId) {
+  CBitmap background, frame;
+  LoadSkinBitmap(background, skin::kMainBackground);
+  int bgPitch = 0, framePitch = 0;
+  WORD* bg = BitmapPixels(background, &bgPitch);
+  WORD* fr = nullptr;
+  if (frameId) {
+    LoadSkinBitmap(frame, frameId);
+    fr = BitmapPixels(frame, &framePitch);
+  }
+  std::vector<WORD> patch;
+  for (int y = 0; y < 28; ++y)
+    for (int x = 0; x < 45; ++x) {
+      WORD pixel = bg[(kY + y) * bgPitch + kX + x];
+      if (fr && fr[y * framePitch + x] != ToRgb565(kSkinTransparent)) pixel = fr[y * framePitch + x];
+      patch.push_back(pixel);
+    }
+  return patch;
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 20000 && !done(); ++i) {
+    MSG msg;
+    if (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessage(&msg);
+    else
+      Sleep(1);
+  }
+  return done();
+}
+
+class BatteryIconTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallResources();
+    std::memset(GetVisibleFrame(), 0, kFrameBytes);
+    m_owner.m_hWnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, nullptr);
+    ShowWindow(m_owner.m_hWnd, SW_SHOW);
+    ValidateRect(m_owner.m_hWnd, nullptr);
+    SetClockSpeed(20);
+  }
+  void TearDown() override {
+    SetClockSpeed(1);
+    ::DestroyWindow(m_owner.m_hWnd);
+    m_owner.m_hWnd = nullptr;
+  }
+  CWnd m_owner;
+};
+
+}  // namespace
+
+TEST_F(BatteryIconTest, StatesChooseFramesWithTheLastTwoSwapped) {
+  CBatteryIcon icon(&m_owner, 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
+  EXPECT_EQ(icon.State(), 3);
+  EXPECT_EQ(icon.PreviousState(), 5);
+  const struct {
+    LONG state;
+    UINT frame;
+  } table[] = {{-4, 183}, {1, 183}, {3, 184}, {4, 185}, {5, 186}, {6, 188}, {7, 187}, {9, 187}, {0, 183}, {200, 183}};
+  for (const auto& row : table) {
+    icon.SetState(row.state, 1);
+    EXPECT_EQ(IconPatch(), Expected(row.frame)) << "state " << row.state;
+  }
+  EXPECT_EQ(icon.PreviousState(), 0);
+  icon.Draw(0);
+  EXPECT_EQ(IconPatch(), Expected(0));
+}
+
+TEST_F(BatteryIconTest, StateTwoBlinksUntilAnotherStateComes) {
+  CBatteryIcon icon(&m_owner, 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
+  icon.SetState(2, 1);
+  const std::vector<WORD> lit = Expected(183), bare = Expected(0);
+  ASSERT_TRUE(PumpUntil([&] { return IconPatch() == bare; }));
+  ASSERT_TRUE(PumpUntil([&] { return IconPatch() == lit; }));
+  ASSERT_TRUE(PumpUntil([&] { return IconPatch() == bare; }));
+
+  icon.SetState(5, 1);
+  const DWORD start = GetTickCount();
+  PumpUntil([&] { return GetTickCount() - start > 1200; });  // more than two blink periods
+  EXPECT_EQ(IconPatch(), Expected(186));
+}
