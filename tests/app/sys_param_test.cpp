@@ -1,0 +1,111 @@
+#include "app/sys_param.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <optional>
+
+#include "platform/audio_output.h"
+#include "platform/drivers.h"
+#include "platform/kernel.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+constexpr int kRate = 8000;
+constexpr int kSoundFrames = kRate;  // one second
+
+// A WAV whose every sample is loud, so that played frames can be counted at the output.
+std::string LoudWav() {
+  std::string wav = "RIFF";
+  auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
+  auto put16 = [&](std::uint32_t v) { for (int i = 0; i < 2; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
+  put32(36 + kSoundFrames * 2);
+  wav += "WAVEfmt ";
+  put32(16);
+  put16(1);
+  put16(1);
+  put32(kRate);
+  put32(kRate * 2);
+  put16(2);
+  put16(16);
+  wav += "data";
+  put32(kSoundFrames * 2);
+  for (int i = 0; i < kSoundFrames; ++i) put16(i % 2 ? 0x2000 : 0xE000);
+  return wav;
+}
+
+class ClickTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_root.WriteFile("NAND/app/Sound.wav", LoudWav());
+    SetClockSpeed(20);
+    m_loudFrames = 0;
+    SetAudioTap([this](const AudioOutput&, const std::int16_t* samples, size_t frames) {
+      for (size_t i = 0; i < frames; ++i)
+        if (samples[i] != 0) ++m_loudFrames;
+    });
+    ClearBacklightCalls();
+  }
+  void TearDown() override {
+    SetAudioTap(nullptr);
+    SetClockSpeed(1);
+  }
+  void WriteSwitch(std::uint8_t on) {
+    std::uint8_t payload[32] = {};
+    payload[12] = on;
+    CParmFileRW file;
+    ASSERT_EQ(file.Write(u"NAND\\SETTING.PAR", payload, 32), 0);
+  }
+  // Waits (on the device clock) until at least frames have played, then a while longer so
+  // that a sound played in error would show.
+  void WaitForFrames(long frames) {
+    for (int i = 0; i < 600 && m_loudFrames < frames; ++i) Sleep(100);
+    Sleep(1500);
+  }
+  TempDeviceRoot m_root;
+  std::atomic<long> m_loudFrames{0};
+};
+
+}  // namespace
+
+TEST_F(ClickTest, ClicksDuringTheSoundAreAbsorbed) {
+  WriteSwitch(1);
+  CSysParam param;
+  for (int i = 0; i < 5; ++i) param.Click();
+  WaitForFrames(kSoundFrames);
+  EXPECT_EQ(m_loudFrames, kSoundFrames);
+  param.Beep();
+  WaitForFrames(2 * kSoundFrames);
+  EXPECT_EQ(m_loudFrames, 2 * kSoundFrames);
+  // Every click asked for the backlight; the beep did not.
+  std::vector<BacklightCall> calls = GetBacklightCalls();
+  ASSERT_EQ(calls.size(), 5u);
+  for (const BacklightCall& call : calls) {
+    EXPECT_EQ(call.code, 0x223494u);
+    EXPECT_EQ(call.value, 1u);
+  }
+}
+
+TEST_F(ClickTest, SwitchOffStillLightsTheBacklightButPlaysNothing) {
+  WriteSwitch(0);
+  CSysParam param;
+  param.Click();
+  param.Beep();
+  Sleep(1000);
+  EXPECT_EQ(m_loudFrames, 0);
+  EXPECT_EQ(GetBacklightCalls().size(), 1u);
+}
+
+TEST_F(ClickTest, TeardownIsQuickAndSilent) {
+  WriteSwitch(1);
+  std::optional<CSysParam> param;
+  param.emplace();
+  Sleep(50);
+  const DWORD start = GetTickCount();
+  param.reset();  // the worker sees its exit flag within one 200 ms wait
+  EXPECT_LE(GetTickCount() - start, 450u);
+  Sleep(500);
+  EXPECT_EQ(m_loudFrames, 0);
+}
