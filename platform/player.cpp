@@ -20,6 +20,8 @@ constexpr double kDecibelsPerStep = 2.0;
 
 std::atomic<PlayerNotifyHook> g_notifyHook{nullptr};
 
+void PostNotification(HWND window, UINT message) { PostMessage(window, message, 0, 0); }
+
 float GainOf(int level) {
   if (level <= 0) return 0.0f;
   return static_cast<float>(std::pow(10.0, (level - kMaxVolume) * kDecibelsPerStep / 20.0));
@@ -43,7 +45,7 @@ struct Cplayerc::State {
   int volume = kMaxVolume;
   float gain = 1.0f;
   std::deque<std::int32_t> events;
-  void* window = nullptr;
+  HWND window = nullptr;
   UINT message = 0;
   // Opened by the first Play, kept until the file is released. Its source takes `lock`, so
   // it is never destroyed while `lock` is held.
@@ -72,11 +74,11 @@ struct Cplayerc::State {
   // Queues an event and notifies the window; releases the lock for the notification.
   void QueueEvent(std::unique_lock<std::mutex>& guard, std::int32_t code) {
     events.push_back(code);
-    void* target = window;
+    HWND target = window;
     UINT notification = message;
     guard.unlock();
     PlayerNotifyHook hook = g_notifyHook.load();
-    if (target && hook) hook(target, notification);
+    if (target) (hook ? hook : PostNotification)(target, notification);
   }
 
   // Takes the output away, to be destroyed after the lock is released.
@@ -99,7 +101,7 @@ Cplayerc::~Cplayerc() {
   }
 }
 
-void Cplayerc::SetNotify(void* window, UINT message) {
+void Cplayerc::SetNotify(HWND window, UINT message) {
   std::lock_guard guard(m_state->lock);
   m_state->window = window;
   m_state->message = message;

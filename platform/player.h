@@ -13,10 +13,11 @@
 
 #include "platform/photo_info.h"
 #include "platform/types.h"
+#include "platform/window.h"
 
-// How the player's notification reaches a window. Until a hook is set, the notification is
-// dropped (events still queue for GetEvent).
-using PlayerNotifyHook = void (*)(void* window, UINT message);
+// How the player's notification reaches its window: PostMessage(window, message, 0, 0)
+// unless a test puts another function in its place; nullptr restores PostMessage.
+using PlayerNotifyHook = void (*)(HWND window, UINT message);
 void SetPlayerNotifyHook(PlayerNotifyHook hook);
 
 class Cplayerc {
@@ -28,7 +29,7 @@ class Cplayerc {
 
   // After this, `message` is posted to `window` (wParam and lParam 0) whenever an event is
   // queued. A null window stops the notifications.
-  void SetNotify(void* window, UINT message);
+  void SetNotify(HWND window, UINT message);
   // Takes the oldest event: nonzero with *code set, or 0 with *code untouched when there is
   // none.
   int GetEvent(std::int32_t* code);

@@ -19,9 +19,9 @@ constexpr size_t kRate = 44100;
 // The notifications the player posted, as (window, message).
 std::mutex g_noticeLock;
 std::condition_variable g_noticeChanged;
-std::vector<std::pair<void*, UINT>> g_notices;
+std::vector<std::pair<HWND, UINT>> g_notices;
 
-void RecordNotice(void* window, UINT message) {
+void RecordNotice(HWND window, UINT message) {
   std::lock_guard guard(g_noticeLock);
   g_notices.emplace_back(window, message);
   g_noticeChanged.notify_all();
@@ -58,7 +58,7 @@ class PlayerTest : public MediaTest, public ::testing::WithParamInterface<Kind> 
     std::string host = (m_root.Path() / "SDMMC" / (std::string("track.") + GetParam().name)).string();
     ASSERT_EQ(EncodeAudioFile(host, GetParam().encoder, GetParam().muxer, 4.0, SteppedTone), "");
     SetPlayerNotifyHook(RecordNotice);
-    m_player.SetNotify(&m_window, kNotifyMessage);
+    m_player.SetNotify(m_window, kNotifyMessage);
     std::lock_guard guard(g_noticeLock);
     g_notices.clear();
     ASSERT_EQ(m_player.mp3LoadFile(GetParam().devicePath), 0);
@@ -85,7 +85,7 @@ class PlayerTest : public MediaTest, public ::testing::WithParamInterface<Kind> 
   TempDeviceRoot m_root;
   AudioCapture m_capture;
   Cplayerc m_player;
-  int m_window = 0;  // stands for the window the notification goes to
+  HWND m_window = reinterpret_cast<HWND>(&m_root);  // stands for the window the notification goes to
 };
 
 TEST_P(PlayerTest, PlaysToTheEndInRealTimeAndPostsTheEndEvent) {
@@ -97,7 +97,7 @@ TEST_P(PlayerTest, PlaysToTheEndInRealTimeAndPostsTheEndEvent) {
   std::uint64_t elapsed = DeviceTimeMs() - start;
   EXPECT_GE(elapsed, 3950u);  // never early; the upper bound leaves room for a busy machine
   EXPECT_LE(elapsed, 4800u);
-  EXPECT_EQ(g_notices, (std::vector<std::pair<void*, UINT>>{{&m_window, kNotifyMessage}}));
+  EXPECT_EQ(g_notices, (std::vector<std::pair<HWND, UINT>>{{m_window, kNotifyMessage}}));
 
   std::int32_t code = -1;
   EXPECT_NE(m_player.GetEvent(&code), 0);
@@ -243,6 +243,25 @@ TEST(PlayerLoad, FilesThatDoNotPlayAreRefusedAndLeaveNothingLoaded) {
   player.Stop();
   EXPECT_EQ(player.Getsts(), 0);
   EXPECT_EQ(Position(player), 0);
+}
+
+// Without a hook the notification is posted to the window, and its thread receives it.
+TEST(PlayerNotify, PostsTheNotificationToTheWindow) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  TempDeviceRoot root;
+  ASSERT_EQ(EncodeAudioFile((root.Path() / "SDMMC" / "short.wma").string(), "wmav2", "asf", 0.3, SteppedTone), "");
+  HWND window = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 10, 10}, u"music", 0, nullptr);
+  Cplayerc player;
+  player.SetNotify(window, kNotifyMessage);
+  ASSERT_EQ(player.mp3LoadFile(u"\\SDMMC\\short.wma"), 0);
+  player.Play();
+  MSG msg;
+  while (GetMessage(&msg, nullptr, 0, 0) && msg.message != kNotifyMessage) DispatchMessage(&msg);
+  EXPECT_EQ(msg.hwnd, window);
+  std::int32_t code = -1;
+  EXPECT_NE(player.GetEvent(&code), 0);
+  EXPECT_EQ(code, 0);
+  DestroyWindow(window);
 }
 
 }  // namespace
