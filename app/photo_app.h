@@ -1,0 +1,19 @@
+// The application object: one copy only, the screen and backlight prepared, the main page
+// run modally for the life of the process, and the launcher told when it ends.
+#pragma once
+
+#include "platform/afx.h"
+
+class CPhotoApp : public CWinApp {
+ public:
+  // Always FALSE, so that no message loop runs after the main page has closed.
+  BOOL InitInstance() override;
+  int ExitInstance() override;
+
+  // The LCD size from the registry (480 x 272 until read); nothing else uses it.
+  static LONG LcdWidth();
+  static LONG LcdHeight();
+
+ private:
+  static void ReadLcdSize();
+};
