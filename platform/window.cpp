@@ -972,6 +972,7 @@ bool WaitForWindowThreadIdle(DWORD timeoutMs) {
   Lock lock(s.mutex);
   const std::uint64_t deadline = DeviceTimeMs() + timeoutMs;
   for (;;) {
+    if (s.hasThread && s.live.empty()) return true;  // no window left to settle
     if (s.hasThread && s.idle && s.queue.empty() && !s.quit) {
       bool painting = false;
       ForEachWindow([&](HWND w) { painting |= !w->update.empty() && VisibleChain(w); });
