@@ -2,6 +2,7 @@
 //
 // All state is guarded by one mutex, which is never held while a window procedure runs.
 #include "platform/window.h"
+#include "platform/window_link.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -614,6 +615,7 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsRemoteWindow(window)) return SendRemoteMessage(window, message, wParam, lParam);
   State& s = S();
   {
     Lock lock(s.mutex);
@@ -636,6 +638,7 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsRemoteWindow(window)) return PostRemoteMessage(window, message, wParam, lParam);
   Lock lock(S().mutex);
   if (!Live(window)) return FALSE;
   Item item;
@@ -763,11 +766,16 @@ WString GetWindowTextW(HWND window) {
   return Live(window) ? window->text : WString();
 }
 
-HWND FindWindowW(LPCWSTR, LPCWSTR title) {
+HWND FindLocalWindow(LPCWSTR title) {
   Lock lock(S().mutex);
   for (auto it = S().top.rbegin(); it != S().top.rend(); ++it)
     if (!title || (*it)->text == title) return *it;
   return nullptr;
+}
+
+HWND FindWindowW(LPCWSTR, LPCWSTR title) {
+  HWND local = FindLocalWindow(title);
+  return (local || !title || !IsWindowLinkStarted()) ? local : FindRemoteWindow(title);
 }
 
 HWND GetForegroundWindow() {
