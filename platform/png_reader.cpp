@@ -25,6 +25,8 @@ void ReadBytes(png_structp png, png_bytep out, png_size_t count) {
   input->at += count;
 }
 
+// Errors jump back to the step that was running (see Try); nothing is printed.
+void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void Quiet(png_structp, png_const_charp) {}
 
 // libpng reports errors by jumping back to its jump buffer; the step may only call C
@@ -40,7 +42,7 @@ bool Try(png_structp png, Step step) {
 class PngFile {
  public:
   explicit PngFile(const PictureBytes& bytes) : input_{bytes.data(), bytes.size(), 0} {
-    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Quiet, Quiet);
+    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, Quiet);
     if (!png_) return;
     info_ = png_create_info_struct(png_);
     if (!info_) return;
