@@ -227,9 +227,9 @@ void CWnd::OnDestroy() { Default(); }
 
 HICON LoadIconFromResources(int id) {
   static std::mutex lock;
-  static std::map<int, HBITMAP> icons;
+  static auto* icons = new std::map<int, HBITMAP>;  // kept, like the icons, to the end of the process
   std::lock_guard guard(lock);
-  HBITMAP& icon = icons[id];
+  HBITMAP& icon = (*icons)[id];
   if (!icon) icon = LoadIconResource(id);
   return reinterpret_cast<HICON>(icon);
 }

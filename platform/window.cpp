@@ -535,6 +535,7 @@ BOOL DestroyWindow(HWND window) {
     delete w;
   }
   Uncover(area, nullptr);
+  s.done.notify_all();  // a host waiting for the screen to settle may have nothing left to wait for
   return TRUE;
 }
 
