@@ -299,4 +299,43 @@ TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
   DeleteObject(font);
 }
 
+TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
+  Canvas c(200, 100, 0);
+  const LOGFONTW lf = Arial(20);
+  HFONT font = CreateFontIndirectW(&lf);
+  ASSERT_NE(font, nullptr);
+  HGDIOBJ old = SelectObject(c.dc, font);
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(255, 255, 255));
+  SIZE wide;
+  GetTextExtentPoint32W(c.dc, u"second line", 11, &wide);
+  RECT measure{5, 5, 6, 6};
+  const int height = DrawTextW(c.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
+  EXPECT_EQ(measure.right - measure.left, wide.cx);
+  EXPECT_EQ(measure.bottom - measure.top, 2 * wide.cy);
+  EXPECT_EQ(height, 2 * wide.cy);
+  EXPECT_EQ(c.Count(0), 200 * 100);  // measuring draws nothing
+
+  RECT box{0, 0, 200, 100};
+  DrawTextW(c.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  const RECT ink = c.Changed(0);
+  EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
+  SelectObject(c.dc, old);
+  DeleteObject(font);
+}
+
+TEST(Gdi, LinesLeaveOutTheirEndPoint) {
+  Canvas c(10, 10, 0);
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+  HGDIOBJ old = SelectObject(c.dc, pen);
+  MoveToEx(c.dc, 1, 1, nullptr);
+  LineTo(c.dc, 6, 1);
+  LineTo(c.dc, 6, 6);
+  EXPECT_EQ(c.Count(0xFFFF), 10);
+  EXPECT_EQ(c.At(6, 1), 0xFFFF);  // drawn as the start of the second line
+  EXPECT_EQ(c.At(6, 6), 0);
+  SelectObject(c.dc, old);
+  DeleteObject(pen);
+}
+
 }  // namespace
