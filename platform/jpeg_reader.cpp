@@ -15,6 +15,8 @@ namespace imaging {
 
 namespace {
 
+constexpr long kMaxDecoderMemory = 256L * 1024 * 1024;
+
 // libjpeg reports errors by calling error_exit, which must not return: it jumps back to
 // the step that was running (see Try). A cut-short file only draws a warning from
 // libjpeg (it pads the picture with grey); it is remembered and makes the decode fail.
@@ -49,6 +51,9 @@ class Decompressor {
     errors_.manager.emit_message = EmitMessage;
     jpeg_create_decompress(&info_);
     created_ = true;
+    // Progressive files keep every coefficient of the picture; a header that claims more
+    // than this makes libjpeg fail instead of allocating it.
+    info_.mem->max_memory_to_use = kMaxDecoderMemory;
     int header = 0;
     ok_ = Try(errors_, [&] {
       jpeg_mem_src(&info_, bytes.data(), static_cast<unsigned long>(bytes.size()));

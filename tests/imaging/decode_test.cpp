@@ -208,14 +208,17 @@ TEST_F(Decoding, DamagedFilesNeverCrash) {
 TEST_F(Decoding, PicturesAboveThePixelLimitAreRefusedBeforeDecoding) {
   // A JPEG whose frame header claims 20000 x 20000: the size reads, a full-size bitmap or
   // decode is refused.
-  Bytes jpeg = MakeJpeg(Pattern(16, 16));
-  for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
-    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-      jpeg[i + 5] = 0x4E, jpeg[i + 6] = 0x20;  // height
-      jpeg[i + 7] = 0x4E, jpeg[i + 8] = 0x20;  // width
-      break;
+  auto huge = [](Bytes jpeg) {
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
+      if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+        jpeg[i + 5] = 0x4E, jpeg[i + 6] = 0x20;  // height
+        jpeg[i + 7] = 0x4E, jpeg[i + 8] = 0x20;  // width
+        break;
+      }
     }
-  }
+    return jpeg;
+  };
+  const Bytes jpeg = huge(MakeJpeg(Pattern(16, 16)));
   Ref<IStream> stream;
   ASSERT_EQ(Stream(jpeg, stream.put()), S_OK);
   Ref<IImageDecoder> decoder;
@@ -229,6 +232,13 @@ TEST_F(Decoding, PicturesAboveThePixelLimitAreRefusedBeforeDecoding) {
   Ref<IImageSink> sink;
   ASSERT_EQ(bitmap->QueryInterface(IID_IImageSink, sink.put_void()), S_OK);
   EXPECT_EQ(decoder->BeginDecode(sink.get(), nullptr), IMGERR_TOOLARGE);
+
+  // A thumbnail decodes at an eighth, but a progressive file would need all its
+  // coefficients at once: refused, not allocated.
+  ASSERT_EQ(Stream(huge(MakeJpeg(Pattern(16, 16), 90, {}, false, true)), stream.put()), S_OK);
+  Ref<IImage> image, thumbnail;
+  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+  EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_CORRUPT);
 
   Bytes gif = MakeGif(4, 4, {{1, 2, 3}});
   gif[6] = 0x20, gif[7] = 0x4E, gif[8] = 0x20, gif[9] = 0x4E;  // screen of 20000 x 20000

@@ -26,7 +26,7 @@ Picture Pattern(int width, int height) {
   return p;
 }
 
-Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& thumbnailJpeg, bool grey) {
+Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& thumbnailJpeg, bool grey, bool progressive) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -40,6 +40,7 @@ Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& thumbnailJpeg, 
   info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   if (!thumbnailJpeg.empty()) {
     ExifData* exif = exif_data_new();

@@ -28,7 +28,8 @@ struct Picture {
 Picture Pattern(int width, int height);
 
 // thumbnailJpeg: the EXIF thumbnail to put into an APP1 segment (none when empty).
-Bytes MakeJpeg(const Picture& picture, int quality = 95, const Bytes& thumbnailJpeg = {}, bool grey = false);
+Bytes MakeJpeg(const Picture& picture, int quality = 95, const Bytes& thumbnailJpeg = {}, bool grey = false,
+               bool progressive = false);
 
 enum class PngKind { Rgb, Grey, Palette, RgbAlpha, Rgb16, Interlaced };
 // Palette pictures may have at most 256 colours; alpha comes from the alpha array.
