@@ -1,0 +1,121 @@
+// The decode step: lays out the work buffer on the first call, then decodes 80 baseline
+// MCUs per call, or one progressive scan per call followed by the output of 80 MCUs per call.
+#include <cstring>
+
+#include "jpeg/jpeg_state.h"
+
+namespace {
+
+void LayOutWorkBuffer(void* calcBuf) {
+  JpegDecoderState& s = gJpegState;
+  uintptr_t a = reinterpret_cast<uintptr_t>(calcBuf);
+  if (a & 3) a = (a & ~uintptr_t(3)) + 4;
+  int16_t* base = reinterpret_cast<int16_t*>(a);
+  if (s.frameMarker == 0xC0) {
+    for (int j = 0; j < 3; ++j) s.area[j] = base + j * 256;
+    return;
+  }
+  int16_t* next = base;
+  for (int c = 1; c <= s.nf; ++c) {
+    s.area[c] = next;
+    s.current[c] = next;
+    s.blocksPerMcu[c] = uint32_t(s.compH[c] * s.compV[c]);
+    s.stride[c] = s.blocksPerMcu[c] * 64;
+    next += size_t(s.blocksPerMcu[c]) * s.mcusPerRow * s.mcuRows * 64;
+  }
+}
+
+// Whether a progressive scan only carries coefficients the reduction level never reads:
+// level 2 reads the DC value alone, level 1 the rows and columns 0 to 2 (zigzag 0 to 12).
+bool ScanUnused() {
+  const JpegDecoderState& s = gJpegState;
+  return (s.level == 2 && s.ss > 0) || (s.level == 1 && s.ss > 12);
+}
+
+int ProgressiveScanCall() {
+  JpegDecoderState& s = gJpegState;
+  if (ScanUnused()) {
+    SkipToNextMarker();
+  } else if (s.ss == 0) {
+    DecodeDCScan();
+  } else {
+    DecodeACScan();
+  }
+  AlignBits();
+  if (PeekBits(16) == 0xFFD9) {
+    s.outputPhase = 1;
+    return 1;
+  }
+  // Nothing but garbage can follow once the stream has run out.
+  if (InputPastEnd()) return -1;
+  int parsed = ParseMarkersToScan();
+  if (parsed == 0) return -1;
+  if (parsed == 2) s.outputPhase = 1;
+  return 1;
+}
+
+void Dequantise(int16_t* block, const int16_t* quant, int level) {
+  if (level == 0) {
+    for (int i = 0; i < 64; ++i) block[i] = int16_t(block[i] * quant[i]);
+    return;
+  }
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) block[8 * r + c] = int16_t(block[8 * r + c] * quant[8 * r + c]);
+  }
+}
+
+int ProgressiveOutputCall() {
+  JpegDecoderState& s = gJpegState;
+  const int level = s.level;
+  if (level < 0 || level > 2) return -1;
+  for (int n = 0; n < 80; ++n) {
+    if (s.mcuCounter >= uint32_t(s.mcuCount)) return 0;
+    const int mcuCol = int(s.mcuCounter % uint32_t(s.mcusPerRow));
+    const int mcuRow = int(s.mcuCounter / uint32_t(s.mcusPerRow));
+    for (int c = 1; c <= s.nf; ++c) {
+      const int16_t* quant = s.quant[s.compTq[c]];
+      int16_t* block = s.current[c];
+      for (int by = 0; by < s.compV[c]; ++by) {
+        const uint32_t rows = level == 2 ? 0 : BlockRowMask(c, by, mcuRow);
+        for (int bx = 0; bx < s.compH[c]; ++bx, block += 64) {
+          if (level == 2) {
+            block[0] = int16_t((int32_t(block[0]) * quant[0] >> 5) & 1023);
+          } else if (rows) {
+            Dequantise(block, quant, level);
+            if (level == 0) {
+              IdctFull(block, rows);
+            } else {
+              IdctLow(block, rows);
+            }
+          }
+        }
+      }
+    }
+    int16_t* const areas[3] = {s.current[1], s.current[2], s.current[3]};
+    if (level == 2) {
+      OutputMcuDc(areas, mcuCol, mcuRow);
+    } else {
+      OutputMcuFull(areas, mcuCol, mcuRow);
+    }
+    for (int c = 1; c <= s.nf; ++c) s.current[c] += s.stride[c];
+    if (++s.mcuCounter == uint32_t(s.mcuCount)) return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int TCCXXX_JPEGDEC_Decode(void* outSurface, void* Calc_Buf, PutPixelFunc putPixel) {
+  JpegDecoderState& s = gJpegState;
+  if (!s.ready) return -1;  // no picture initialised
+  if (!s.started) {
+    if (Calc_Buf == nullptr || putPixel == nullptr) return -1;
+    s.started = 1;
+    s.surface = outSurface;
+    s.putPixel = putPixel;
+    LayOutWorkBuffer(Calc_Buf);
+  }
+  if (s.frameMarker == 0xC0) return DecodeBaselineBatch();
+  if (!s.outputPhase) return ProgressiveScanCall();
+  return ProgressiveOutputCall();
+}

@@ -1,0 +1,74 @@
+// Decoding of coefficient blocks from Huffman-coded data: DC prediction and the three
+// sequential block decoders (all coefficients, the first ten, none).
+#pragma once
+
+#include "jpeg/bit_reader.h"
+
+// The next DC value of a scan position. A symbol that matches no code leaves the
+// prediction as it is; sizes above 16 (possible only in corrupt tables) read 16 bits.
+inline int16_t DecodeDC(BitCursor& c, const HuffEntry* table, int16_t& pred) {
+  int size = CursorDecode(c, table);
+  if (size > 0) {
+    if (size > 16) size = 16;
+    if (c.bits < size) CursorRefill(c);
+    pred = int16_t(pred + Extend(CursorGet(c, size), size));
+  }
+  return pred;
+}
+
+// Reads the magnitude bits of an AC symbol; size 0 reads nothing and gives 0.
+inline int32_t DecodeMagnitude(BitCursor& c, int size) {
+  if (size == 0) return 0;
+  if (c.bits < size) CursorRefill(c);
+  return Extend(CursorGet(c, size), size);
+}
+
+// The AC part of a block, dequantised, into a block that was cleared; `limit` is the
+// first zigzag position that is no longer stored (64 for all, 10 for the low band).
+template <int limit>
+inline void DecodeBlockAC(BitCursor& c, const HuffEntry* table, int16_t* block, const int16_t* quant) {
+  for (int k = 1; k < 64;) {
+    int rs = CursorDecode(c, table);
+    if (rs <= 0) break;
+    if (rs == 0xF0) {
+      k += 16;
+      continue;
+    }
+    int32_t value = DecodeMagnitude(c, rs & 15);
+    k += rs >> 4;
+    if (k > 63) break;
+    if (limit == 64 || k < limit) {
+      int z = kZigzag[k];
+      block[z] = int16_t(quant[z] * value);
+    }
+    ++k;
+  }
+}
+
+inline void DecodeBlockFull(BitCursor& c, const HuffEntry* table, int16_t* block, const int16_t* quant) {
+  block[0] = int16_t(block[0] * quant[0]);
+  DecodeBlockAC<64>(c, table, block, quant);
+}
+
+inline void DecodeBlockLow(BitCursor& c, const HuffEntry* table, int16_t* block, const int16_t* quant) {
+  block[0] = int16_t(block[0] * quant[0]);
+  DecodeBlockAC<10>(c, table, block, quant);
+}
+
+// Reads past the AC part of a block without storing anything. A symbol that matches no
+// code counts as a run of 15 with size 15.
+inline void SkipBlockAC(BitCursor& c, const HuffEntry* table) {
+  for (int k = 1; k < 64;) {
+    int rs = CursorDecode(c, table);
+    int size = rs & 15;
+    if (size != 0) {
+      if (c.bits < size) CursorRefill(c);
+      CursorSkip(c, size);
+      k += ((rs >> 4) & 15) + 1;
+    } else if ((rs & 0xF0) == 0xF0) {
+      k += 16;
+    } else {
+      break;
+    }
+  }
+}

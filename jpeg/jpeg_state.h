@@ -1,0 +1,163 @@
+// The decoder's one static state record and the operations its parts offer each other.
+#pragma once
+
+#include <cstdint>
+
+#include "jpeg/jpeg_decoder.h"
+
+// One entry of a two-level Huffman lookup table. A symbol entry holds the symbol and the
+// bits its code takes at this level; a link entry holds the first index of its subtable and
+// minus the subtable's index bits; an empty entry is (-1, 0).
+struct HuffEntry {
+  int16_t value;
+  int16_t length;
+};
+
+struct HuffTable {
+  uint32_t rootBits;   // always 8
+  HuffEntry* entries;  // into the arena
+  int32_t used;
+  int32_t capacity;
+};
+
+constexpr int kRingChunk = 1024;      // bytes per read call
+constexpr int kRingSize = 4 * kRingChunk;
+constexpr int kArenaBytes = 30000;
+constexpr int kArenaEntries = kArenaBytes / 4;
+constexpr int kMaxBlockCols = 32768 / 8 + 8;  // block columns (rows) of the largest MCU grid
+constexpr uint32_t kNoChunk = 0xFFFFFFFFu;
+
+struct JpegDecoderState {
+  // Input. The stream is read in 1024-byte chunks into a ring of four; the chunk after the
+  // one being read is always loaded, and the two before it are kept so that a look-ahead
+  // of a few bytes can be given back.
+  void* stream;
+  ReadFunc readFunc;
+  alignas(8) uint8_t ring[kRingSize + 8];
+  uint32_t rawPos;     // stream offset of the next byte to fetch
+  uint32_t loadedEnd;  // stream offset up to which the ring holds the stream
+  uint32_t eofChunk;   // first chunk whose read came back short, or kNoChunk
+  uint32_t stuffing;   // 1 once the first scan header was read: FF 00 reads as FF
+  uint32_t window;     // next bits at bit 31 - bitOffset
+  int16_t bitOffset;
+
+  // Frame.
+  int16_t frameMarker;
+  int16_t precision;
+  int16_t imageHeight;
+  int16_t imageWidth;
+  int16_t nf;
+  int16_t compId[4];  // indexed 1..3
+  int16_t compH[4];
+  int16_t compV[4];
+  int16_t compTq[4];
+  int16_t compPos[4];
+  int16_t hmax;
+  int16_t vmax;
+  int16_t mcusPerRow;
+  int16_t mcuRows;
+  int32_t mcuCount;
+  uint8_t app0Seen;
+  uint8_t ready;  // set by a successful TCCXXX_JPEGDEC_Init2
+
+  // Current scan.
+  int16_t ns;
+  int16_t scanComp[4];  // frame component index 1..3 per scan position
+  int16_t scanTd[4];
+  int16_t scanTa[4];
+  int16_t ss, se, ah, al;
+  int16_t unitsPerRow;
+  int16_t unitRows;
+  uint32_t unitCount;
+
+  // Tables.
+  int16_t quant[4][64];  // natural order, scaled for the AAN IDCT, two fraction bits
+  HuffTable huff[8];     // 0..3 DC, 4..7 AC
+  int16_t restartInterval;
+  int16_t restartCountdown;
+  HuffEntry arena[kArenaEntries];
+  uint32_t arenaStart;  // byte offset of the most recent table's storage
+  uint32_t arenaSize;   // its size in bytes
+  uint8_t quantDefined[4];  // defined by this stream
+  uint8_t huffDefined[8];
+
+  // Progress.
+  int16_t dcPred[4];
+  int16_t eobRun;
+  uint32_t mcuCounter;
+  uint8_t started;
+  uint8_t outputPhase;
+  int16_t level;
+  int16_t* area[4];  // baseline: per scan position 0..2; progressive: per frame component 1..3
+  int16_t* current[4];
+  uint32_t blocksPerMcu[4];
+  uint32_t stride[4];  // in int16 units
+  PutPixelFunc putPixel;
+  void* surface;
+
+  // Output mapping.
+  int16_t targetWidth;
+  int16_t targetHeight;
+  int32_t ratio;
+  uint32_t invRatio;
+  int16_t outWidth;
+  int16_t outHeight;
+  int16_t offX;
+  int16_t offY;
+  int32_t* blockTable;  // lcd_resize_buf, first half
+  int32_t* coordTable;  // second half
+  uint8_t rangeLimit[1024];
+  uint32_t colorFormat;
+  // For each source block column (row), the target columns (rows) [start, end) it covers.
+  int16_t colStart[kMaxBlockCols];
+  int16_t colEnd[kMaxBlockCols];
+  int16_t rowStart[kMaxBlockCols];
+  int16_t rowEnd[kMaxBlockCols];
+  uint8_t rowMask[kMaxBlockCols];  // per luma block row: the rows within it that are sampled
+};
+
+extern JpegDecoderState gJpegState;
+
+// Input layer (input.cpp).
+void InputReset();
+void InputLoadChunk();
+uint32_t FetchByte();
+uint32_t FetchRawByte();
+uint32_t PeekByte();
+uint32_t PeekBits(int n);
+void SkipBits(int n);
+uint32_t GetBits(int n);
+void SkipRawBits(int n);
+void AlignBits();
+bool InputPastEnd();
+// Moves to the next marker that is not a restart marker, from the current byte boundary.
+void SkipToNextMarker();
+
+// Headers (markers.cpp). Parses up to and including the next SOS: 1 on success with a new
+// scan, 2 when EOI ended the parse, 0 on failure.
+int ParseMarkersToScan();
+
+// Huffman tables (huffman.cpp).
+void HuffReset();
+int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int symbolLimit);
+
+// Reconstruction (idct.cpp).
+void BuildRangeLimit();
+void IdctFull(int16_t* block, uint32_t rowMask);
+void IdctLow(int16_t* block, uint32_t rowMask);
+
+// Output (output.cpp).
+void SetupOutputMapping();
+// Which rows (bit r for row r) of block row `by` within the MCU of frame component `comp`
+// are sampled by the output; 0 when none.
+uint32_t BlockRowMask(int comp, int by, int mcuRow);
+void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow);
+void OutputMcuDc(int16_t* const areas[3], int mcuCol, int mcuRow);
+
+// Entropy decoding (entropy_baseline.cpp, entropy_progressive.cpp).
+int DecodeBaselineBatch();
+void DecodeDCScan();
+void DecodeACScan();
+
+// The standard zigzag order: natural index of zigzag position k (with 16 guard entries).
+extern const uint8_t kZigzag[64 + 16];

@@ -1,0 +1,91 @@
+// Shared helpers of the JPEG core's tests: running a decode with the core and comparing
+// its box with libjpeg's decode sampled at the same source coordinates.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "jpeg/jpeg_state.h"
+#include "jpeg/memory_decode.h"
+#include "tests/jpeg/support/jpeg_samples.h"
+
+struct CoreOutput {
+  MemoryDecodeResult result;
+  std::vector<uint16_t> surface;
+};
+
+inline CoreOutput DecodeWithCore(const std::vector<uint8_t>& jpeg, int tw, int th, uint16_t fill = 0) {
+  CoreOutput out;
+  out.surface.assign(size_t(tw) * th, fill);
+  out.result = DecodeJpegFromMemory(jpeg.data(), jpeg.size(), tw, th, out.surface.data());
+  return out;
+}
+
+// Where the picture lands in the box and which source pixel each box pixel samples,
+// worked out from the mapping rule on its own.
+struct Placement {
+  int32_t ratio = 0;
+  int outW = 0, outH = 0, offX = 0, offY = 0, level = 0;
+  int Source(int i) const { return int((int64_t(i) * ratio) >> 16); }
+};
+
+inline Placement PlacementOf(int w, int h, int tw, int th) {
+  Placement p;
+  int32_t rx = (w << 16) / tw, ry = (h << 16) / th;
+  int side, target;
+  if (rx > ry) {
+    p.ratio = rx;
+    p.outW = tw;
+    p.outH = (h << 16) / rx;
+    p.offY = (th - p.outH) >> 1;
+    side = w;
+    target = tw;
+  } else {
+    p.ratio = ry;
+    p.outH = th;
+    p.outW = (w << 16) / ry;
+    p.offX = (tw - p.outW) >> 1;
+    side = h;
+    target = th;
+  }
+  p.level = side >= 8 * target ? 2 : side >= 3 * target ? 1 : 0;
+  if (p.outW == 0) p.outW = 1;
+  if (p.outH == 0) p.outH = 1;
+  return p;
+}
+
+inline uint16_t Pack565(int r, int g, int b) { return uint16_t(((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3)); }
+
+inline void Expand565(uint16_t p, int rgb[3]) {
+  int r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+  rgb[0] = (r << 3) | (r >> 2);
+  rgb[1] = (g << 2) | (g >> 4);
+  rgb[2] = (b << 3) | (b >> 2);
+}
+
+// PSNR (dB) of the picture's part of the box against the reference, sampled at the core's
+// source coordinates (divided by `refScale` for a scaled reference).
+inline double PsnrAgainst(const CoreOutput& core, int tw, const Placement& p, const Rgb& ref, int refScale) {
+  double sum = 0;
+  long n = 0;
+  for (int y = 0; y < p.outH; ++y) {
+    int sy = p.Source(y) / refScale;
+    if (sy >= ref.height) sy = ref.height - 1;
+    for (int x = 0; x < p.outW; ++x) {
+      int sx = p.Source(x) / refScale;
+      if (sx >= ref.width) sx = ref.width - 1;
+      const uint8_t* r = &ref.pixels[(size_t(sy) * ref.width + sx) * 3];
+      int a[3], b[3];
+      Expand565(core.surface[size_t(p.offY + y) * tw + p.offX + x], a);
+      Expand565(Pack565(r[0], r[1], r[2]), b);
+      for (int c = 0; c < 3; ++c) {
+        double d = a[c] - b[c];
+        sum += d * d;
+        ++n;
+      }
+    }
+  }
+  double mse = sum / double(n);
+  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}

@@ -1,0 +1,40 @@
+// Test pictures for the JPEG core: generated content, encoded and decoded with libjpeg.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class Content { Smooth, Detailed };
+
+struct Rgb {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;  // RGB, rows top to bottom
+};
+
+// A deterministic photo-like picture: gradients and soft shapes, or those with fine
+// texture, noise and hard edges on top.
+Rgb MakePicture(int width, int height, Content content, uint32_t seed = 1);
+
+struct EncodeOptions {
+  int quality = 85;
+  bool progressive = false;
+  bool gray = false;
+  int h1 = 2, v1 = 2;  // luma sampling; chroma is 1 x 1
+  int restartInterval = 0;  // in MCUs
+  bool optimize = false;
+  const char* comment = nullptr;  // COM segment text
+};
+
+std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& options);
+
+// libjpeg's own decode to RGB with plain (replicating) upsampling; scaleDenom 8 gives one
+// pixel per block (its DC value).
+Rgb ReferenceDecode(const std::vector<uint8_t>& jpeg, int scaleDenom = 1);
+
+// Byte-level rewrites of the header: the DRI segment moved to just after SOI, all DQT
+// segments before the first scan merged into one.
+std::vector<uint8_t> MoveDriBeforeFrame(const std::vector<uint8_t>& jpeg);
+std::vector<uint8_t> MergeDqtSegments(const std::vector<uint8_t>& jpeg);
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
