@@ -1,7 +1,6 @@
 // The bitmap image: pixels in memory, seen as a bitmap, a picture, a sink and the owner of
 // the bitmap operations. Screen-format (565) bitmaps live in a DIB section, so drawing
 // them is a single StretchBlt with no copy.
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -26,7 +25,7 @@ struct ConvertedRows {
   std::unique_ptr<BYTE[]> owned;
 };
 
-class BitmapImage final : public IBitmapImage, public IImage, public IImageSink, public IBasicBitmapOps {
+class BitmapImage final : public ComObject<IBitmapImage, IImage, IImageSink, IBasicBitmapOps> {
  public:
   BitmapImage(UINT width, UINT height, PixelFormatID format)
       : width_(width), height_(height), format_(format), stride_(RowStride(width, format)) {}
@@ -53,27 +52,6 @@ class BitmapImage final : public IBitmapImage, public IImage, public IImageSink,
       pixels_ = owned_.get();
     }
     return S_OK;
-  }
-
-  // ---- IUnknown ----
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IBitmapImage) *object = static_cast<IBitmapImage*>(this);
-    else if (iid == IID_IImage) *object = static_cast<IImage*>(this);
-    else if (iid == IID_IImageSink) *object = static_cast<IImageSink*>(this);
-    else if (iid == IID_IBasicBitmapOps) *object = static_cast<IBasicBitmapOps*>(this);
-    else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   // ---- IBitmapImage ----
@@ -429,7 +407,6 @@ class BitmapImage final : public IBitmapImage, public IImage, public IImageSink,
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
   const UINT width_, height_;
   const PixelFormatID format_;
   const size_t stride_;

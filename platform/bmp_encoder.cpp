@@ -1,6 +1,5 @@
 // The BMP encoder: takes a picture through its sink and writes it as a BMP file, bottom-up,
 // in the picture's own pixel format (16-bit 565 with bit fields, 24-bit or 32-bit).
-#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -20,7 +19,7 @@ void Put32(std::vector<BYTE>& out, DWORD v) {
   Put16(out, v >> 16);
 }
 
-class BmpEncoder final : public IImageEncoder, public IImageSink {
+class BmpEncoder final : public ComObject<IImageEncoder, IImageSink> {
  public:
   HRESULT OpenFile(const WCHAR* path) {
     file_ = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -30,24 +29,6 @@ class BmpEncoder final : public IImageEncoder, public IImageSink {
       return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
     return S_OK;
-  }
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IImageEncoder) *object = static_cast<IImageEncoder*>(this);
-    else if (iid == IID_IImageSink) *object = static_cast<IImageSink*>(this);
-    else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
   }
 
   // ---- IImageEncoder ----
@@ -219,7 +200,6 @@ class BmpEncoder final : public IImageEncoder, public IImageSink {
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
   IStream* stream_ = nullptr;
   HANDLE file_ = nullptr;
   bool begun_ = false;

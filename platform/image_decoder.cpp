@@ -1,5 +1,4 @@
 // The decoder object: a picture reader behind IImageDecoder.
-#include <atomic>
 
 #include "platform/imaging_internal.h"
 
@@ -10,26 +9,9 @@ namespace {
 // Decode gives E_PENDING after each band of this many rows, so callers stay responsive.
 constexpr UINT kRowsPerDecodeCall = 256;
 
-class Decoder final : public IImageDecoder {
+class Decoder final : public ComObject<IImageDecoder> {
  public:
   explicit Decoder(std::unique_ptr<PictureReader> reader) : reader_(std::move(reader)) {}
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IImageDecoder) {
-      *object = static_cast<IImageDecoder*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT InitDecoder(IStream* stream, DecoderInitFlag) override {
     if (sink_) return E_UNEXPECTED;
@@ -138,7 +120,6 @@ class Decoder final : public IImageDecoder {
     if (sink_) EndDecode(E_ABORT);
   }
 
-  std::atomic<ULONG> refs_{1};
   std::unique_ptr<PictureReader> reader_;
   IImageSink* sink_ = nullptr;
   std::unique_ptr<DecodeJob> job_;

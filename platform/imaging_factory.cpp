@@ -1,6 +1,5 @@
 // The imaging factory: the entry to the service's decoders, pictures, bitmaps and encoder,
 // and the lists of installed codecs.
-#include <atomic>
 #include <new>
 
 #include "platform/files.h"
@@ -11,26 +10,9 @@ namespace imaging {
 namespace {
 
 // Feeds the rows a picture pushes into a resampled bitmap.
-class ResampleSink final : public IImageSink {
+class ResampleSink final : public ComObject<IImageSink> {
  public:
   ResampleSink(UINT width, UINT height, PixelFormatID format) : target_(width, height, format) {}
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IImageSink) {
-      *object = static_cast<IImageSink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT BeginSink(ImageInfo* info, RECT* subarea) override {
     if (!info) return E_POINTER;
@@ -65,7 +47,6 @@ class ResampleSink final : public IImageSink {
 
  private:
   ~ResampleSink() override = default;
-  std::atomic<ULONG> refs_{1};
   ResampleTarget target_;
   UINT sourceWidth_ = 0;
   std::vector<BYTE> row_;
@@ -158,24 +139,8 @@ HRESULT ReadWholeFile(const WCHAR* path, std::shared_ptr<const PictureBytes>* by
   return hr;
 }
 
-class ImagingFactory final : public IImagingFactory {
+class ImagingFactory final : public ComObject<IImagingFactory> {
  public:
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IImagingFactory) {
-      *object = static_cast<IImagingFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT CreateImageFromStream(IStream* stream, IImage** image) override {
     if (!image) return E_POINTER;
@@ -270,7 +235,6 @@ class ImagingFactory final : public IImagingFactory {
     return CreatePictureImage(std::move(reader), image);
   }
 
-  std::atomic<ULONG> refs_{1};
 };
 
 }  // namespace

@@ -6,7 +6,22 @@
 #include <memory>
 #include <vector>
 
+#include "platform/com_object.h"
 #include "platform/imaging.h"
+
+#define VELLUMET_INTERFACE_ID(Interface)                                  \
+  template <>                                                             \
+  struct InterfaceId<Interface> {                                         \
+    static bool Matches(REFIID iid) { return iid == IID_##Interface; }    \
+  };
+VELLUMET_INTERFACE_ID(IImagingFactory)
+VELLUMET_INTERFACE_ID(IImage)
+VELLUMET_INTERFACE_ID(IBitmapImage)
+VELLUMET_INTERFACE_ID(IBasicBitmapOps)
+VELLUMET_INTERFACE_ID(IImageSink)
+VELLUMET_INTERFACE_ID(IImageDecoder)
+VELLUMET_INTERFACE_ID(IImageEncoder)
+#undef VELLUMET_INTERFACE_ID
 
 // The factory class, created by CoCreateInstance.
 HRESULT CreateImagingFactoryObject(REFIID iid, void** object);

@@ -1,6 +1,5 @@
 // The stream over a memory block (CreateStreamOnHGlobal).
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -10,26 +9,9 @@
 
 namespace {
 
-class MemoryStream final : public IStream, public StreamBytes {
+class MemoryStream final : public ComObject<IStream>, public StreamBytes {
  public:
   MemoryStream(HGLOBAL block, SIZE_T size, bool owned) : block_(block), size_(size), owned_(owned) {}
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream) {
-      *object = static_cast<IStream*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT Read(void* buffer, ULONG bytes, ULONG* read) override {
     if (!buffer && bytes) return E_POINTER;
@@ -130,7 +112,6 @@ class MemoryStream final : public IStream, public StreamBytes {
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
   std::mutex lock_;
   HGLOBAL block_;
   SIZE_T size_;

@@ -1,6 +1,5 @@
 // A picture file as an IImage: the header is read at once, the pixels when the picture is
 // first drawn (then kept as a screen bitmap for later draws) or pushed into a sink.
-#include <atomic>
 #include <mutex>
 
 #include "platform/imaging_internal.h"
@@ -9,26 +8,9 @@ namespace imaging {
 
 namespace {
 
-class PictureImage final : public IImage {
+class PictureImage final : public ComObject<IImage> {
  public:
   explicit PictureImage(std::unique_ptr<PictureReader> reader) : reader_(std::move(reader)) {}
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IImage) {
-      *object = static_cast<IImage*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
 
   HRESULT GetPhysicalDimension(SIZE* size) override {
     if (!size) return E_POINTER;
@@ -105,7 +87,6 @@ class PictureImage final : public IImage {
     return S_OK;
   }
 
-  std::atomic<ULONG> refs_{1};
   std::mutex lock_;
   std::unique_ptr<PictureReader> reader_;
   IImage* drawn_ = nullptr;
