@@ -6,7 +6,14 @@
 
 // The next DC value of a scan position. A symbol that matches no code leaves the
 // prediction as it is; sizes above 16 (possible only in corrupt tables) read 16 bits.
-inline int16_t DecodeDC(BitCursor& c, const HuffEntry* table, int16_t& pred) {
+inline int16_t DecodeDC(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t& pred) {
+  if (c.bits < 32) CursorRefill(c);
+  int32_t f = fast[CursorPeek(c, kFastBits)];
+  if (f != 0) {
+    CursorSkip(c, f & 0xFF);
+    pred = int16_t(pred + (f >> 16));
+    return pred;
+  }
   int size = CursorDecode(c, table);
   if (size > 0) {
     if (size > 16) size = 16;
@@ -26,8 +33,24 @@ inline int32_t DecodeMagnitude(BitCursor& c, int size) {
 // The AC part of a block, dequantised, into a block that was cleared; `limit` is the
 // first zigzag position that is no longer stored (64 for all, 10 for the low band).
 template <int limit>
-inline void DecodeBlockAC(BitCursor& c, const HuffEntry* table, int16_t* block, const int16_t* quant) {
+inline void DecodeBlockAC(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
+                          const int16_t* quant) {
   for (int k = 1; k < 64;) {
+    if (c.bits < 32) CursorRefill(c);
+    int32_t f = fast[CursorPeek(c, kFastBits)];
+    if (f != 0) {
+      CursorSkip(c, f & 0xFF);
+      int run = (f >> 8) & 0xFF;
+      if (run == kFastEnd) break;
+      k += run;
+      if (k > 63) break;
+      if (limit == 64 || k < limit) {
+        int z = kZigzag[k];
+        block[z] = int16_t(quant[z] * (f >> 16));
+      }
+      ++k;
+      continue;
+    }
     int rs = CursorDecode(c, table);
     if (rs <= 0) break;
     if (rs == 0xF0) {
@@ -45,20 +68,31 @@ inline void DecodeBlockAC(BitCursor& c, const HuffEntry* table, int16_t* block, 
   }
 }
 
-inline void DecodeBlockFull(BitCursor& c, const HuffEntry* table, int16_t* block, const int16_t* quant) {
+inline void DecodeBlockFull(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
+                            const int16_t* quant) {
   block[0] = int16_t(block[0] * quant[0]);
-  DecodeBlockAC<64>(c, table, block, quant);
+  DecodeBlockAC<64>(c, table, fast, block, quant);
 }
 
-inline void DecodeBlockLow(BitCursor& c, const HuffEntry* table, int16_t* block, const int16_t* quant) {
+inline void DecodeBlockLow(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
+                           const int16_t* quant) {
   block[0] = int16_t(block[0] * quant[0]);
-  DecodeBlockAC<10>(c, table, block, quant);
+  DecodeBlockAC<10>(c, table, fast, block, quant);
 }
 
 // Reads past the AC part of a block without storing anything. A symbol that matches no
 // code counts as a run of 15 with size 15.
-inline void SkipBlockAC(BitCursor& c, const HuffEntry* table) {
+inline void SkipBlockAC(BitCursor& c, const HuffEntry* table, const int32_t* fast) {
   for (int k = 1; k < 64;) {
+    if (c.bits < 32) CursorRefill(c);
+    int32_t f = fast[CursorPeek(c, kFastBits)];
+    if (f != 0) {
+      CursorSkip(c, f & 0xFF);
+      int run = (f >> 8) & 0xFF;
+      if (run == kFastEnd) break;
+      k += run + 1;
+      continue;
+    }
     int rs = CursorDecode(c, table);
     int size = rs & 15;
     if (size != 0) {

@@ -8,10 +8,14 @@ int DecodeBaselineBatch() {
   JpegDecoderState& s = gJpegState;
   const HuffEntry* dc[3];
   const HuffEntry* ac[3];
+  const int32_t* dcFast[3];
+  const int32_t* acFast[3];
   const int16_t* quant[3];
   for (int j = 0; j < s.ns; ++j) {
     dc[j] = s.huff[s.scanTd[j]].entries;
     ac[j] = s.huff[4 + s.scanTa[j]].entries;
+    dcFast[j] = s.fast[s.scanTd[j]];
+    acFast[j] = s.fast[4 + s.scanTa[j]];
     quant[j] = s.quant[s.compTq[s.scanComp[j]]];
   }
   const int level = s.level;
@@ -40,17 +44,17 @@ int DecodeBaselineBatch() {
         for (int bx = 0; bx < h; ++bx, block += 64) {
           if (level == 0) {
             std::memset(block, 0, 128);
-            block[0] = DecodeDC(c, dc[j], s.dcPred[j]);
-            DecodeBlockFull(c, ac[j], block, quant[j]);
+            block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+            DecodeBlockFull(c, ac[j], acFast[j], block, quant[j]);
             if (rows) IdctFull(block, rows);
           } else if (level == 1) {
             for (int r = 0; r < 3; ++r) std::memset(block + 8 * r, 0, 8);
-            block[0] = DecodeDC(c, dc[j], s.dcPred[j]);
-            DecodeBlockLow(c, ac[j], block, quant[j]);
+            block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+            DecodeBlockLow(c, ac[j], acFast[j], block, quant[j]);
             if (rows) IdctLow(block, rows);
           } else {
-            int32_t dcValue = DecodeDC(c, dc[j], s.dcPred[j]);
-            SkipBlockAC(c, ac[j]);
+            int32_t dcValue = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+            SkipBlockAC(c, ac[j], acFast[j]);
             block[0] = int16_t(((dcValue * quant[j][0]) >> 5) & 1023);
           }
         }

@@ -105,11 +105,12 @@ void DecodeDCScan() {
     for (int j = 0; j < s.ns; ++j) {
       const int comp = s.scanComp[j];
       const HuffEntry* table = s.huff[s.scanTd[j]].entries;
+      const int32_t* fast = s.fast[s.scanTd[j]];
       int16_t* block = s.area[comp] + size_t(m) * s.blocksPerMcu[comp] * 64;
       for (uint32_t b = 0; b < s.blocksPerMcu[comp]; ++b, block += 64) {
         if (clear) std::memset(block, 0, 128);
         if (s.ah == 0) {
-          block[0] = int16_t(DecodeDC(c, table, s.dcPred[j]) * (1 << al));
+          block[0] = int16_t(DecodeDC(c, table, fast, s.dcPred[j]) * (1 << al));
         } else if (CursorGetChecked(c, 1)) {
           block[0] = int16_t(block[0] | (1 << al));
         }

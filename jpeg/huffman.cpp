@@ -88,6 +88,42 @@ int FillLevel(Builder& bld, int b, uint32_t prefix, int consumed) {
 
 }  // namespace
 
+namespace {
+
+// Codes of at most kFastBits bits whose magnitude bits also fit are decoded by one lookup.
+// DC symbols are magnitude sizes; AC symbols are run/size pairs, of which end of block and
+// the run of sixteen zeros fit too; other zero-size symbols take the full path.
+void BuildFast(int slot, const Builder& bld) {
+  int32_t* fast = gJpegState.fast[slot];
+  for (int i = 0; i < (1 << kFastBits); ++i) fast[i] = 0;
+  for (int sym = 0; sym < bld.symbols; ++sym) {
+    int l = bld.length[sym];
+    if (l == 0 || l > kFastBits) continue;
+    int run = 0, size;
+    if (slot < 4) {
+      size = sym;
+    } else {
+      run = sym >> 4;
+      size = sym & 15;
+      if (sym == 0) run = kFastEnd;
+      else if (size == 0 && run != 15) continue;
+    }
+    if (size > 16 || l + size > kFastBits) continue;
+    int first = bld.code[sym] << (kFastBits - l);
+    for (int i = 0; i < (1 << (kFastBits - l)); ++i) {
+      int p = first + i;
+      int32_t value = 0;
+      if (size > 0) {
+        uint32_t bits = uint32_t(p >> (kFastBits - l - size)) & ((1u << size) - 1);
+        value = int32_t(bits) - ((bits >> (size - 1)) == 0 ? int32_t((1u << size) - 1) : 0);
+      }
+      fast[p] = int32_t(uint32_t(value) << 16 | uint32_t(run) << 8 | uint32_t(l + size));
+    }
+  }
+}
+
+}  // namespace
+
 int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int symbolLimit) {
   JpegDecoderState& s = gJpegState;
   HuffTable& t = s.huff[slot];
@@ -118,5 +154,6 @@ int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int sym
     t = HuffTable{8, nullptr, 0, 0};
     return -1;
   }
+  BuildFast(slot, bld);
   return 0;
 }

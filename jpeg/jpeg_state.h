@@ -26,6 +26,12 @@ constexpr int kArenaBytes = 30000;
 constexpr int kArenaEntries = kArenaBytes / 4;
 constexpr int kMaxBlockCols = 32768 / 8 + 8;  // block columns (rows) of the largest MCU grid
 constexpr uint32_t kNoChunk = 0xFFFFFFFFu;
+// Index bits of the one-lookup tables that decode a short code and its magnitude bits.
+constexpr int kFastBits = 10;
+// A one-lookup entry: 0 when the next bits need the full decode; otherwise bits 0-7 the
+// bits taken (code and magnitude), bits 8-15 the zero run (kFastEnd for end of block),
+// bits 16-31 the extended value.
+constexpr int kFastEnd = 0xFF;
 
 struct JpegDecoderState {
   // Input. The stream is read in 1024-byte chunks into a ring of four; the chunk after the
@@ -80,6 +86,7 @@ struct JpegDecoderState {
   uint32_t arenaSize;   // its size in bytes
   uint8_t quantDefined[4];  // defined by this stream
   uint8_t huffDefined[8];
+  int32_t fast[8][1 << kFastBits];  // one-lookup tables per slot, built with the slot
 
   // Progress.
   int16_t dcPred[4];
