@@ -1,0 +1,324 @@
+// Values the decoder must give exactly: scaled quantisation tables, header facts, the
+// range-limit table, the mapping into the box, call counts, restarts and Huffman tables.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/jpeg/jpeg_test_support.h"
+#include "tests/jpeg/stream_builder.h"
+
+namespace {
+
+const JpegDecoderState& S() { return gJpegState; }
+
+TEST(JpegExact, QuantisationScalingAndTheZeroRule) {
+  StreamSpec s;
+  s.dqt = false;
+  // Two tables in one segment: table 0 all ones (8-bit), table 1 with 16-bit values and a
+  // zero first value.
+  Bytes q = Quant8(0, 1);
+  Bytes t1 = {0x11, 0x00, 0x00};
+  for (int k = 1; k < 64; ++k) Append(t1, {0x03, 0xE8});  // 1000
+  Append(q, t1);
+  s.beforeFrame = Segment(0xDB, q);
+  ASSERT_EQ(InitResult(BuildStream(s)), 0);
+  const int16_t* t = S().quant[0];
+  EXPECT_EQ(t[0], 4);          // 16384 >> 12
+  EXPECT_EQ(t[9], 31521 >> 12);
+  EXPECT_EQ(t[1], 22725 >> 12);
+  // Natural 63 (zigzag 63, factor 1247) scales to 0 and takes zigzag 62's entry (natural 62).
+  EXPECT_EQ(t[62], 2446 >> 12 == 0 ? t[55] : 2446 >> 12);
+  EXPECT_EQ(t[63], t[62]);
+  // Natural 7 (zigzag 6, factor 4520) stays 1; natural 15 (zigzag 28, factor 6270) stays 1.
+  EXPECT_EQ(t[7], 1);
+  const int16_t* u = S().quant[1];
+  EXPECT_EQ(u[0], 64);  // a zero first value counts as 16
+  EXPECT_EQ(u[1], int16_t((1000 * 22725) >> 12));
+  EXPECT_EQ(u[63], (1000 * 1247) >> 12);
+}
+
+TEST(JpegExact, HeaderFacts) {
+  InitRun run;
+  RunInit(run, BuildStream(GraySpec()));
+  ASSERT_EQ(run.rc, 0);
+  EXPECT_EQ(run.info.CalcBufSize, 1540u);
+  const uint8_t gray[6] = {1, 1, 0, 0, 0, 0};
+  EXPECT_EQ(0, memcmp(run.info.Sampling, gray, 6));
+
+  StreamSpec p = ProgressiveSpec();
+  p.width = 640;
+  p.height = 480;
+  RunInit(run, BuildStream(p));
+  ASSERT_EQ(run.rc, 0);
+  EXPECT_EQ(run.info.CalcBufSize, 921604u);  // 6 blocks x 30 rows x 40 MCUs x 128 + 4
+  EXPECT_EQ(S().mcusPerRow, 40);
+  EXPECT_EQ(S().mcuRows, 30);
+  const uint8_t s420[6] = {2, 2, 1, 1, 1, 1};
+  EXPECT_EQ(0, memcmp(run.info.Sampling, s420, 6));
+  EXPECT_EQ(run.info.ImageWidth, 640);
+  EXPECT_EQ(run.info.ImageHeight, 480);
+}
+
+TEST(JpegExact, ColorFormatRule) {
+  auto format = [](int a, int b, int c, bool app0) {
+    StreamSpec s;
+    s.app0 = app0;
+    s.comps = {{a, 2, 2, 0}, {b, 1, 1, 1}, {c, 1, 1, 1}};
+    s.scan = {{a, 0, 0}, {b, 1, 1}, {c, 1, 1}};
+    InitRun run;
+    RunInit(run, BuildStream(s));
+    EXPECT_EQ(run.rc, 0);
+    return run.info.ColorFormat;
+  };
+  EXPECT_EQ(format(1, 2, 3, false), 0u);
+  EXPECT_EQ(format(0, 1, 2, false), 0u);
+  EXPECT_EQ(format('R', 'G', 'B', false), 1u);
+  EXPECT_EQ(format('R', 'G', 'B', true), 0u);
+  EXPECT_EQ(format('Y', 'C', 'c', false), 2u);
+}
+
+TEST(JpegExact, RangeLimitTable) {
+  ASSERT_EQ(InitResult(BuildStream(StreamSpec{})), 0);
+  const uint8_t* t = S().rangeLimit;
+  const int at[][2] = {{0, 128}, {127, 255}, {128, 255}, {511, 255}, {512, 0}, {895, 0}, {896, 0}, {1023, 127}};
+  for (const auto& p : at) EXPECT_EQ(t[p[0]], p[1]) << p[0];
+}
+
+TEST(JpegExact, MappingIntoTheBox) {
+  StreamSpec s;
+  s.width = 3200;
+  s.height = 2400;
+  InitRun run;
+  RunInit(run, BuildStream(s), 640, 480);
+  ASSERT_EQ(run.rc, 0);
+  EXPECT_EQ(S().ratio, 327680);
+  EXPECT_EQ(S().outWidth, 640);
+  EXPECT_EQ(S().outHeight, 480);
+  EXPECT_EQ(S().offX, 0);
+  EXPECT_EQ(S().offY, 0);
+  EXPECT_EQ(S().level, 1);
+  EXPECT_EQ(S().invRatio, uint32_t((268435456 / 327680) << 4));
+  // Block table first, coordinate table second; both (i x R) >> 16 and >> 19.
+  for (int i : {0, 1, 7, 100, 639}) {
+    EXPECT_EQ(run.resize[size_t(640 + i)], (i * 327680) >> 16);
+    EXPECT_EQ(run.resize[size_t(i)], (i * 327680) >> 19);
+  }
+
+  s.width = s.height = 1000;
+  RunInit(run, BuildStream(s), 800, 480);
+  EXPECT_EQ(S().outWidth, 480);
+  EXPECT_EQ(S().outHeight, 480);
+  EXPECT_EQ(S().offX, 160);
+  EXPECT_EQ(S().level, 0);
+
+  s.width = 1;
+  s.height = 10000;
+  RunInit(run, BuildStream(s), 800, 480);
+  EXPECT_EQ(S().outWidth, 1);
+  EXPECT_EQ(S().offX, 400);
+  EXPECT_EQ(S().level, 2);
+}
+
+TEST(JpegExact, ReductionLevelBoundaries) {
+  auto level = [](int w, int h, int tw, int th) {
+    StreamSpec s;
+    s.width = w;
+    s.height = h;
+    InitRun run;
+    RunInit(run, BuildStream(s), tw, th);
+    EXPECT_EQ(run.rc, 0);
+    return S().level;
+  };
+  EXPECT_EQ(level(299, 100, 100, 100), 0);  // the width limits
+  EXPECT_EQ(level(300, 100, 100, 100), 1);
+  EXPECT_EQ(level(799, 100, 100, 100), 1);
+  EXPECT_EQ(level(800, 100, 100, 100), 2);
+  EXPECT_EQ(level(300, 300, 100, 100), 1);  // equal ratios: the height decides
+  EXPECT_EQ(level(100, 240, 100, 80), 1);
+}
+
+TEST(JpegExact, UncoveredPixelsStayAndEachCoveredPixelIsWrittenOnce) {
+  Rgb pic = MakePicture(1000, 1000, Content::Smooth);
+  std::vector<uint8_t> jpeg = EncodeJpeg(pic, EncodeOptions{});
+  CoreOutput core = DecodeWithCore(jpeg, 800, 480, 0x1234);
+  ASSERT_EQ(core.result.status, 0);
+  for (int y = 0; y < 480; y += 7) {
+    for (int x = 0; x < 800; ++x) {
+      bool inside = x >= 160 && x < 640;
+      EXPECT_EQ(core.surface[size_t(y) * 800 + x] == 0x1234, !inside) << x << "," << y;
+      if (HasFailure()) return;
+    }
+  }
+
+  // A writer of its own sees every covered pixel once, with index = width * y + x.
+  static std::vector<int> seen;
+  seen.assign(size_t(800) * 480, 0);
+  MemoryStream stream{jpeg.data(), jpeg.size(), 0};
+  std::vector<int32_t> resize(1600);
+  JpegDecInfo info;
+  ASSERT_EQ(TCCXXX_JPEGDEC_Init2(&stream, 800, 480, resize.data(), &info, MemoryStreamRead), 0);
+  std::vector<uint8_t> work(info.CalcBufSize);
+  auto writer = [](int, int, int, int index, int x, int y, int colorFormat) {
+    EXPECT_EQ(index, 800 * y + x);
+    EXPECT_EQ(colorFormat, 0);
+    seen[size_t(index)]++;
+  };
+  while (TCCXXX_JPEGDEC_Decode(nullptr, work.data(), writer) > 0) {
+  }
+  int covered = 0;
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 800; ++x) {
+      int n = seen[size_t(y) * 800 + x];
+      EXPECT_EQ(n, x >= 160 && x < 640 ? 1 : 0);
+      covered += n;
+    }
+  }
+  EXPECT_EQ(covered, 480 * 480);
+}
+
+TEST(JpegExact, PixelWriter) {
+  uint16_t px[4] = {0, 0, 0, 0};
+  gOutSurface = px;
+  PutPixelRGB565(128, 128, 128, 0, 0, 0, 0);
+  EXPECT_EQ(px[0], 0x8410);
+  PutPixelRGB565(200, 128, 128, 1, 1, 0, 0);  // grey: R = G = B = Y
+  EXPECT_EQ(px[1], Pack565(200, 200, 200));
+  PutPixelRGB565(10, 100, 250, 2, 2, 0, 1);  // RGB taken as it is
+  EXPECT_EQ(px[2], Pack565(10, 100, 250));
+  PutPixelRGB565(255, 255, 0, 3, 3, 0, 0);  // Y 255, Cb 255, Cr 0: clamped channels
+  int r = 255 + ((-128 * 1470103) >> 20), g = 255 - ((-128 * 748830) >> 20) - ((127 * 360857) >> 20);
+  EXPECT_EQ(px[3], Pack565(r, g > 255 ? 255 : g, 255));
+}
+
+TEST(JpegExact, DecodeCallCounts) {
+  Rgb pic = MakePicture(80, 64, Content::Detailed);
+  EncodeOptions o;
+  o.h1 = o.v1 = 1;  // 10 x 8 = 80 MCUs
+  EXPECT_EQ(DecodeWithCore(EncodeJpeg(pic, o), 80, 64).result.calls, 1);
+  Rgb wider = MakePicture(648, 8, Content::Detailed);  // 81 MCUs
+  EXPECT_EQ(DecodeWithCore(EncodeJpeg(wider, o), 648, 8).result.calls, 2);
+  // libjpeg's progressive script has 10 scans for colour and 6 for grey; the scans take
+  // one call each, then ceil(MCUs / 80) calls give the output.
+  o.progressive = true;
+  CoreOutput p = DecodeWithCore(EncodeJpeg(MakePicture(200, 100, Content::Detailed), o), 100, 50);
+  EXPECT_EQ(p.result.status, 0);
+  EXPECT_EQ(p.result.calls, 10 + (25 * 13 + 79) / 80);
+  o.gray = true;
+  p = DecodeWithCore(EncodeJpeg(MakePicture(200, 100, Content::Detailed), o), 100, 50);
+  EXPECT_EQ(p.result.calls, 6 + (25 * 13 + 79) / 80);
+}
+
+TEST(JpegExact, RestartIntervalsDoNotChangeThePicture) {
+  Rgb pic = MakePicture(77, 45, Content::Detailed);
+  for (bool progressive : {false, true}) {
+    EncodeOptions o;
+    o.progressive = progressive;
+    std::vector<uint8_t> plain = EncodeJpeg(pic, o);
+    std::vector<uint16_t> want = DecodeWithCore(plain, 77, 45).surface;
+    for (int interval : {1, 2, 5}) {
+      o.restartInterval = interval;
+      std::vector<uint8_t> rst = EncodeJpeg(pic, o);
+      EXPECT_EQ(DecodeWithCore(rst, 77, 45).surface, want) << progressive << " interval " << interval;
+      EXPECT_EQ(DecodeWithCore(MoveDriBeforeFrame(rst), 77, 45).surface, want);
+    }
+  }
+}
+
+TEST(JpegExact, DnlWhereARestartMarkerIsExpectedIsSkippedWithTwoBytes) {
+  Rgb pic = MakePicture(64, 16, Content::Detailed);
+  EncodeOptions o;
+  o.restartInterval = 1;
+  std::vector<uint8_t> rst = EncodeJpeg(pic, o);
+  std::vector<uint16_t> want = DecodeWithCore(rst, 64, 16).surface;
+  // Turn the first RST0 into DNL followed by two bytes.
+  std::vector<uint8_t> dnl;
+  bool done = false;
+  for (size_t i = 0; i < rst.size(); ++i) {
+    if (!done && i > 600 && rst[i] == 0xFF && rst[i + 1] == 0xD0) {
+      Append(dnl, {0xFF, 0xDC, 0x00, 0x04});
+      ++i;
+      done = true;
+      continue;
+    }
+    dnl.push_back(rst[i]);
+  }
+  ASSERT_TRUE(done);
+  EXPECT_EQ(DecodeWithCore(dnl, 64, 16).surface, want);
+}
+
+TEST(JpegExact, HuffmanTables) {
+  // A table whose codes are all at most 8 bits takes exactly the 256 root entries.
+  StreamSpec s;
+  s.beforeFrame = Segment(0xC4, HuffTableBody(0, 2, {0, 1, 5, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+                                              {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  ASSERT_EQ(InitResult(BuildStream(s)), 0);
+  EXPECT_EQ(S().huff[2].used, 256);
+  EXPECT_EQ(S().huff[2].rootBits, 8u);
+  // Code "00" (symbol 0) fills the first 64 root entries with length 2.
+  for (int i = 0; i < 64; ++i) EXPECT_EQ(S().huff[2].entries[i].value, 0);
+  EXPECT_EQ(S().huff[2].entries[0].length, 2);
+  EXPECT_EQ(S().huff[2].entries[254].length, 8);  // "11111110"
+  EXPECT_EQ(S().huff[2].entries[255].length, 0);  // no code
+  // The standard DC table's one 9-bit code needs a subtable of two entries; the standard
+  // AC table, with codes up to 16 bits, needs subtables behind a few root entries.
+  EXPECT_EQ(S().huff[0].used, 258);
+  const HuffTable& ac = S().huff[4];
+  EXPECT_GT(ac.used, 256);
+  int links = 0;
+  for (int i = 0; i < 256; ++i) links += ac.entries[i].length < 0;
+  EXPECT_GT(links, 0);
+  EXPECT_LT(links, 8);
+
+  // Each short table takes 1024 bytes of the 30000-byte arena: 29 fit, the 30th does not.
+  auto tables = [](int n) {
+    StreamSpec g = GraySpec();
+    g.dht = false;
+    Bytes body = HuffTableBody(0, 0, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1});
+    Append(body, HuffTableBody(1, 0, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1}));
+    for (int i = 2; i < n; ++i) Append(body, HuffTableBody(0, 2, {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1}));
+    g.beforeFrame = Segment(0xC4, body);
+    return InitResult(BuildStream(g));
+  };
+  EXPECT_EQ(tables(29), 0);
+  EXPECT_EQ(tables(30), -1);
+}
+
+TEST(JpegExact, ReductionLevelsAgreeOnFlatBlocks) {
+  Rgb flat;
+  flat.width = 256;
+  flat.height = 128;
+  flat.pixels.assign(size_t(256) * 128 * 3, 0);
+  for (size_t i = 0; i < flat.pixels.size(); i += 3) {
+    flat.pixels[i] = 90;
+    flat.pixels[i + 1] = 160;
+    flat.pixels[i + 2] = 40;
+  }
+  for (bool progressive : {false, true}) {
+    EncodeOptions o;
+    o.progressive = progressive;
+    std::vector<uint8_t> jpeg = EncodeJpeg(flat, o);
+    std::set<uint16_t> values;
+    for (int tw : {200, 64, 16}) {  // levels 0, 1, 2
+      CoreOutput out = DecodeWithCore(jpeg, tw, tw / 2);
+      ASSERT_EQ(out.result.status, 0);
+      EXPECT_EQ(out.result.level, tw == 200 ? 0 : tw == 64 ? 1 : 2);
+      values.insert(out.surface.begin(), out.surface.end());
+    }
+    EXPECT_EQ(values.size(), 1u) << progressive;
+  }
+}
+
+TEST(JpegExact, UnalignedWorkBufferIsUsedFromTheNextMultipleOfFour) {
+  std::vector<uint8_t> jpeg = EncodeJpeg(MakePicture(16, 16, Content::Smooth), EncodeOptions{});
+  MemoryStream stream{jpeg.data(), jpeg.size(), 0};
+  std::vector<int32_t> resize(32);
+  JpegDecInfo info;
+  ASSERT_EQ(TCCXXX_JPEGDEC_Init2(&stream, 16, 16, resize.data(), &info, MemoryStreamRead), 0);
+  alignas(4) uint8_t work[1540 + 4];
+  std::vector<uint16_t> surface(256);
+  gOutSurface = surface.data();
+  EXPECT_EQ(TCCXXX_JPEGDEC_Decode(surface.data(), work + 2, PutPixelRGB565), 0);
+  EXPECT_EQ(reinterpret_cast<uint8_t*>(S().area[0]), work + 4);
+}
+
+}  // namespace
