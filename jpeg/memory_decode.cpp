@@ -10,7 +10,7 @@ size_t MemoryStreamRead(void* buffer, size_t size, size_t count, void* stream) {
   size_t want = size * count;
   size_t left = m.size - m.pos;
   size_t n = want < left ? want : left;
-  std::memcpy(buffer, m.data + m.pos, n);
+  if (n > 0) std::memcpy(buffer, m.data + m.pos, n);  // an empty stream may have no data pointer
   m.pos += n;
   return size == 0 ? 0 : n / size;
 }

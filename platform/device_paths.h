@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -20,5 +21,22 @@ ResolvedPath ResolvePath(LPCWSTR devicePath);
 // True when the host path, with symbolic links followed, lies inside the device root.
 bool IsInsideRoot(const std::string& hostPath);
 
-// Folds a name for comparison without regard to case (ASCII, Latin-1, Greek and Cyrillic).
+// True when the host path (existing or about to be created) lies on the card, the root's
+// SDMMC folder, also when a link elsewhere in the root leads there.
+bool IsOnCard(const std::string& hostPath);
+
+// Folds a name for comparison without regard to case: simple one-to-one case folding of
+// the Latin, Greek, Cyrillic and Armenian letters and the full-width Latin letters.
 WString FoldCase(WStringView name);
+
+// Host names are bytes, usually UTF-8. Bytes that are not part of valid UTF-8 become the
+// unpaired low surrogates U+DC80..U+DCFF, and go back to the same bytes, so that every
+// host name can be reported and opened again.
+WString FromHostName(std::string_view name);
+std::string ToHostName(WStringView name);
+
+// The real paths (links followed) of the root and of every folder on the way from the root
+// to hostFolder, hostFolder included. A folder search uses them to leave out entries that
+// would lead back onto its own way, so that walking the folders always ends.
+std::vector<std::string> RealPathsOnTheWay(const std::string& hostFolder);
+std::string RealPath(const std::string& hostPath);

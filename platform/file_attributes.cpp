@@ -17,12 +17,20 @@
 
 namespace {
 
-constexpr const char* kAttributeName = "user.device.attributes";
+// The extended attribute that keeps the bits off FAT: the bits as lower-case hexadecimal text.
+constexpr const char* kAttributeName = "user.vellumet.attributes";
 constexpr DWORD kKeptBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// Opens a file or folder for the attribute ioctls; never waits on pipes or devices.
+int OpenForIoctl(const std::string& host) {
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) return -1;
+  return open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+}
 
 // The FAT attribute byte, when the file lives on a FAT mount.
 bool ReadFatAttributes(const std::string& host, DWORD& bits) {
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenForIoctl(host);
   if (fd < 0) return false;
   std::uint32_t fat = 0;
   bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &fat) == 0;
@@ -32,7 +40,7 @@ bool ReadFatAttributes(const std::string& host, DWORD& bits) {
 }
 
 bool WriteFatAttributes(const std::string& host, DWORD bits) {
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenForIoctl(host);
   if (fd < 0) return false;
   std::uint32_t fat = 0;
   bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &fat) == 0;
@@ -73,8 +81,12 @@ DWORD HostFileAttributes(const std::string& hostPath) {
 bool SetHostFileAttributes(const std::string& hostPath, DWORD attributes) {
   struct stat st;
   if (stat(hostPath.c_str(), &st) != 0) return false;
-  mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (st.st_mode & ~static_cast<mode_t>(0222)) : (st.st_mode | S_IWUSR);
-  if (mode != st.st_mode) chmod(hostPath.c_str(), mode & 07777);
+  // The read-only bit is the host's write permission; folders keep theirs, as on the
+  // device, where a read-only folder can still be written into.
+  if (!S_ISDIR(st.st_mode)) {
+    mode_t mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (st.st_mode & ~static_cast<mode_t>(0222)) : (st.st_mode | S_IWUSR);
+    if (mode != st.st_mode) chmod(hostPath.c_str(), mode & 07777);
+  }
   return WriteFatAttributes(hostPath, attributes) || WriteXattrAttributes(hostPath, attributes);
 }
 
@@ -91,6 +103,10 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
   ResolvedPath resolved = ResolvePath(path);
   if (resolved.host.empty() || !resolved.exists) {
     SetLastError(resolved.host.empty() ? resolved.error : ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  if (IsOnCard(resolved.host) && IsCardReadOnly()) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   // A host that keeps no attribute bits still counts as success: the device's call would

@@ -1,6 +1,7 @@
-// File attributes of host files: the directory and read-only bits from the host, the
-// hidden, system and archive bits from the FAT attribute byte on a FAT mount, else from
-// a user extended attribute, else not kept at all.
+// File attributes of host files: the directory and read-only bits from the host (type and
+// write permission), the hidden, system and archive bits from the FAT attribute byte on a
+// FAT mount, else from the user extended attribute "user.vellumet.attributes" (the bits as
+// hexadecimal text, e.g. "2" for hidden), else not kept at all.
 #pragma once
 
 #include <string>

@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -13,6 +12,7 @@
 #include "platform/drivers.h"
 #include "platform/file_attributes.h"
 #include "platform/file_errors.h"
+#include "platform/file_times.h"
 #include "platform/files.h"
 #include "platform/wide.h"
 
@@ -51,22 +51,6 @@ bool Conflicts(const OpenFile& open, DWORD access, DWORD share) {
   return wants(access, open.share) || wants(open.access, share);
 }
 
-bool IsOnCard(const std::string& host) {
-  std::string card = GetDeviceRoot() + "/";
-  if (host.compare(0, card.size(), card) != 0) return false;
-  std::string rest = host.substr(card.size());
-  std::string first = rest.substr(0, rest.find('/'));
-  return FoldCase(FromUtf8(first)) == u"sdmmc";
-}
-
-FILETIME ToFileTime(const timespec& t) {
-  // 100 ns units since 1601-01-01.
-  std::uint64_t ticks = (static_cast<std::uint64_t>(t.tv_sec) + 11644473600ULL) * 10000000ULL + t.tv_nsec / 100;
-  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-std::uint64_t Ticks(const FILETIME& t) { return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
-
 }  // namespace
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation,
@@ -95,8 +79,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
+  // Folders, and pipes or devices that a host folder may hold, are not files to open.
   struct stat st;
-  if (stat(path.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (stat(path.host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
@@ -216,51 +201,22 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
 
 BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
   OpenFile* file = HandleAs<OpenFile>(handle);
-  struct statx sx;
-  if (!file || !info) return FALSE;
-  if (statx(file->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  if (!file) return FALSE;
+  struct stat st;
+  HostFileTimes times;
+  if (!info || fstat(file->fd, &st) != 0 || !ReadHostFileTimes(file->fd, file->host, times)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  auto ts = [](const struct statx_timestamp& t) { return timespec{t.tv_sec, static_cast<long>(t.tv_nsec)}; };
   *info = {};
   info->dwFileAttributes = HostFileAttributes(file->host);
-  // Hosts that keep no birth time give the last change instead.
-  info->ftCreationTime = ToFileTime(ts((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime));
-  info->ftLastAccessTime = ToFileTime(ts(sx.stx_atime));
-  info->ftLastWriteTime = ToFileTime(ts(sx.stx_mtime));
-  info->nFileSizeHigh = static_cast<DWORD>(sx.stx_size >> 32);
-  info->nFileSizeLow = static_cast<DWORD>(sx.stx_size);
-  info->nNumberOfLinks = sx.stx_nlink;
-  info->nFileIndexHigh = static_cast<DWORD>(sx.stx_ino >> 32);
-  info->nFileIndexLow = static_cast<DWORD>(sx.stx_ino);
-  return TRUE;
-}
-
-BOOL FileTimeToLocalFileTime(const FILETIME* fileTime, FILETIME* localTime) {
-  if (!fileTime || !localTime) return FALSE;
-  std::uint64_t ticks = Ticks(*fileTime);
-  time_t seconds = static_cast<time_t>(ticks / 10000000ULL) - 11644473600LL;
-  struct tm local;
-  if (!localtime_r(&seconds, &local)) return FALSE;
-  std::int64_t shifted = static_cast<std::int64_t>(ticks) + static_cast<std::int64_t>(local.tm_gmtoff) * 10000000LL;
-  *localTime = FILETIME{static_cast<DWORD>(shifted), static_cast<DWORD>(static_cast<std::uint64_t>(shifted) >> 32)};
-  return TRUE;
-}
-
-BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime) {
-  if (!fileTime || !systemTime) return FALSE;
-  std::uint64_t ticks = Ticks(*fileTime);
-  time_t seconds = static_cast<time_t>(ticks / 10000000ULL) - 11644473600LL;
-  struct tm utc;
-  if (!gmtime_r(&seconds, &utc)) return FALSE;
-  systemTime->wYear = static_cast<WORD>(utc.tm_year + 1900);
-  systemTime->wMonth = static_cast<WORD>(utc.tm_mon + 1);
-  systemTime->wDayOfWeek = static_cast<WORD>(utc.tm_wday);
-  systemTime->wDay = static_cast<WORD>(utc.tm_mday);
-  systemTime->wHour = static_cast<WORD>(utc.tm_hour);
-  systemTime->wMinute = static_cast<WORD>(utc.tm_min);
-  systemTime->wSecond = static_cast<WORD>(utc.tm_sec);
-  systemTime->wMilliseconds = static_cast<WORD>((ticks / 10000ULL) % 1000);
+  info->ftCreationTime = times.creation;
+  info->ftLastAccessTime = times.lastAccess;
+  info->ftLastWriteTime = times.lastWrite;
+  info->nFileSizeHigh = static_cast<DWORD>(static_cast<std::uint64_t>(st.st_size) >> 32);
+  info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  info->nFileIndexHigh = static_cast<DWORD>(static_cast<std::uint64_t>(st.st_ino) >> 32);
+  info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
   return TRUE;
 }

@@ -1,11 +1,15 @@
 // Folder searches: FindFirstFileW / FindNextFileW / FindClose.
 //
 // A search takes a snapshot of the folder's names when it starts and reports those that
-// match the pattern. Symbolic links are reported as what they point to, and only when that
-// lies inside the device root; "." and ".." are not reported.
+// match the pattern: first "." and ".." (the folder and its parent, in every folder, the
+// root's parent being the root), then the host's entries. Symbolic links are reported as
+// what they point to, and only when that lies inside the device root. A folder entry that
+// would lead back to the searched folder or to a folder on the way to it (through links)
+// is not reported, so that descending into the folders a search reports always ends.
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -13,14 +17,21 @@
 #include "platform/device_paths.h"
 #include "platform/file_attributes.h"
 #include "platform/file_errors.h"
+#include "platform/file_times.h"
 #include "platform/files.h"
 #include "platform/wide.h"
 
 namespace {
 
+struct Entry {
+  std::string host;  // the host path to describe
+  WString name;      // the name to report
+  bool isDot;        // "." or "..": reported even though they lead back
+};
+
 struct Search : KernelObject {
-  std::string folder;
-  std::vector<std::string> names;
+  std::vector<Entry> entries;
+  std::vector<std::string> way;  // real paths of the folders from the root to the searched one
   size_t next = 0;
 };
 
@@ -30,8 +41,8 @@ FindOrderHook& OrderHook() {
   return *hook;
 }
 
-// Wildcard match without regard to case: '*' any run, '?' one unit. "*.*" matches every
-// name, with or without a dot, as on the device.
+// Wildcard match of folded texts: '*' any run, '?' one unit. "*.*" matches every name,
+// with or without a dot, as on the device.
 bool Matches(WStringView pattern, WStringView name) {
   if (pattern == u"*.*" || pattern == u"*") return true;
   size_t p = 0, n = 0, starP = WStringView::npos, starN = 0;
@@ -53,41 +64,56 @@ bool Matches(WStringView pattern, WStringView name) {
   return p == pattern.size();
 }
 
-// Fills data for the host entry; false when it is not to be reported.
-bool Describe(const std::string& folder, const std::string& name, WIN32_FIND_DATAW* data) {
-  std::string host = folder + "/" + name;
+// Fills data for the entry; false when it is not to be reported.
+bool Describe(const Search& search, const Entry& entry, WIN32_FIND_DATAW* data) {
+  if (entry.name.size() >= MAX_PATH) return false;
   struct stat st;
-  if (stat(host.c_str(), &st) != 0) return false;  // dangling link
-  struct stat lst;
-  if (lstat(host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && !IsInsideRoot(host)) return false;
-  WString wide = FromUtf8(name);
-  if (wide.size() >= MAX_PATH) return false;
+  if (stat(entry.host.c_str(), &st) != 0) return false;  // dangling link, or a loop of links
+  if (!entry.isDot) {
+    struct stat lst;
+    if (lstat(entry.host.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && !IsInsideRoot(entry.host)) return false;
+    if (S_ISDIR(st.st_mode) &&
+        std::find(search.way.begin(), search.way.end(), RealPath(entry.host)) != search.way.end())
+      return false;
+  }
+  HostFileTimes times;
+  if (!ReadHostFileTimes(-1, entry.host, times)) return false;
   *data = {};
-  data->dwFileAttributes = HostFileAttributes(host);
-  auto toFileTime = [](const timespec& t) {
-    std::uint64_t ticks = (static_cast<std::uint64_t>(t.tv_sec) + 11644473600ULL) * 10000000ULL + t.tv_nsec / 100;
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  };
-  data->ftCreationTime = toFileTime(st.st_mtim);
-  data->ftLastAccessTime = toFileTime(st.st_atim);
-  data->ftLastWriteTime = toFileTime(st.st_mtim);
-  data->nFileSizeHigh = static_cast<DWORD>(static_cast<std::uint64_t>(st.st_size) >> 32);
-  data->nFileSizeLow = static_cast<DWORD>(st.st_size);
-  std::copy(wide.begin(), wide.end(), data->cFileName);
-  data->cFileName[wide.size()] = 0;
+  data->dwFileAttributes = HostFileAttributes(entry.host);
+  data->ftCreationTime = times.creation;
+  data->ftLastAccessTime = times.lastAccess;
+  data->ftLastWriteTime = times.lastWrite;
+  data->nFileSizeHigh = S_ISDIR(st.st_mode) ? 0 : static_cast<DWORD>(static_cast<std::uint64_t>(st.st_size) >> 32);
+  data->nFileSizeLow = S_ISDIR(st.st_mode) ? 0 : static_cast<DWORD>(st.st_size);
+  std::copy(entry.name.begin(), entry.name.end(), data->cFileName);
+  data->cFileName[entry.name.size()] = 0;
   return true;
 }
 
 bool Advance(Search& search, WIN32_FIND_DATAW* data) {
-  while (search.next < search.names.size()) {
-    if (Describe(search.folder, search.names[search.next++], data)) return true;
+  while (search.next < search.entries.size()) {
+    if (Describe(search, search.entries[search.next++], data)) return true;
   }
   return false;
+}
+
+HANDLE Start(std::unique_ptr<Search> search, WIN32_FIND_DATAW* data) {
+  if (!Advance(*search, data)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  return AddHandle(std::move(search));
 }
 
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
+
+std::string ParentFolder(const std::string& host) {
+  const std::string& root = GetDeviceRoot();
+  if (host.size() <= root.size()) return host;
+  return host.substr(0, host.find_last_of('/'));
+}
 
 }  // namespace
 
@@ -109,20 +135,14 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
   if (namePart.empty()) {
     // "folder\": the folder itself, when it is there.
     ResolvedPath self = ResolvePath(folderPart.c_str());
-    std::string host = self.host;
-    if (host.empty() || !self.exists || folderPart.empty()) {
+    if (self.host.empty() || !self.exists || folderPart.empty()) {
       SetLastError(ERROR_FILE_NOT_FOUND);
       return INVALID_HANDLE_VALUE;
     }
-    size_t cut = host.find_last_of('/');
     auto search = std::make_unique<Search>();
-    search->folder = host.substr(0, cut);
-    search->names.push_back(host.substr(cut + 1));
-    if (!Advance(*search, data)) {
-      SetLastError(ERROR_FILE_NOT_FOUND);
-      return INVALID_HANDLE_VALUE;
-    }
-    return AddHandle(std::move(search));
+    std::string hostName = self.host.substr(self.host.find_last_of('/') + 1);
+    search->entries.push_back({self.host, FromHostName(hostName), true});
+    return Start(std::move(search), data);
   }
 
   ResolvedPath folder = ResolvePath(folderPart.c_str());
@@ -135,24 +155,25 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
     SetLastError(DeviceErrorFromErrno(errno, folder.host));
     return INVALID_HANDLE_VALUE;
   }
-  auto search = std::make_unique<Search>();
-  search->folder = folder.host;
   WString foldedPattern = FoldCase(namePart);
-  std::vector<WString> wideNames;
+  std::vector<std::string> names;
   while (dirent* entry = readdir(dir.get())) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    if (Matches(foldedPattern, FoldCase(FromUtf8(name)))) search->names.push_back(name);
+    if (Matches(foldedPattern, FoldCase(FromHostName(name)))) names.push_back(name);
   }
+  dir.reset();
   {
     std::lock_guard guard(g_orderLock);
-    if (OrderHook()) OrderHook()(search->names);
+    if (OrderHook()) OrderHook()(names);
   }
-  if (!Advance(*search, data)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  return AddHandle(std::move(search));
+
+  auto search = std::make_unique<Search>();
+  search->way = RealPathsOnTheWay(folder.host);
+  if (Matches(foldedPattern, u".")) search->entries.push_back({folder.host, u".", true});
+  if (Matches(foldedPattern, u"..")) search->entries.push_back({ParentFolder(folder.host), u"..", true});
+  for (const std::string& name : names) search->entries.push_back({folder.host + "/" + name, FromHostName(name), false});
+  return Start(std::move(search), data);
 }
 
 BOOL FindNextFileW(HANDLE handle, WIN32_FIND_DATAW* data) {

@@ -91,13 +91,26 @@ bool ParseValueLine(const std::string& line, WString& name, Value& value) {
   return true;
 }
 
+// The file's text as UTF-8: a UTF-16LE file (with its byte-order mark, as registry
+// editors write them) is converted, a UTF-8 byte-order mark dropped.
+std::string AsUtf8(const std::string& text) {
+  if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+    WString wide;
+    for (size_t i = 2; i + 1 < text.size(); i += 2)
+      wide += static_cast<WCHAR>(static_cast<unsigned char>(text[i]) | (static_cast<unsigned char>(text[i + 1]) << 8));
+    return ToUtf8(wide);
+  }
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) return text.substr(3);
+  return text;
+}
+
 }  // namespace
 
 const HKEY HKEY_LOCAL_MACHINE = &g_localMachine;
 
 void LoadRegistryFromText(const std::string& text) {
   std::map<WString, std::map<WString, Value>> keys;
-  std::istringstream in(text);
+  std::istringstream in(AsUtf8(text));
   std::string line;
   WString current;
   bool inKey = false;
@@ -112,6 +125,8 @@ void LoadRegistryFromText(const std::string& text) {
       static const WString kRootName = u"hkey_local_machine";
       if (folded.rfind(kRootName, 0) == 0) folded = TrimSlashes(folded.substr(kRootName.size()));
       current = folded;
+      // A key's parents exist too, as they do in a registry.
+      for (size_t cut = 0; (cut = current.find(u'\\', cut)) != WString::npos; ++cut) keys[current.substr(0, cut)];
       keys[current];
       continue;
     }

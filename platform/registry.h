@@ -7,8 +7,12 @@
 //   "LCD_Width"=dword:00000320
 //   "Name"="text with \" and \\ escaped"
 //
-// Key names and value names compare without regard to case. Lines that do not parse are
-// ignored. Values are read-only to the program.
+// The "HKEY_LOCAL_MACHINE\" in a key line may be left out, and a key's parents exist too.
+// Numbers are dword: with one to eight hexadecimal digits; strings are quoted, with \" and
+// \\ as escapes. The file is UTF-8 (a byte-order mark is skipped) or UTF-16LE with its
+// byte-order mark. Lines starting with ';' or '#' are comments. Key and value names compare
+// without regard to case. Lines that do not parse are ignored, and so are the values after
+// a key line that does not parse. Values are read-only to the program.
 #pragma once
 
 #include <string>

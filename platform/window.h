@@ -179,6 +179,7 @@ enum class TouchKind { Down, Move, Up };
 void PostTouch(TouchKind kind, int x, int y);
 // Waits until the window thread waits for messages with nothing to do: nothing queued, nothing
 // to paint, no timer due. False when that did not happen within timeoutMs of device time.
+// With no window alive it returns at once: the window thread may be busy between two dialogs.
 bool WaitForWindowThreadIdle(DWORD timeoutMs);
 // Ends the window thread's loops from any thread (the end of a script).
 void PostQuitToWindowThread(int exitCode);

@@ -114,6 +114,7 @@ TEST_F(PhotoAppTest, MissingDisplayKeysAskOnceAndStartupGoesOn) {
   m_root.WriteFile("registry.txt", "");
   SetDeviceRoot(m_root.Path().string());
   SetBacklightPresent(false);  // and a missing backlight only writes its debug text
+  LauncherWindow launcher;  // keeps a window alive, so idle waits span the gap between box and page
   CPhotoApp app;
   DebugCapture log;
   RunApp(app, [&] {

@@ -38,6 +38,8 @@ TEST(DevicePaths, ResolveWithoutRegardToCaseAndKeepNewNames) {
   EXPECT_EQ(ResolveDevicePath(u"\\SDMMC\\\\Trips\\"), card + "/Trips");
   EXPECT_EQ(ReadAll(u"sdmmc\\trips\\STRASSE.jpg"), "<no file>");  // no folding beyond case
   EXPECT_EQ(ReadAll(u"\\SDMMC\\TRIPS\\STRAßE.JPG"), "photo");
+  root.WriteFile("SDMMC/Фото/Ärger ĳ.png", "cyrillic");
+  EXPECT_EQ(ReadAll(u"\\SDMMC\\фОТО\\äRGER Ĳ.PNG"), "cyrillic");
 
   // A new name keeps the case it was given, and later opens find it in any case.
   HANDLE file = Open(u"\\sdmmc\\trips\\New Name.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS);
@@ -152,6 +154,19 @@ TEST(Files, HiddenAttributeAndTimes) {
   EXPECT_EQ(time.wHour, 5);
   EXPECT_EQ(time.wMinute, 6);
   EXPECT_EQ(time.wSecond, 7);
+
+  // Local time is the host's zone at that moment: two hours east of UTC here.
+  std::string savedZone = getenv("TZ") ? getenv("TZ") : "";
+  bool hadZone = getenv("TZ") != nullptr;
+  setenv("TZ", "XYZ-2", 1);
+  tzset();
+  FILETIME local;
+  ASSERT_TRUE(FileTimeToLocalFileTime(&info.ftLastWriteTime, &local));
+  ASSERT_TRUE(FileTimeToSystemTime(&local, &time));
+  EXPECT_EQ(time.wHour, 7);
+  EXPECT_EQ(time.wMinute, 6);
+  hadZone ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
+  tzset();
 }
 
 TEST(Files, StreamsAndFoldersAndTheCard) {
@@ -174,6 +189,8 @@ TEST(Files, StreamsAndFoldersAndTheCard) {
   EXPECT_TRUE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
   EXPECT_FALSE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
 
+  root.WriteFile("SDMMC/keep.jpg", "k");
+  std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
   std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_write |
                                                           std::filesystem::perms::group_write |
                                                           std::filesystem::perms::others_write,
@@ -182,6 +199,17 @@ TEST(Files, StreamsAndFoldersAndTheCard) {
   EXPECT_EQ(Open(u"\\SDMMC\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(_wfopen(u"\\SDMMC\\bmkPho.rom", u"wb"), nullptr);
+  EXPECT_FALSE(CreateDirectoryW(u"\\SDMMC\\New", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(DeleteFileW(u"\\SDMMC\\keep.jpg"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
+  // A way onto the card from elsewhere in the root is the card too.
+  EXPECT_EQ(Open(u"\\NAND\\card\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  HANDLE reader = Open(u"\\sdmmc\\KEEP.jpg", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_NE(reader, INVALID_HANDLE_VALUE);  // reading still works
+  CloseHandle(reader);
   std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_all);
 
   std::filesystem::remove_all(root.Path() / "SDMMC");
