@@ -4,7 +4,7 @@ BUILD     ?= build
 ASAN      ?= build-asan
 DEMO_ROOT ?= demo-root
 
-.PHONY: all deps build build-asan run test test-normal test-asan demo-root clean
+.PHONY: all deps build build-asan run test test-normal test-asan test-fuzz demo-root clean
 
 all: build
 
@@ -36,12 +36,17 @@ test-asan: build-asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# Both runs always execute; the target fails if either did.
+# The JPEG core's fuzz target, for a bounded time (FUZZ_SECONDS, about a minute).
+test-fuzz: deps
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} FUZZ_BUILD=$(CURDIR)/build-fuzz tests/jpeg/fuzz/run.sh
+
+# Every run always executes; the target fails if any did.
 test: deps
 	@rc=0; \
+	$(MAKE) --no-print-directory test-fuzz || rc=1; \
 	$(MAKE) --no-print-directory test-normal || rc=1; \
 	$(MAKE) --no-print-directory test-asan || rc=1; \
 	exit $$rc
 
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) build-fuzz

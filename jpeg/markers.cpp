@@ -30,7 +30,11 @@ constexpr int kMaxTablesPerDqt = 64;
 bool SkipSegment() {
   uint32_t length = GetBits(16);
   if (length < 2) return false;
-  for (uint32_t i = 0; i < length - 2; ++i) SkipRawBits(8);
+  // A length that runs past the end of the file ends the parse instead of skipping padding.
+  for (uint32_t i = 0; i < length - 2; ++i) {
+    if (InputPastEnd()) return false;
+    SkipRawBits(8);
+  }
   return true;
 }
 
@@ -234,7 +238,7 @@ bool ParseMarkersToFrame() {
 }  // namespace
 
 int ParseMarkersToScan() {
-  for (int step = 0; step < 1000; ++step) {
+  for (int step = 0; step < 1000 && !InputPastEnd(); ++step) {
     if (GetBits(8) != 0xFF) continue;
     uint32_t c = GetBits(8);
     if (c == 0xDA) return ParseScan();
