@@ -1,27 +1,43 @@
-// The vellumet program: chooses the device root, then runs what the device runs.
+// The vellumet program: chooses the device root and the host that shows the screen, then
+// runs the photo application on it as the device does.
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
-#include "browser/folder_nav.h"
-#include "browser/photo_list.h"
+#include "app/photo_app.h"
 #include "host/options.h"
+#include "host/tour.h"
 #include "platform/debug.h"
+#include "platform/drivers.h"
 #include "platform/files.h"
 #include "platform/kernel.h"
-#include "platform/wide.h"
+#include "platform/screen_host.h"
+#include "platform/window_link.h"
+#include "res/resources.h"
 #include "thumbs/thumb_index.h"
 
 #undef printf
 
 namespace {
 
-// Lists the card's first folder in display order on standard output.
-void ListCardFolder() {
-  CPhotoList list;
-  WString path(kCardFolder);
-  list.Fill(path);
-  std::printf("%s  (%d entries, %d pages)\n", ToUtf8(path).c_str(), list.GetCount(), PageCount(list.GetCount()));
-  for (int i = 0; i < list.GetCount(); ++i)
-    std::printf("  page %d cell %d  %s\n", PageOf(i), CellOf(i), ToUtf8(list.GetName(i)).c_str());
+constexpr const char* kTourShots = "vellumet-shots";
+
+ScreenHostOptions ScreenOptions(const HostOptions& options) {
+  ScreenHostOptions screen;
+  screen.headless = options.headless;
+  screen.script = options.script;
+  screen.shotsDir = options.shotsDir;
+  screen.scale = options.scale;
+  screen.tour = kHeadlessTour;
+  const bool tour = !options.headless || options.script.empty();
+  if (tour && screen.shotsDir.empty()) screen.shotsDir = kTourShots;
+  if (!screen.shotsDir.empty()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(screen.shotsDir, ignored);
+  }
+  if (options.headless && options.script.empty())
+    std::fprintf(stderr, "vellumet: headless tour, screenshots in %s/\n", screen.shotsDir.c_str());
+  return screen;
 }
 
 }  // namespace
@@ -35,9 +51,20 @@ int main(int argc, char** argv) {
   }
   SetClockSpeed(options->speed);
   SetDeviceRoot(options->root);
+  SetBacklightPresent(options->backlight);
   if (!IsCardMounted()) std::fprintf(stderr, "vellumet: no card in %s\n", options->root.c_str());
+  InstallResources();
+  // Without the link the launcher cannot reach the program; it still runs on its own.
+  if (!StartWindowLink()) std::fprintf(stderr, "vellumet: the launcher link could not be opened\n");
 
   TheThumbIndex();  // loaded before the application starts, saved at exit
-  ListCardFolder();
-  return 0;
+  if (!StartScreenHost(ScreenOptions(*options))) return 2;
+  int result = 0;
+  {
+    CPhotoApp app;
+    result = AfxWinMain();
+  }
+  StopScreenHost();
+  StopWindowLink();
+  return result;
 }

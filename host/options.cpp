@@ -7,7 +7,16 @@
 namespace {
 
 void PrintUsage() {
-  std::fputs("usage: vellumet [--root DIR] [--log FILE] [--speed X]\n", stderr);
+  std::fputs(
+      "usage: vellumet [--root DIR] [--headless] [--script FILE|-] [--shots DIR] [--scale N]\n"
+      "                [--speed X] [--log FILE] [--no-backlight]\n",
+      stderr);
+}
+
+bool ParseNumber(const char* text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text, &end);
+  return end != text && *end == '\0';
 }
 
 }  // namespace
@@ -17,21 +26,35 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
+    double number = 0;
     if (arg == "--root" && hasValue) {
       options.root = argv[++i];
     } else if (arg == "--log" && hasValue) {
       options.logFile = argv[++i];
+    } else if (arg == "--script" && hasValue) {
+      options.script = argv[++i];
+    } else if (arg == "--shots" && hasValue) {
+      options.shotsDir = argv[++i];
+    } else if (arg == "--headless") {
+      options.headless = true;
+    } else if (arg == "--no-backlight") {
+      options.backlight = false;
     } else if (arg == "--speed" && hasValue) {
-      char* end = nullptr;
-      options.speed = std::strtod(argv[++i], &end);
-      if (*end != '\0' || !(options.speed > 0.0)) {
+      if (!ParseNumber(argv[++i], options.speed) || !(options.speed > 0.0)) {
         std::fprintf(stderr, "vellumet: --speed needs a positive number\n");
         return std::nullopt;
       }
+    } else if (arg == "--scale" && hasValue) {
+      if (!ParseNumber(argv[++i], number) || number < 1 || number > 8 || number != static_cast<int>(number)) {
+        std::fprintf(stderr, "vellumet: --scale needs a whole number from 1 to 8\n");
+        return std::nullopt;
+      }
+      options.scale = static_cast<int>(number);
     } else {
       PrintUsage();
       return std::nullopt;
     }
   }
+  if (!options.script.empty()) options.headless = true;
   return options;
 }

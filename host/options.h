@@ -8,6 +8,11 @@ struct HostOptions {
   std::string root = "demo-root";  // host folder holding the device's SDMMC/ and NAND/
   std::string logFile;             // debug output goes here instead of standard error
   double speed = 1.0;              // clock speed factor
+  bool headless = false;           // no window: a script (or the built-in tour) drives the screen
+  std::string script;              // headless commands; "-" reads them from standard input
+  std::string shotsDir;            // where "shot NAME" writes NAME.png
+  int scale = 1;                   // window size factor
+  bool backlight = true;           // false: the device has no "BKL1:" driver
 };
 
 // Parses argv; on a bad command line, prints why to standard error and returns nothing.

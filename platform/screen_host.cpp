@@ -2,6 +2,9 @@
 #include "platform/screen_host.h"
 
 #include <SDL.h>
+#include <errno.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -27,6 +30,57 @@ std::atomic<bool> g_stop{false};
 void Headless(std::vector<ScreenCommand> commands, std::string shots) {
   RunScreenScript(commands, shots);
   PostQuitToWindowThread(0);
+}
+
+void RunAnsweredLine(const std::string& line, const std::string& shots) {
+  std::string error;
+  std::optional<std::vector<ScreenCommand>> commands = ParseScreenScript(line, &error);
+  if (!commands) std::printf("error: %s\n", error.c_str());
+  else std::printf("%s\n", RunScreenScript(*commands, shots) ? "done" : "failed");
+  std::fflush(stdout);
+}
+
+// Runs standard input's lines as they come, until it ends or the host is stopped.
+void FromStandardInput(std::string shots) {
+  std::string pending;
+  char buffer[512];
+  for (;;) {
+    if (g_stop) return;
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    const int ready = poll(&in, 1, 100);  // wakes now and then to see whether the host stops
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    pending.append(buffer, static_cast<size_t>(n));
+    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+      const std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      RunAnsweredLine(line, shots);
+    }
+  }
+  if (!pending.empty()) RunAnsweredLine(pending, shots);
+  PostQuitToWindowThread(0);
+}
+
+// The commands of a script file or of the tour text; nothing when they cannot be read.
+std::optional<std::vector<ScreenCommand>> LoadCommands(const std::string& path, const std::string& text) {
+  std::string source = text;
+  if (!path.empty()) {
+    std::ifstream in(path);
+    if (!in) {
+      std::fprintf(stderr, "vellumet: cannot read the script %s\n", path.c_str());
+      return std::nullopt;
+    }
+    std::stringstream content;
+    content << in.rdbuf();
+    source = content.str();
+  }
+  std::string error;
+  std::optional<std::vector<ScreenCommand>> parsed = ParseScreenScript(source, &error);
+  if (!parsed) std::fprintf(stderr, "vellumet: %s: %s\n", path.empty() ? "the tour" : path.c_str(), error.c_str());
+  return parsed;
 }
 
 void PostToFront(UINT message, WPARAM w, LPARAM l) {
@@ -63,6 +117,15 @@ void Key(SDL_Keycode key) {
     case SDLK_c: PostToFront(kLauncherMessage, 7, 6); break;
     default: break;
   }
+}
+
+// SDL's stand-in drivers open windows that nobody sees and that never close.
+bool ShowsAnything(const char* driver) {
+  if (!driver) return false;
+  const std::string name = driver;
+  if (name != "offscreen" && name != "dummy" && name != "evdev") return true;
+  SDL_SetError("only SDL's %s video driver", driver);
+  return false;
 }
 
 // Runs the window until it is closed or the program ends.
@@ -115,33 +178,22 @@ void Windowed(SDL_Window* window, SDL_Renderer* renderer, SDL_Texture* texture, 
 
 bool StartScreenHost(const ScreenHostOptions& options) {
   g_stop = false;
-  std::vector<ScreenCommand> commands;
-  if (options.headless && !options.script.empty()) {
-    std::ifstream in(options.script);
-    if (!in) {
-      std::fprintf(stderr, "vellumet: cannot read the script %s\n", options.script.c_str());
-      return false;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    std::optional<std::vector<ScreenCommand>> parsed = ParseScreenScript(text.str(), &error);
-    if (!parsed) {
-      std::fprintf(stderr, "vellumet: %s: %s\n", options.script.c_str(), error.c_str());
-      return false;
-    }
-    commands = std::move(*parsed);
+  const bool fromInput = options.headless && options.script == "-";
+  std::optional<std::vector<ScreenCommand>> commands;
+  if (!fromInput) {
+    commands = LoadCommands(options.headless ? options.script : std::string(), options.tour);
+    if (!commands) return false;
   }
   if (!options.headless) {
     const int scale = std::max(1, options.scale);
     // The window is made, and its events read, on the host's own thread.
     std::promise<bool> opened;
     std::future<bool> result = opened.get_future();
-    g_host = std::thread([scale, &opened] {
+    g_host = std::thread([scale, &opened, shots = options.shotsDir] {
       SDL_Window* window = nullptr;
       SDL_Renderer* renderer = nullptr;
       SDL_Texture* texture = nullptr;
-      if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+      if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && ShowsAnything(SDL_GetCurrentVideoDriver())) {
         window = SDL_CreateWindow("vellumet", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth * scale,
                                   kScreenHeight * scale, 0);
         renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
@@ -150,7 +202,8 @@ bool StartScreenHost(const ScreenHostOptions& options) {
                            : nullptr;
       }
       if (!texture) {
-        std::fprintf(stderr, "vellumet: no display (%s); running headless\n", SDL_GetError());
+        std::fprintf(stderr, "vellumet: no display (%s); running headless%s%s\n", SDL_GetError(),
+                     shots.empty() ? "" : ", screenshots in ", shots.c_str());
         if (renderer) SDL_DestroyRenderer(renderer);
         if (window) SDL_DestroyWindow(window);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -163,7 +216,8 @@ bool StartScreenHost(const ScreenHostOptions& options) {
     if (result.get()) return true;
     g_host.join();
   }
-  g_host = std::thread(Headless, std::move(commands), options.shotsDir);
+  if (fromInput) g_host = std::thread(FromStandardInput, options.shotsDir);
+  else g_host = std::thread(Headless, std::move(*commands), options.shotsDir);
   return true;
 }
 

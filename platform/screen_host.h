@@ -10,7 +10,10 @@
 // Closing the window ends the program's loops.
 //
 // The headless host shows nothing; it runs a script (see ParseScreenScript) and ends the
-// program's loops after the script's last line.
+// program's loops after the script's last line. The script "-" is standard input, read as
+// it comes: each line is answered on standard output with "done" once it has run ("failed"
+// when a shot could not be written, "error: ..." when it is not a command), so that another
+// program can drive the screen in step; the end of the input ends the program's loops.
 #pragma once
 
 #include <optional>
@@ -21,9 +24,11 @@
 
 struct ScreenHostOptions {
   bool headless = false;
-  std::string script;    // headless: the script file ("" runs nothing and ends at once)
+  std::string script;    // headless: the script file, "-" for standard input
   std::string shotsDir;  // where "shot NAME" writes NAME.png
   int scale = 1;
+  // Script text run when headless without a script, and when no display can be opened.
+  std::string tour;
 };
 
 // Starts the host on a thread of its own. The SDL host falls back to the headless one when

@@ -265,10 +265,17 @@ BOOL PostRemoteMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 LRESULT SendRemoteMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  SendRemoteMessageWaiting(window, message, wParam, lParam, kAnswerTimeoutMs, &result);
+  return result;
+}
+
+bool SendRemoteMessageWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs,
+                              LRESULT* result) {
   RemoteWindow* remote = FindRemote(window);
-  if (!remote) return 0;
+  if (!remote) return false;
   AskSocket ask;
-  if (ask.fd < 0) return 0;
+  if (ask.fd < 0) return false;
   Packet packet{};
   packet.kind = PacketKind::Send;
   packet.message = message;
@@ -276,8 +283,10 @@ LRESULT SendRemoteMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   packet.lParam = lParam;
   packet.front = remote->front;
   SetTitle(packet, remote->title);
-  if (!SendPacket(ask.fd, remote->peer, packet)) return 0;
+  if (!SendPacket(ask.fd, remote->peer, packet)) return false;
   Packet answer{};
-  if (!ReceivePacket(ask.fd, answer, nullptr, kAnswerTimeoutMs) || answer.kind != PacketKind::Answer) return 0;
-  return static_cast<LRESULT>(answer.result);
+  if (!ReceivePacket(ask.fd, answer, nullptr, static_cast<int>(timeoutMs)) || answer.kind != PacketKind::Answer)
+    return false;
+  if (result) *result = static_cast<LRESULT>(answer.result);
+  return true;
 }

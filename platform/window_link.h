@@ -23,5 +23,8 @@ bool IsRemoteWindow(HWND window);
 // Messages to a stand-in. A send waits at most one second for its answer (0 then).
 BOOL PostRemoteMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendRemoteMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// A send that waits up to timeoutMs for the answer; false when none came.
+bool SendRemoteMessageWaiting(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD timeoutMs,
+                              LRESULT* result);
 // The stand-in for the front window of the process that owns window (the screen being shown).
 HWND RemoteFrontWindow(HWND window);

@@ -3,9 +3,11 @@
 //   vellumet-launcher --root DIR listen
 //       owns a window titled "mainpage" and prints one line for every message it receives
 //       ("0x0bfb 35 4"); ends on SIGINT or SIGTERM.
-//   vellumet-launcher --root DIR send TITLE MSG WPARAM LPARAM [--front]
+//   vellumet-launcher --root DIR send TITLE MSG WPARAM LPARAM [--front] [--wait]
 //       posts one message to the window of that title in another process (with --front, to
 //       the front window of that process) and exits 0, or 1 when there is no such window.
+//       With --wait the message is sent instead, and the tool ends once it has been handled
+//       (1 when no answer came within ten seconds), so that scripts can go on in step.
 #include <signal.h>
 
 #include <cstdio>
@@ -21,6 +23,8 @@
 #undef printf
 
 namespace {
+
+constexpr DWORD kWaitMs = 10000;
 
 struct Listener : WindowHandler {
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -71,13 +75,22 @@ int Send(int argc, char** argv, int first) {
   if (!ParseNumber(argv[first + 1], message) || !ParseNumber(argv[first + 2], wParam) ||
       !ParseNumber(argv[first + 3], lParam))
     return 2;
-  bool front = argc - first > 4 && std::string(argv[first + 4]) == "--front";
+  bool front = false, wait = false;
+  for (int i = first + 4; i < argc; ++i) {
+    const std::string flag = argv[i];
+    if (flag == "--front") front = true;
+    else if (flag == "--wait") wait = true;
+    else return 2;
+  }
   StartWindowLink();
   WString title = FromUtf8(argv[first]);
   HWND window = FindWindowW(nullptr, title.c_str());
   if (window && front) window = RemoteFrontWindow(window);
+  const auto msg = static_cast<UINT>(message);
+  const auto w = static_cast<WPARAM>(wParam);
+  const auto l = static_cast<LPARAM>(lParam);
   bool sent = window && IsRemoteWindow(window) &&
-              PostMessage(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+              (wait ? SendRemoteMessageWaiting(window, msg, w, l, kWaitMs, nullptr) : PostMessage(window, msg, w, l));
   StopWindowLink();
   if (!sent) std::fprintf(stderr, "vellumet-launcher: no window titled %s\n", argv[first]);
   return sent ? 0 : 1;
@@ -99,6 +112,6 @@ int main(int argc, char** argv) {
   if (result == 2)
     std::fprintf(stderr,
                  "usage: vellumet-launcher [--root DIR] listen\n"
-                 "       vellumet-launcher [--root DIR] send TITLE MSG WPARAM LPARAM [--front]\n");
+                 "       vellumet-launcher [--root DIR] send TITLE MSG WPARAM LPARAM [--front] [--wait]\n");
   return result;
 }

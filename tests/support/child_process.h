@@ -1,0 +1,128 @@
+// A program started by a test, with pipes to its standard input, output and error, and
+// line reads that give up at a deadline instead of hanging the test.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::vector<std::string>& argv) {
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    m_in = in[1];
+    m_out = out[0];
+    m_err = err[0];
+  }
+  ~ChildProcess() {
+    if (m_pid > 0 && !m_reaped) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    for (int fd : {m_in, m_out, m_err})
+      if (fd >= 0) close(fd);
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool Started() const { return m_pid > 0; }
+  void Write(const std::string& text) {
+    if (m_in >= 0 && write(m_in, text.data(), text.size()) < 0) CloseInput();
+  }
+  void CloseInput() {
+    if (m_in >= 0) close(m_in);
+    m_in = -1;
+  }
+  // The next line of standard output (or error) without its newline; "" at the end of the
+  // output or when no line came within timeoutMs.
+  std::string ReadLine(int timeoutMs = kDefaultTimeoutMs) { return ReadFrom(m_out, m_outPending, timeoutMs); }
+  std::string ReadErrorLine(int timeoutMs = kDefaultTimeoutMs) { return ReadFrom(m_err, m_errPending, timeoutMs); }
+  // Reads standard output until a line equals `line`; false at the end or the deadline.
+  bool WaitForLine(const std::string& line, int timeoutMs = kDefaultTimeoutMs) {
+    const long deadline = NowMs() + timeoutMs;
+    for (;;) {
+      const long left = deadline - NowMs();
+      if (left <= 0) return false;
+      std::string got = ReadLine(static_cast<int>(left));
+      if (got == line) return true;
+      if (got.empty() && m_outEnded) return false;
+    }
+  }
+  // Waits for the program to end (its output closes first); the exit status, or -1 when it
+  // did not end within timeoutMs (it is then killed).
+  int Wait(int timeoutMs = kDefaultTimeoutMs) {
+    const long deadline = NowMs() + timeoutMs;
+    while (!m_outEnded && NowMs() < deadline) ReadLine(static_cast<int>(deadline - NowMs()));
+    if (!m_outEnded) {
+      kill(m_pid, SIGKILL);
+    }
+    int status = 0;
+    waitpid(m_pid, &status, 0);
+    m_reaped = true;
+    if (!m_outEnded) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  void Signal(int signal) { kill(m_pid, signal); }
+
+  static constexpr int kDefaultTimeoutMs = 30000;
+
+ private:
+  static long NowMs() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1000L + t.tv_nsec / 1000000L;
+  }
+  std::string ReadFrom(int fd, std::string& pending, int timeoutMs) {
+    const long deadline = NowMs() + timeoutMs;
+    for (;;) {
+      const size_t end = pending.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        return line;
+      }
+      const long left = deadline - NowMs();
+      if (fd < 0 || left <= 0) return "";
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) {
+        if (fd == m_out) m_outEnded = true;
+        std::string rest;
+        rest.swap(pending);
+        return rest;
+      }
+      pending.append(buffer, static_cast<size_t>(n));
+    }
+  }
+
+  pid_t m_pid = -1;
+  bool m_reaped = false;
+  bool m_outEnded = false;
+  int m_in = -1, m_out = -1, m_err = -1;
+  std::string m_outPending, m_errPending;
+};
