@@ -24,6 +24,7 @@ enum class PacketKind : std::uint32_t { Query = 1, Found = 2, NotFound = 3, Post
 constexpr size_t kTitleUnits = 64;
 constexpr int kAnswerTimeoutMs = 1000;
 constexpr int kQueryTimeoutMs = 300;
+constexpr int kSendTimeoutMs = 1000;
 
 struct Packet {
   PacketKind kind;
@@ -75,6 +76,11 @@ int BoundSocket(const std::string& path) {
   int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   unlink(path.c_str());
+  // A receiver whose queue is full holds a sender back for at most this long, so that a
+  // burst of posts waits for room instead of losing messages, and a stuck peer costs a
+  // second at most.
+  const timeval sendTimeout{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
   sockaddr_un address = Address(path);
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     close(fd);
@@ -85,7 +91,7 @@ int BoundSocket(const std::string& path) {
 
 bool SendPacket(int fd, const std::string& to, const Packet& packet) {
   sockaddr_un address = Address(to);
-  ssize_t n = sendto(fd, &packet, sizeof packet, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ssize_t n = sendto(fd, &packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
   if (n < 0 && errno == ECONNREFUSED) unlink(to.c_str());  // its process has gone
   return n == static_cast<ssize_t>(sizeof packet);
 }
