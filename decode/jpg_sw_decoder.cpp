@@ -106,6 +106,9 @@ bool CJpgSwDecoder::PrepareImage(LPCWSTR path, DWORD width, DWORD height) {
     std::fclose(m_pFile);
     m_pFile = nullptr;
   }
+  // Buffers a preparation that was never decoded or released left behind.
+  Free(m_pResizeBuf);
+  Free(m_pCalcBuf);
   m_pFile = _wfopen(path, u"rb");
   if (!m_pFile) {
     printf("fopen Fail");

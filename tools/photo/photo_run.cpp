@@ -43,7 +43,8 @@ PhotoRun RunPhoto(CImageDecoder& decoder, LPCWSTR path, float angle) {
   if (angle == 90 || angle == 270) std::swap(w, h);
   run.shown = FitIntoBox(w, h, kScreenWidth, kScreenHeight);
   std::memset(GetVisibleFrame(), 0, kFrameBytes);
-  if (decoder.IsDecoded()) {
+  // A failed turn leaves nothing to draw.
+  if (run.turned && decoder.IsDecoded()) {
     HDC screen = GetDC(nullptr);
     decoder.Draw(screen, &run.shown);
     ReleaseDC(nullptr, screen);
