@@ -9,6 +9,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libgif-dev libexif-dev
   libfreetype-dev fonts-liberation fonts-wqy-microhei
   libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libvips-tools  # vipsthumbnail, the reference of the photo benchmark's thumbnail
 )
 
 missing=()

@@ -1,0 +1,214 @@
+#include "decode/image_decoder.h"
+
+#include "platform/framebuffer.h"
+#include "tests/decode/decode_support.h"
+
+namespace {
+
+using PhotoDecoder = DecodeTest;
+
+// The CRC of PNG chunks.
+DWORD Crc32(const BYTE* data, size_t size) {
+  DWORD crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+TEST_F(PhotoDecoder, OnlyTheTwoJpegSpellingsAnywhereInThePathGoToThePipeline) {
+  CImageDecoder decoder;
+  for (const WCHAR* path : {u"\\SDMMC\\photo\\a.JPG", u"\\SDMMC\\holiday.jpg\\b.bmp", u"\\SDMMC\\a.jpg"})
+    EXPECT_TRUE(decoder.CheckJPGCodec(path));
+  for (const WCHAR* path : {u"\\SDMMC\\photo\\a.Jpg", u"\\SDMMC\\photo\\a.jpeg", u"\\SDMMC\\photo\\a.gif",
+                            u"\\SDMMC\\photo\\a.JPE", u"\\SDMMC\\photo\\a.jPG"})
+    EXPECT_FALSE(decoder.CheckJPGCodec(path));
+  // A ".jpeg" file opens through the imaging service, with the header's size.
+  WString jpeg = PutJpeg("photo/a.jpeg", 30, 20);
+  EXPECT_EQ(decoder.Open(jpeg.c_str(), 1, 1), 1u);
+  EXPECT_FALSE(decoder.IsJpgPath());
+  EXPECT_EQ(decoder.m_ImageInfo.Width, 30u);
+  EXPECT_NE(decoder.Decode(0), 0u);
+  EXPECT_EQ(decoder.BitmapImage() != nullptr, true);
+}
+
+TEST_F(PhotoDecoder, JpegPathKeepsTheCallersSizeUnlessTheHeaderCorrectsIt) {
+  CImageDecoder decoder;
+  WString path = PutJpeg("big.JPG", 2592, 1944);
+  EXPECT_EQ(decoder.Open(path.c_str(), 2592, 1944), 1u);
+  // Reduced to 1450 x 1088, but the caller's size was right: it stays in m_ImageInfo.
+  EXPECT_EQ(decoder.m_ImageInfo.Width, 2592u);
+  EXPECT_EQ(decoder.JpgSw()->Width(), 1450u);
+  EXPECT_TRUE(Logged("Call CheckJPGCodec : It's JPG"));
+  decoder.Close();
+
+  log_.Clear();
+  EXPECT_EQ(decoder.Open(path.c_str(), 2048, 1536), 1u);
+  EXPECT_EQ(decoder.m_ImageInfo.Width, 1450u);
+  EXPECT_EQ(decoder.m_ImageInfo.Height, 1088u);
+  EXPECT_TRUE(Logged("[RE]:IsJPGInfoChanged (1450,1088)"));
+  EXPECT_EQ(decoder.Decode(0), 1u);
+  EXPECT_TRUE(decoder.IsDecoded());
+  EXPECT_TRUE(decoder.Rotate(90));
+  EXPECT_EQ(decoder.JpgSw()->Width(), 1088u);
+
+  decoder.Close();
+  EXPECT_FALSE(decoder.IsDecoded());
+  EXPECT_TRUE(decoder.IsJpgPath());  // kept until the next Open
+  EXPECT_EQ(decoder.JpgSw()->ByteSize(), 0u);
+  *GetFrameBaseRegister() = 0x12345678;
+  HDC screen = CreateScreenDC();
+  RECT r{0, 0, 800, 480};
+  EXPECT_EQ(decoder.Draw(screen, &r), 1);
+  DeleteDC(screen);
+  EXPECT_EQ(*GetFrameBaseRegister(), 0x12345678u);  // nothing drawn, no freeze
+  *GetFrameBaseRegister() = kVisibleFramePhysical;
+}
+
+TEST_F(PhotoDecoder, JpegFailuresLeaveNothingOpen) {
+  CImageDecoder decoder;
+  EXPECT_EQ(decoder.Open(u"\\SDMMC\\none.jpg", 640, 480), 0u);
+  EXPECT_FALSE(decoder.IsJpgPath());
+  EXPECT_EQ(decoder.m_ImageInfo.Width, 0u);
+  EXPECT_EQ(decoder.m_ImageInfo.Height, 0u);
+
+  Bytes full = MakeJpeg(Pattern(64, 48), 90, {}, false, true);
+  WString cut = Put("cut.jpg", Bytes(full.begin(), full.begin() + long(full.size() / 2)));
+  EXPECT_EQ(decoder.Open(cut.c_str(), 64, 48), 1u);
+  EXPECT_EQ(decoder.Decode(0), 0u);
+  EXPECT_FALSE(decoder.IsDecoded());
+  EXPECT_FALSE(decoder.IsJpgPath());
+  EXPECT_EQ(decoder.m_ImageInfo.Width, 0u);
+  EXPECT_FALSE(decoder.Rotate(90));  // now on the imaging path, with no picture
+  EXPECT_TRUE(Logged("RoateImage InitValue failed. "));
+}
+
+// The imaging path: a 6 x 4 PNG, exact pixels, turned by absolute angles.
+TEST_F(PhotoDecoder, ImagingPathTurnsFromTheUnturnedBitmap) {
+  const Picture picture = Pattern(6, 4);
+  WString path = Put("p.png", MakePng(picture, PngKind::Rgb));
+  CImageDecoder decoder;
+  RECT box{0, 0, 6, 4};
+  Canvas before(6, 4);
+  EXPECT_EQ(decoder.Draw(before.dc(), &box), 1);  // nothing to draw yet
+  EXPECT_FALSE(decoder.Rotate(90));
+
+  ASSERT_EQ(decoder.Open(path.c_str(), 0, 0), 1u);
+  EXPECT_EQ(decoder.m_ImageInfo.Width, 6u);
+  EXPECT_EQ(decoder.m_ImageInfo.Height, 4u);
+  std::uintptr_t image = decoder.Decode(0);
+  ASSERT_NE(image, 0u);
+  EXPECT_EQ(image, reinterpret_cast<std::uintptr_t>(decoder.Image()));
+  Canvas straight(6, 4);
+  decoder.Draw(straight.dc(), &box);
+  const Pixels565 original = straight.Read();
+  EXPECT_EQ(original.at(5, 0), ToRgb565(RGB(picture.at(5, 0).r, picture.at(5, 0).g, picture.at(5, 0).b)));
+
+  auto drawnTurned = [&] {
+    Canvas c(4, 6);
+    RECT r{0, 0, 4, 6};
+    decoder.Draw(c.dc(), &r);
+    return c.Read();
+  };
+  ASSERT_TRUE(decoder.Rotate(90));
+  EXPECT_EQ(drawnTurned(), QuarterTurn(original, true));
+  ASSERT_TRUE(decoder.Rotate(90));  // absolute: still 90
+  EXPECT_EQ(drawnTurned(), QuarterTurn(original, true));
+  ASSERT_TRUE(decoder.Rotate(270));
+  EXPECT_EQ(drawnTurned(), QuarterTurn(original, false));
+  ASSERT_TRUE(decoder.Rotate(0));
+  Canvas back(6, 4);
+  decoder.Draw(back.dc(), &box);
+  EXPECT_EQ(back.Read(), original);
+
+  // A turn the bitmap refuses leaves nothing to draw until the next Decode.
+  log_.Clear();
+  EXPECT_FALSE(decoder.Rotate(45));
+  EXPECT_TRUE(log_.Contains("Rotate failed from m_pBasicBitmapOps , hr: 0x80070057"));
+  EXPECT_FALSE(decoder.IsDecoded());
+  EXPECT_NE(decoder.Decode(0), 0u);
+  EXPECT_TRUE(decoder.IsDecoded());
+}
+
+TEST_F(PhotoDecoder, GifOpensWithItsFrameCountAndDecodesTheFirstFrame) {
+  WString path = Put("anim.gif", MakeGif(4, 4, {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}}));
+  CImageDecoder decoder;
+  EXPECT_EQ(decoder.Open(path.c_str(), 0, 0), 3u);
+  ASSERT_NE(decoder.Decode(0), 0u);
+  Canvas c(4, 4);
+  RECT r{0, 0, 4, 4};
+  decoder.Draw(c.dc(), &r);
+  EXPECT_EQ(c.Read().at(2, 2), ToRgb565(RGB(255, 0, 0)));
+}
+
+TEST_F(PhotoDecoder, ImagingFailuresKeepTheirStates) {
+  CImageDecoder decoder;
+  EXPECT_EQ(decoder.Open(u"\\SDMMC\\none.png", 0, 0), 0u);
+  // The wide messages carry no line ends of their own, except the stream's.
+  EXPECT_EQ(log_.Text(), "CreateFile failed with GLE = 2CreateStreamOnFile failed, hr: 0x80000002\r\n");
+
+  WString text = Put("text.bmp", Bytes(100, 'x'));
+  log_.Clear();
+  EXPECT_EQ(decoder.Open(text.c_str(), 0, 0), 0u);
+  EXPECT_TRUE(log_.Contains("CreateImageDecoder failed, hr: 0x80040201"));
+  EXPECT_EQ(decoder.Decode(0), 0u);
+
+  // A damaged PNG opens (its header is whole) but does not decode; it stays opened.
+  Bytes png = MakePng(Pattern(40, 40), PngKind::Rgb);
+  WString damaged = Put("damaged.png", Bytes(png.begin(), png.begin() + long(png.size() / 2)));
+  ASSERT_EQ(decoder.Open(damaged.c_str(), 0, 0), 1u);
+  log_.Clear();
+  EXPECT_EQ(decoder.Decode(0), 0u);
+  EXPECT_TRUE(log_.Contains("Decoding failed, hr = 0x"));
+  EXPECT_FALSE(decoder.IsDecoded());
+  EXPECT_EQ(decoder.Decode(0), 0u);  // the decoder is still there and fails again the same way
+  EXPECT_TRUE(log_.Contains("Decoding failed, hr = 0x"));
+
+  // A header claiming more pixels than a bitmap may hold fails when the bitmap is made.
+  Bytes big = MakePng(Pattern(4, 4), PngKind::Rgb);
+  const DWORD side = 8000;
+  for (int i = 0; i < 4; ++i) big[16 + i] = big[20 + i] = BYTE(side >> (24 - 8 * i));
+  const DWORD crc = Crc32(big.data() + 12, 17);
+  for (int i = 0; i < 4; ++i) big[29 + i] = BYTE(crc >> (24 - 8 * i));
+  WString huge = Put("huge.png", big);
+  ASSERT_EQ(decoder.Open(huge.c_str(), 0, 0), 1u);
+  EXPECT_EQ(decoder.m_ImageInfo.Width, side);
+  log_.Clear();
+  EXPECT_EQ(decoder.Decode(0), 0u);
+  EXPECT_TRUE(log_.Contains("CreateNewBitmap failed, hr = 0x80040203"));
+  EXPECT_FALSE(decoder.IsDecoded());
+}
+
+struct FactoryFailure {
+  HRESULT hr;
+  const char* name;
+};
+
+TEST_F(PhotoDecoder, WithoutAFactoryJpegPhotosStillWork) {
+  for (FactoryFailure f : {FactoryFailure{REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"},
+                           FactoryFailure{CLASS_E_NOAGGREGATION, "CLASS_E_NOAGGREGATION"},
+                           FactoryFailure{E_OUTOFMEMORY, "unknown hr"}}) {
+    SetCoCreateInstanceFailureForTests(f.hr);
+    log_.Clear();
+    CImageDecoder decoder;
+    SetCoCreateInstanceFailureForTests(S_OK);
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "CoCreateInstance failed, hr: 0x%08x (%s)", unsigned(f.hr), f.name);
+    EXPECT_EQ(log_.Text(), expected);
+    EXPECT_EQ(decoder.Factory(), nullptr);
+
+    WString gif = Put("a.gif", MakeGif(4, 4, {{255, 0, 0}}));
+    log_.Clear();
+    EXPECT_EQ(decoder.Open(gif.c_str(), 4, 4), 0u);
+    EXPECT_EQ(log_.Text(), "CreateImageDecoder failed, hr: 0x00000000");
+    EXPECT_EQ(decoder.Decode(0), 0u);
+
+    WString jpg = PutJpeg("a.jpg", 32, 16);
+    EXPECT_EQ(decoder.Open(jpg.c_str(), 32, 16), 1u);
+    EXPECT_EQ(decoder.Decode(0), 1u);
+    EXPECT_TRUE(decoder.Rotate(180));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,267 @@
+#include "decode/jpg_sw_decoder.h"
+
+#include <cstdlib>
+
+#include "platform/framebuffer.h"
+#include "tests/decode/decode_support.h"
+
+namespace {
+
+using Pipeline = DecodeTest;
+
+struct SizeCase {
+  DWORD w, h, expectW, expectH;
+};
+
+TEST(JpgSwSize, ReducesOnlyAboveTheBitmapLimitKeepingProportions) {
+  const SizeCase cases[] = {
+      {2592, 1944, 1450, 1088}, {1944, 2592, 816, 1088}, {3000, 3000, 1088, 1088}, {1000, 3000, 362, 1088},
+      {1921, 1089, 1920, 1088}, {1920, 1088, 1920, 1088}, {4000, 500, 4000, 500},   {801, 481, 801, 481},
+      {6000, 4000, 1632, 1088}, {4000, 6000, 725, 1088},
+  };
+  for (const SizeCase& c : cases) {
+    DWORD w = 0, h = 0;
+    bool reduced = ChooseJpgSwSize(c.w, c.h, &w, &h);
+    EXPECT_EQ(w, c.expectW) << c.w << "x" << c.h;
+    EXPECT_EQ(h, c.expectH) << c.w << "x" << c.h;
+    EXPECT_EQ(reduced, w != c.w || h != c.h) << c.w << "x" << c.h;
+    EXPECT_LE(w * h * 2, std::max<DWORD>(kJpgSwMaxBitmapBytes, c.w * c.h * 2));
+  }
+}
+
+TEST_F(Pipeline, OddSidesAreMadeEvenAndTheDiagnosticsFollowTheSteps) {
+  WString path = PutJpeg("odd.jpg", 801, 481);
+  CJpgSwDecoder jpg;
+  ASSERT_TRUE(jpg.PrepareImage(path.c_str(), 801, 481));
+  EXPECT_EQ(jpg.Width(), 800u);
+  EXPECT_EQ(jpg.Height(), 480u);
+  EXPECT_EQ(jpg.ByteSize(), 800u * 480 * 2);
+  DWORD w = 1, h = 1;
+  EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
+  EXPECT_EQ(w, 1u);
+  DWORD size = 0;
+  EXPECT_EQ(jpg.Decode(&size), jpg.Pixels());
+  EXPECT_EQ(size, 800u * 480 * 2);
+  EXPECT_TRUE(jpg.EndDecode());
+  EXPECT_EQ(log_.Lines(), (std::vector<std::string>{"1. JPG SW PrepareImage->Width :801, Height:481",
+                                                    "2. JPG SW Init2 Start->Width :800, Height:480",
+                                                    "3. JPG SW Decoding Start.", "4. JPG SW Decoding End.(0)",
+                                                    "5. JPG SW EndDecode"}));
+}
+
+TEST_F(Pipeline, PreparationIsRepeatedOnlyWhenBothSidesDiffer) {
+  WString small = PutJpeg("small.jpg", 640, 400);
+  CJpgSwDecoder jpg;
+  ASSERT_TRUE(jpg.PrepareImage(small.c_str(), 640, 480));
+  DWORD w = 0, h = 0;
+  EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
+  EXPECT_EQ(jpg.Width(), 640u);
+  EXPECT_EQ(jpg.Height(), 480u);
+  EXPECT_FALSE(log_.Contains("Again"));
+  jpg.Release();
+
+  WString large = PutJpeg("large.jpg", 2592, 1944);
+  log_.Clear();
+  ASSERT_TRUE(jpg.PrepareImage(large.c_str(), 2048, 1536));
+  ASSERT_TRUE(jpg.IsJPGInfoChanged(&w, &h));
+  EXPECT_EQ(w, 1450u);
+  EXPECT_EQ(h, 1088u);
+  EXPECT_EQ(log_.Lines(), (std::vector<std::string>{"1. JPG SW PrepareImage->Width :2048, Height:1536",
+                                                    "\tJPG SW Scaling->Width :1450, Height:1088",
+                                                    "2. JPG SW Init2 Start->Width :1450, Height:1088",
+                                                    "Again PrepareImage because of incorrect MInfo info",
+                                                    "[RE]JPG SW Scaling->Width :1450, Height:1088",
+                                                    "[RE]JPG SW Init2 Start->Width :1450, Height:1088"}));
+  // The caller's size was right: reduced without a repetition, and no change reported.
+  jpg.Release();
+  log_.Clear();
+  ASSERT_TRUE(jpg.PrepareImage(large.c_str(), 2592, 1944));
+  EXPECT_TRUE(Logged("\tJPG SW Scaling->Width :1450, Height:1088"));
+  EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
+}
+
+class TurnTest : public DecodeTest {
+ protected:
+  // A decoded, shown 12 x 6 picture; its pixels as decoded.
+  void SetUp() override {
+    DecodeTest::SetUp();
+    WString path = PutJpeg("turn.jpg", 12, 6);
+    ASSERT_TRUE(jpg_.PrepareImage(path.c_str(), 12, 6));
+    DWORD size = 0;
+    ASSERT_NE(jpg_.Decode(&size), nullptr);
+    jpg_.EndDecode();
+    original_ = Now();
+  }
+  Pixels565 Now() const { return Copy565(jpg_.Pixels(), int(jpg_.Width()), int(jpg_.Height())); }
+  // What a stretch of the whole bitmap at its own size shows.
+  Pixels565 Drawn() {
+    Canvas canvas(int(jpg_.Width()), int(jpg_.Height()));
+    RECT r{0, 0, LONG(jpg_.Width()), LONG(jpg_.Height())};
+    EXPECT_TRUE(jpg_.Draw(canvas.dc(), &r));
+    return canvas.Read();
+  }
+
+  CJpgSwDecoder jpg_;
+  Pixels565 original_;
+};
+
+TEST_F(TurnTest, EachStepMovesEveryPixelTheWayTheTableSays) {
+  const Pixels565 ccw = QuarterTurn(original_, true);
+  ASSERT_TRUE(jpg_.Rotate(90));
+  EXPECT_EQ(Now(), ccw);
+  EXPECT_EQ(Drawn(), ccw);
+  ASSERT_TRUE(jpg_.Rotate(180));
+  EXPECT_EQ(Now(), HalfTurn(original_));
+  ASSERT_TRUE(jpg_.Rotate(270));
+  EXPECT_EQ(Now(), QuarterTurn(original_, false));
+  ASSERT_TRUE(jpg_.Rotate(0));
+  EXPECT_EQ(Now(), original_);
+  EXPECT_EQ(Drawn(), original_);
+  EXPECT_TRUE(Logged("####SW ROTATE Angle : 0.000000, rotateAngle : 270.000000"));
+
+  // Backwards one step is a clockwise quarter turn.
+  ASSERT_TRUE(jpg_.Rotate(270));
+  EXPECT_EQ(Now(), QuarterTurn(original_, false));
+}
+
+TEST_F(TurnTest, RepeatedAndNonAdjacentAnglesGiveNoneOrAHalfTurn) {
+  ASSERT_TRUE(jpg_.Rotate(90));
+  log_.Clear();
+  ASSERT_TRUE(jpg_.Rotate(90));  // already there
+  EXPECT_TRUE(log_.Lines().empty());
+  ASSERT_TRUE(jpg_.Rotate(270));  // from 90 a half turn: the size stays 6 x 12
+  EXPECT_EQ(jpg_.Width(), 6u);
+  EXPECT_EQ(jpg_.Height(), 12u);
+  EXPECT_EQ(Now(), HalfTurn(QuarterTurn(original_, true)));
+  EXPECT_EQ(jpg_.Angle(), 270.0f);
+
+  ASSERT_TRUE(jpg_.Rotate(0));  // 270 to 0: counter-clockwise, back to the start
+  ASSERT_TRUE(jpg_.Rotate(180));
+  EXPECT_EQ(Now(), HalfTurn(original_));
+  EXPECT_EQ(jpg_.Width(), 12u);
+  ASSERT_TRUE(jpg_.Rotate(45));  // not in the table: a half turn
+  EXPECT_EQ(Now(), original_);
+}
+
+TEST_F(TurnTest, DrawingFreezesTheDisplayAroundTheStretch) {
+  WORD* visible = GetVisibleFrame();
+  for (size_t i = 0; i < kFrameBytes / 2; ++i) visible[i] = WORD(i * 7);
+  std::fill(GetShadowFrame(), GetShadowFrame() + kFrameBytes / 2, WORD(0));
+  *GetFrameBaseRegister() = 0x12345678;
+  HDC screen = CreateScreenDC();
+  RECT r{100, 50, 124, 62};
+  EXPECT_TRUE(jpg_.Draw(screen, &r));
+  DeleteDC(screen);
+  EXPECT_EQ(*GetFrameBaseRegister(), kVisibleFramePhysical);
+  EXPECT_EQ(GetShadowFrame()[1], 7);
+  EXPECT_EQ(GetShadowFrame()[kFrameBytes / 2 - 1], WORD((kFrameBytes / 2 - 1) * 7));
+  // Stretched to twice its size: the top-left photo pixel covers 2 x 2 screen pixels.
+  EXPECT_EQ(visible[50 * 800 + 101], original_.at(0, 0));
+  EXPECT_EQ(visible[61 * 800 + 123], original_.at(11, 5));
+
+  jpg_.Release();
+  *GetFrameBaseRegister() = 0x12345678;
+  screen = CreateScreenDC();
+  EXPECT_TRUE(jpg_.Draw(screen, &r));
+  DeleteDC(screen);
+  EXPECT_EQ(*GetFrameBaseRegister(), 0x12345678u);
+  *GetFrameBaseRegister() = kVisibleFramePhysical;
+}
+
+// Fails the allocation numbered g_failAt (1 the first after the test set it); every
+// allocation is counted.
+int g_allocations = 0;
+int g_failAt = 0;
+void* CountingAllocator(std::size_t bytes) {
+  return ++g_allocations == g_failAt ? nullptr : std::malloc(bytes);
+}
+
+class AllocationFailures : public DecodeTest {
+ protected:
+  void FailAllocation(int n) {
+    g_allocations = 0;
+    g_failAt = n;
+    SetJpgSwAllocatorForTests(CountingAllocator);
+  }
+  void TearDown() override {
+    SetJpgSwAllocatorForTests(nullptr);
+    DecodeTest::TearDown();
+  }
+  static bool Empty(const CJpgSwDecoder& jpg) { return jpg.ByteSize() == 0 && jpg.Pixels() == nullptr; }
+};
+
+TEST_F(AllocationFailures, EachBufferOfThePreparationEndsEmpty) {
+  WString path = PutJpeg("a.jpg", 64, 48);
+  CJpgSwDecoder jpg;
+  DWORD size = 7, w, h;
+  FailAllocation(1);
+  EXPECT_FALSE(jpg.PrepareImage(path.c_str(), 64, 48));
+  EXPECT_TRUE(Logged("[lcd_resize_buf]Not Support!"));
+  EXPECT_TRUE(Empty(jpg));
+  EXPECT_EQ(jpg.Decode(&size), nullptr);
+  EXPECT_EQ(size, 0u);
+
+  FailAllocation(2);
+  EXPECT_FALSE(jpg.PrepareImage(path.c_str(), 64, 48));
+  EXPECT_TRUE(Logged("[out_callback.Calc_Buf]Not Support!"));
+  EXPECT_TRUE(Empty(jpg));
+
+  // Second resize buffer of a repeated preparation: no size change is reported afterwards.
+  FailAllocation(2);
+  log_.Clear();
+  EXPECT_FALSE(jpg.PrepareImage(path.c_str(), 10, 10));
+  EXPECT_TRUE(Logged("[RE][lcd_resize_buf]Not Support!"));
+  EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
+  EXPECT_TRUE(Empty(jpg));
+
+  // Without failures the same object prepares again.
+  FailAllocation(0);
+  EXPECT_TRUE(jpg.PrepareImage(path.c_str(), 64, 48));
+}
+
+TEST_F(AllocationFailures, ATurnWithoutItsBufferLeavesThePictureAsItWas) {
+  WString path = PutJpeg("a.jpg", 16, 8);
+  CJpgSwDecoder jpg;
+  ASSERT_TRUE(jpg.PrepareImage(path.c_str(), 16, 8));
+  DWORD size = 0;
+  ASSERT_NE(jpg.Decode(&size), nullptr);
+  jpg.EndDecode();
+  Pixels565 before = Copy565(jpg.Pixels(), 16, 8);
+  FailAllocation(1);
+  EXPECT_FALSE(jpg.Rotate(90));
+  EXPECT_TRUE(log_.Contains("Rotate buffer memory Allocation fail : "));
+  EXPECT_EQ(jpg.Angle(), 0.0f);
+  EXPECT_EQ(Copy565(jpg.Pixels(), 16, 8), before);
+  EXPECT_TRUE(jpg.Rotate(90));
+}
+
+TEST_F(Pipeline, FailuresOfTheFileTheCoreAndTheBitmapEndEmpty) {
+  CJpgSwDecoder jpg;
+  EXPECT_FALSE(jpg.PrepareImage(u"\\SDMMC\\missing.jpg", 10, 10));
+  EXPECT_EQ(log_.Text(), "fopen Fail");
+
+  WString text = Put("text.jpg", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'});
+  EXPECT_FALSE(jpg.PrepareImage(text.c_str(), 10, 10));
+  EXPECT_TRUE(Logged("[TCCXXX_JPEGDEC_Init2]Not Support!"));
+  EXPECT_EQ(jpg.ByteSize(), 0u);
+
+  // Within the byte limit, so not reduced, but too wide for a DIB section.
+  WString wide = PutJpeg("wide.jpg", 20000, 8);
+  EXPECT_FALSE(jpg.PrepareImage(wide.c_str(), 20000, 8));
+  EXPECT_TRUE(log_.Contains("Memory Allocation fail : "));
+  EXPECT_EQ(jpg.ByteSize(), 0u);
+
+  // A progressive file cut in its scans fails in the decode step.
+  Bytes full = MakeJpeg(Pattern(64, 48), 90, {}, false, true);
+  WString cut = Put("cut.jpg", Bytes(full.begin(), full.begin() + long(full.size() * 2 / 3)));
+  ASSERT_TRUE(jpg.PrepareImage(cut.c_str(), 64, 48));
+  DWORD size = 5;
+  EXPECT_EQ(jpg.Decode(&size), nullptr);
+  EXPECT_EQ(size, 0u);
+  EXPECT_TRUE(Logged("4. JPG SW Decoding End.(-1)"));
+  EXPECT_EQ(jpg.ByteSize(), 0u);
+  EXPECT_TRUE(jpg.Rotate(90));  // nothing to turn
+  EXPECT_EQ(jpg.Angle(), 0.0f);
+}
+
+}  // namespace
