@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "platform/wide.h"
 
 struct ResolvedPath {
   std::string host;   // the host path; empty when the path was refused
@@ -29,11 +30,6 @@ bool IsOnCard(const std::string& hostPath);
 // the Latin, Greek, Cyrillic and Armenian letters and the full-width Latin letters.
 WString FoldCase(WStringView name);
 
-// Host names are bytes, usually UTF-8. Bytes that are not part of valid UTF-8 become the
-// unpaired low surrogates U+DC80..U+DCFF, and go back to the same bytes, so that every
-// host name can be reported and opened again.
-WString FromHostName(std::string_view name);
-std::string ToHostName(WStringView name);
 
 // The real paths (links followed) of the root and of every folder on the way from the root
 // to hostFolder, hostFolder included. A folder search uses them to leave out entries that

@@ -22,9 +22,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-}  // namespace
-
-std::string ToUtf8(WStringView text) {
+// Escaped bytes: see FromHostName.
+std::string Encode(WStringView text, bool escapedBytes) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -33,6 +32,8 @@ std::string ToUtf8(WStringView text) {
         text[i + 1] <= 0xDFFF) {
       AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
+    } else if (escapedBytes && unit >= 0xDC80 && unit <= 0xDCFF) {
+      out += static_cast<char>(unit - 0xDC00);  // an escaped byte goes back as it was
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
       AppendUtf8(out, kReplacement);
     } else {
@@ -42,7 +43,7 @@ std::string ToUtf8(WStringView text) {
   return out;
 }
 
-WString FromUtf8(std::string_view text) {
+WString Decode(std::string_view text, bool escapedBytes) {
   WString out;
   out.reserve(text.size());
   size_t i = 0;
@@ -59,7 +60,7 @@ WString FromUtf8(std::string_view text) {
     static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
     if (valid && (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) valid = false;
     if (!valid) {
-      out += static_cast<WCHAR>(kReplacement);
+      out += static_cast<WCHAR>(escapedBytes ? 0xDC00 + lead : kReplacement);  // lead >= 0x80 here
       ++i;
       continue;
     }
@@ -74,6 +75,13 @@ WString FromUtf8(std::string_view text) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string ToUtf8(WStringView text) { return Encode(text, false); }
+WString FromUtf8(std::string_view text) { return Decode(text, false); }
+std::string ToHostName(WStringView name) { return Encode(name, true); }
+WString FromHostName(std::string_view name) { return Decode(name, true); }
 
 size_t WideLength(LPCWSTR text) {
   size_t n = 0;
