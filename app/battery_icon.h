@@ -2,7 +2,7 @@
 // every 500 ms while the battery is nearly empty (state 2).
 #pragma once
 
-#include "platform/afx.h"
+#include "platform/windows/afx.h"
 
 class CBatteryIcon {
  public:

@@ -1,9 +1,9 @@
 #include "app/device_requests.h"
 
-#include "platform/debug.h"
-#include "platform/drivers.h"
-#include "platform/files.h"
-#include "platform/framebuffer.h"
+#include "platform/kernel/debug.h"
+#include "platform/device/drivers.h"
+#include "platform/storage/files.h"
+#include "platform/device/framebuffer.h"
 
 LONG ReadBatteryState() {
   HANDLE device = CreateFileW(u"BAT2:", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

@@ -2,7 +2,7 @@
 // the fill of the whole frame buffer with one colour.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Backlight request codes (device type 0x22, buffered, any access).
 constexpr DWORD kBacklightRequestA = 0x223490;  // 0 at start-up, 1 at exit

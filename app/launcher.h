@@ -2,7 +2,7 @@
 // whose top-level window is titled "mainpage").
 #pragma once
 
-#include "platform/window.h"
+#include "platform/windows/window.h"
 
 constexpr UINT kLauncherMessage = 0x0BFB;
 constexpr UINT kFirstPaintMessage = 0xCF02;  // sent to the launcher after the main page's first paint

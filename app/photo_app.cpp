@@ -3,8 +3,8 @@
 #include "app/device_requests.h"
 #include "app/launcher.h"
 #include "browser/main_page_dlg.h"
-#include "platform/kernel.h"
-#include "platform/registry.h"
+#include "platform/kernel/kernel.h"
+#include "platform/storage/registry.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // run modally for the life of the process, and the launcher told when it ends.
 #pragma once
 
-#include "platform/afx.h"
+#include "platform/windows/afx.h"
 
 class CPhotoApp : public CWinApp {
  public:

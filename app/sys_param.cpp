@@ -1,8 +1,8 @@
 #include "app/sys_param.h"
 
 #include "app/device_requests.h"
-#include "platform/kernel.h"
-#include "platform/sound.h"
+#include "platform/kernel/kernel.h"
+#include "platform/media/sound.h"
 
 namespace {
 constexpr DWORD kWorkerWaitMs = 200;

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 #include "store/settings.h"
 
 class CSysParam {

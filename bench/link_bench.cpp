@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/window.h"
-#include "platform/window_link.h"
+#include "platform/storage/files.h"
+#include "platform/windows/window.h"
+#include "platform/windows/window_link.h"
 
 #undef printf
 

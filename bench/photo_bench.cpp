@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "decode/image_decoder.h"
-#include "platform/debug.h"
-#include "platform/files.h"
-#include "platform/png_file.h"
-#include "platform/wide.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
+#include "platform/gdi/png_file.h"
+#include "platform/kernel/wide.h"
 #include "tests/jpeg/support/jpeg_samples.h"
 #include "tools/photo/photo_run.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "browser/photo_list.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The browser starts on the card; a path always ends with a backslash.
 inline constexpr WStringView kCardFolder = u"\\SDMMC\\";

@@ -8,7 +8,7 @@
 
 #include "app/battery_icon.h"
 #include "app/sys_param.h"
-#include "platform/afx.h"
+#include "platform/windows/afx.h"
 #include "skin/skin_button.h"
 
 class CMainPageDlg : public CDialog {

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "platform/files.h"
-#include "platform/wide.h"
+#include "platform/storage/files.h"
+#include "platform/kernel/wide.h"
 
 namespace {
 

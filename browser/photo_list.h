@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "platform/imaging.h"
-#include "platform/types.h"
+#include "platform/imaging/imaging.h"
+#include "platform/kernel/types.h"
 
 // Thumbnail states of an entry.
 constexpr LONG kThumbNotTried = 0;

@@ -2,10 +2,10 @@
 
 #include <new>
 
-#include "platform/debug.h"
-#include "platform/files.h"
-#include "platform/kernel.h"
-#include "platform/lasterror.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/lasterror.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "decode/jpg_sw_decoder.h"
-#include "platform/imaging.h"
+#include "platform/imaging/imaging.h"
 
 class CImageDecoder {
  public:

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <new>
 
-#include "platform/debug.h"
-#include "platform/files.h"
-#include "platform/lasterror.h"
-#include "platform/window.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
+#include "platform/kernel/lasterror.h"
+#include "platform/windows/window.h"
 #include "skin/skin.h"
 
 namespace {

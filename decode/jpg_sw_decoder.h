@@ -11,8 +11,8 @@
 #include <cstdio>
 
 #include "jpeg/jpeg_decoder.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // The largest bitmap the pipeline makes: 1920 x 1088 pixels of 2 bytes.
 constexpr DWORD kJpgSwMaxBitmapBytes = 4177920;

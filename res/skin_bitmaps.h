@@ -1,7 +1,7 @@
 // The tables of res/skin_bitmaps.cpp, made by tools/make_skin.cpp.
 #pragma once
 
-#include "platform/resources.h"
+#include "platform/windows/resources.h"
 
 extern const ResourceBitmap kSkinBitmaps[];
 extern const size_t kSkinBitmapCount;

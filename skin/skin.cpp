@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "platform/framebuffer.h"
-#include "platform/resources.h"
+#include "platform/device/framebuffer.h"
+#include "platform/windows/resources.h"
 #include "res/resources.h"
 
 namespace {

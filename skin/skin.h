@@ -6,7 +6,7 @@
 // display while they run (the panel shows a copy of the frame) so that they appear at once.
 #pragma once
 
-#include "platform/afx.h"
+#include "platform/windows/afx.h"
 
 constexpr COLORREF kSkinTransparent = RGB(255, 102, 255);
 constexpr int kFreezeWidth = 481;

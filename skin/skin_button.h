@@ -3,7 +3,7 @@
 // other window.
 #pragma once
 
-#include "platform/afx.h"
+#include "platform/windows/afx.h"
 
 class CSkinButton : public CBitmapButton {
  public:

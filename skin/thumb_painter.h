@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "browser/photo_list.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 class CThumbPainter {
  public:

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "platform/debug.h"
-#include "platform/files.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
 
 // The header is read and written as it lies in memory.
 static_assert(std::endian::native == std::endian::little);

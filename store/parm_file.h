@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 struct ParmFileHeader {
   std::int32_t chkSum;

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/debug.h"
-#include "platform/files.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
 
 CThumbIndex::CThumbIndex() : m_Folder(u"nand\\_Thumbnails\\"), m_FileName(u"map.txt") {}
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 class CThumbIndex {
  public:

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/storage/files.h"
 #include "store/parm_file.h"
 #include "tools/demo/image_files.h"
 #include "tools/demo/picture.h"

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/png_file.h"
-#include "platform/resources.h"
-#include "platform/wide.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/png_file.h"
+#include "platform/windows/resources.h"
+#include "platform/kernel/wide.h"
 
 #undef printf
 

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/afx.h"
-#include "platform/kernel.h"
-#include "platform/screen_host.h"
+#include "platform/windows/afx.h"
+#include "platform/kernel/kernel.h"
+#include "platform/host/screen_host.h"
 #include "res/resources.h"
 #include "skin/skin.h"
 #include "skin/skin_button.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <functional>
 
-#include "platform/framebuffer.h"
-#include "platform/kernel.h"
+#include "platform/device/framebuffer.h"
+#include "platform/kernel/kernel.h"
 #include "res/resources.h"
 #include "skin/skin.h"
 

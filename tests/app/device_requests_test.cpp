@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/debug.h"
-#include "platform/drivers.h"
-#include "platform/framebuffer.h"
+#include "platform/kernel/debug.h"
+#include "platform/device/drivers.h"
+#include "platform/device/framebuffer.h"
 #include "tests/support/temp_root.h"
 
 TEST(FillScreen, FillsBothFramesWithTheStartColour) {

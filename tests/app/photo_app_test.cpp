@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "app/launcher.h"
-#include "platform/debug.h"
-#include "platform/drivers.h"
-#include "platform/kernel.h"
-#include "platform/registry.h"
+#include "platform/kernel/debug.h"
+#include "platform/device/drivers.h"
+#include "platform/kernel/kernel.h"
+#include "platform/storage/registry.h"
 #include "res/resources.h"
 #include "tests/support/temp_root.h"
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/audio_output.h"
-#include "platform/drivers.h"
-#include "platform/kernel.h"
+#include "platform/media/audio_output.h"
+#include "platform/device/drivers.h"
+#include "platform/kernel/kernel.h"
 #include "tests/support/temp_root.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/wide.h"
+#include "platform/kernel/wide.h"
 #include "tests/support/temp_root.h"
 
 namespace {

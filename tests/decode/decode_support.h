@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/debug.h"
-#include "platform/gdi.h"
-#include "tests/imaging/pictures.h"
+#include "platform/kernel/debug.h"
+#include "platform/gdi/gdi.h"
+#include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"
 
 class DecodeTest : public ImagingTest {

@@ -1,6 +1,6 @@
 #include "decode/image_decoder.h"
 
-#include "platform/framebuffer.h"
+#include "platform/device/framebuffer.h"
 #include "tests/decode/decode_support.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "platform/framebuffer.h"
+#include "platform/device/framebuffer.h"
 #include "tests/decode/decode_support.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <map>
 
-#include "platform/framebuffer.h"
-#include "platform/resources.h"
+#include "platform/device/framebuffer.h"
+#include "platform/windows/resources.h"
 #include "res/resources.h"
 #include "skin/skin.h"
 #include "skin/thumb_painter.h"

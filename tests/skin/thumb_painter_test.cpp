@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/afx.h"
+#include "platform/windows/afx.h"
 #include "skin/thumb_painter.h"
 
 namespace {

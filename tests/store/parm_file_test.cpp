@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "platform/debug.h"
-#include "platform/files.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
 #include "tests/support/temp_root.h"
 
 namespace {

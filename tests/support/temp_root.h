@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/storage/files.h"
 
 class TempDeviceRoot {
  public:

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/debug.h"
+#include "platform/kernel/debug.h"
 #include "tests/support/temp_root.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <string>
 #include <thread>
 
-#include "platform/files.h"
-#include "platform/wide.h"
-#include "platform/window.h"
-#include "platform/window_link.h"
+#include "platform/storage/files.h"
+#include "platform/kernel/wide.h"
+#include "platform/windows/window.h"
+#include "platform/windows/window_link.h"
 
 #undef printf
 

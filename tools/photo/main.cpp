@@ -9,11 +9,11 @@
 #include <fstream>
 #include <string>
 
-#include "platform/debug.h"
-#include "platform/files.h"
-#include "platform/framebuffer.h"
-#include "platform/png_file.h"
-#include "platform/wide.h"
+#include "platform/kernel/debug.h"
+#include "platform/storage/files.h"
+#include "platform/device/framebuffer.h"
+#include "platform/gdi/png_file.h"
+#include "platform/kernel/wide.h"
 #include "tools/photo/photo_run.h"
 
 #undef printf

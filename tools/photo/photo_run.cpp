@@ -4,10 +4,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/framebuffer.h"
-#include "platform/player.h"
-#include "platform/wide.h"
-#include "platform/window.h"
+#include "platform/device/framebuffer.h"
+#include "platform/media/player.h"
+#include "platform/kernel/wide.h"
+#include "platform/windows/window.h"
 
 RECT FitIntoBox(UINT w, UINT h, int bw, int bh) {
   RECT r{};

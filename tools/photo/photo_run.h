@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "decode/image_decoder.h"
-#include "platform/photo_info.h"
+#include "platform/media/photo_info.h"
 
 struct PhotoRun {
   _tag_PHOTO_INFO info{};

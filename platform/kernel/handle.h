@@ -1,0 +1,28 @@
+// Kernel object handles. Every object a HANDLE names (event, thread, file, search, driver)
+// derives from KernelObject; the table below knows which handles are live, so a stale or
+// made-up handle is refused with ERROR_INVALID_HANDLE instead of being followed.
+#pragma once
+
+#include <memory>
+
+#include "platform/kernel/lasterror.h"
+#include "platform/kernel/types.h"
+
+struct KernelObject {
+  virtual ~KernelObject() = default;
+};
+
+// Takes ownership of the object and returns its handle.
+HANDLE AddHandle(std::unique_ptr<KernelObject> object);
+
+// The live object behind a handle if it is of type T, else nullptr (and ERROR_INVALID_HANDLE).
+KernelObject* FindHandle(HANDLE handle);
+template <typename T>
+T* HandleAs(HANDLE handle) {
+  T* object = dynamic_cast<T*>(FindHandle(handle));
+  if (!object) SetLastError(ERROR_INVALID_HANDLE);
+  return object;
+}
+
+// Closes any handle; FALSE with ERROR_INVALID_HANDLE when it is not live.
+BOOL CloseHandle(HANDLE handle);

@@ -1,0 +1,221 @@
+// Files opened through CreateFileW: reading, writing, sizes, times and the share modes
+// that the device enforces between open handles.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+#include <vector>
+
+#include "platform/storage/device_paths.h"
+#include "platform/storage/file_attributes.h"
+#include "platform/storage/file_errors.h"
+#include "platform/storage/file_times.h"
+#include "platform/storage/files.h"
+#include "platform/kernel/wide.h"
+
+namespace {
+
+struct OpenFile : KernelObject {
+  int fd = -1;
+  DWORD access = 0;
+  DWORD share = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string host;
+  ~OpenFile() override;
+};
+
+// Open files by identity, for the share-mode check. Guarded by g_shareLock.
+std::mutex g_shareLock;
+std::vector<OpenFile*>& OpenFiles() {
+  static auto* files = new std::vector<OpenFile*>;
+  return *files;
+}
+
+OpenFile::~OpenFile() {
+  {
+    std::lock_guard guard(g_shareLock);
+    std::erase(OpenFiles(), this);
+  }
+  if (fd >= 0) close(fd);
+}
+
+// Two opens of one file conflict when either asks for what the other does not share.
+bool Conflicts(const OpenFile& open, DWORD access, DWORD share) {
+  auto wants = [](DWORD a, DWORD s) {
+    return ((a & GENERIC_READ) && !(s & FILE_SHARE_READ)) || ((a & GENERIC_WRITE) && !(s & FILE_SHARE_WRITE));
+  };
+  return wants(access, open.share) || wants(open.access, share);
+}
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation,
+                   DWORD, HANDLE) {
+  if (IsStreamDeviceName(fileName)) {
+    HANDLE driver = OpenStreamDevice(fileName);
+    return driver ? driver : INVALID_HANDLE_VALUE;
+  }
+  ResolvedPath path = ResolvePath(fileName);
+  if (path.host.empty()) {
+    SetLastError(path.error);
+    return INVALID_HANDLE_VALUE;
+  }
+  int flags = O_CLOEXEC;
+  flags |= (access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+  switch (creation) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_EXISTING: break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+  }
+  bool writes = (access & GENERIC_WRITE) || (flags & (O_CREAT | O_TRUNC));
+  if (writes && IsOnCard(path.host) && IsCardReadOnly()) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  // Folders, and pipes or devices that a host folder may hold, are not files to open.
+  struct stat st;
+  if (stat(path.host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (creation == CREATE_NEW && path.exists) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  }
+
+  std::lock_guard guard(g_shareLock);
+  // Check sharing before the open, so that a refused open does not truncate the file.
+  if (stat(path.host.c_str(), &st) == 0) {
+    for (const OpenFile* open : OpenFiles()) {
+      if (open->device == st.st_dev && open->inode == st.st_ino && Conflicts(*open, access, shareMode)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return INVALID_HANDLE_VALUE;
+      }
+    }
+  }
+  int fd = open(path.host.c_str(), flags, 0644);
+  if (fd < 0) {
+    SetLastError(DeviceErrorFromErrno(errno, path.host));
+    return INVALID_HANDLE_VALUE;
+  }
+  fstat(fd, &st);
+  auto file = std::make_unique<OpenFile>();
+  file->fd = fd;
+  file->access = access;
+  file->share = shareMode;
+  file->device = st.st_dev;
+  file->inode = st.st_ino;
+  file->host = path.host;
+  OpenFiles().push_back(file.get());
+  SetLastError((path.exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
+                                                                                       : ERROR_SUCCESS);
+  return AddHandle(std::move(file));
+}
+
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+  if (read) *read = 0;
+  OpenFile* file = HandleAs<OpenFile>(handle);
+  if (!file) return FALSE;
+  if (!(file->access & GENERIC_READ)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  DWORD done = 0;
+  while (done < toRead) {
+    ssize_t n = ::read(file->fd, static_cast<char*>(buffer) + done, toRead - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      if (read) *read = done;
+      return FALSE;
+    }
+    if (n == 0) break;
+    done += static_cast<DWORD>(n);
+  }
+  if (read) *read = done;
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
+  if (written) *written = 0;
+  OpenFile* file = HandleAs<OpenFile>(handle);
+  if (!file) return FALSE;
+  if (!(file->access & GENERIC_WRITE)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  DWORD done = 0;
+  while (done < toWrite) {
+    ssize_t n = ::write(file->fd, static_cast<const char*>(buffer) + done, toWrite - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+      if (written) *written = done;
+      return FALSE;
+    }
+    done += static_cast<DWORD>(n);
+  }
+  if (written) *written = done;
+  return TRUE;
+}
+
+DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {
+  OpenFile* file = HandleAs<OpenFile>(handle);
+  struct stat st;
+  if (!file || fstat(file->fd, &st) != 0) {
+    if (sizeHigh) *sizeHigh = 0;
+    return INVALID_FILE_SIZE;
+  }
+  std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(size);
+}
+
+DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD method) {
+  OpenFile* file = HandleAs<OpenFile>(handle);
+  if (!file) return 0xFFFFFFFF;
+  static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (method > FILE_END) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0xFFFFFFFF;
+  }
+  off_t offset = distanceHigh ? static_cast<off_t>((static_cast<std::uint64_t>(static_cast<DWORD>(*distanceHigh)) << 32) |
+                                                   static_cast<DWORD>(distance))
+                              : static_cast<off_t>(distance);
+  off_t at = lseek(file->fd, offset, kWhence[method]);
+  if (at < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0xFFFFFFFF;
+  }
+  if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<std::uint64_t>(at) >> 32);
+  return static_cast<DWORD>(at);
+}
+
+BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
+  OpenFile* file = HandleAs<OpenFile>(handle);
+  if (!file) return FALSE;
+  struct stat st;
+  HostFileTimes times;
+  if (!info || fstat(file->fd, &st) != 0 || !ReadHostFileTimes(file->fd, file->host, times)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *info = {};
+  info->dwFileAttributes = HostFileAttributes(file->host);
+  info->ftCreationTime = times.creation;
+  info->ftLastAccessTime = times.lastAccess;
+  info->ftLastWriteTime = times.lastWrite;
+  info->nFileSizeHigh = static_cast<DWORD>(static_cast<std::uint64_t>(st.st_size) >> 32);
+  info->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  info->nFileIndexHigh = static_cast<DWORD>(static_cast<std::uint64_t>(st.st_ino) >> 32);
+  info->nFileIndexLow = static_cast<DWORD>(st.st_ino);
+  return TRUE;
+}

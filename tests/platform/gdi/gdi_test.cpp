@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include "platform/gdi/gdi.h"
+
+namespace {
+
+// A memory context with a top-down 565 bitmap of its own.
+struct Canvas {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = nullptr;
+  WORD* pixels = nullptr;
+  int width, height, pitch = 0;
+  HGDIOBJ old = nullptr;
+
+  Canvas(int w, int h, WORD fill = 0) : width(w), height(h) {
+    struct {
+      BITMAPINFOHEADER header;
+      DWORD masks[3];
+    } info{};
+    info.header.biWidth = w;
+    info.header.biHeight = -h;
+    info.header.biBitCount = 16;
+    info.header.biCompression = BI_BITFIELDS;
+    info.masks[0] = 0xF800;
+    info.masks[1] = 0x07E0;
+    info.masks[2] = 0x001F;
+    void* bits = nullptr;
+    bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+    pixels = static_cast<WORD*>(bits);
+    pitch = ((w * 2 + 3) & ~3) / 2;
+    old = SelectObject(dc, bitmap);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) At(x, y) = fill;
+  }
+  ~Canvas() {
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  WORD& At(int x, int y) { return pixels[y * pitch + x]; }
+  int Count(WORD value) {
+    int n = 0;
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) n += At(x, y) == value;
+    return n;
+  }
+  // The smallest rectangle holding every pixel that differs from value.
+  RECT Changed(WORD value) {
+    RECT r{width, height, -1, -1};
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (At(x, y) != value) r = RECT{std::min<LONG>(r.left, x), std::min<LONG>(r.top, y),
+                                        std::max<LONG>(r.right, x + 1), std::max<LONG>(r.bottom, y + 1)};
+    return r;
+  }
+};
+
+// Every pixel names its own position, so copies can be checked exactly.
+void Numbered(Canvas& c) {
+  for (int y = 0; y < c.height; ++y)
+    for (int x = 0; x < c.width; ++x) c.At(x, y) = static_cast<WORD>(y * 100 + x + 1);
+}
+
+TEST(Gdi, ColourConversionRoundTripsScreenColours) {
+  EXPECT_EQ(ToRgb565(RGB(255, 102, 255)), 0xFB3F);
+  EXPECT_EQ(ToRgb565(RGB(255, 255, 255)), 0xFFFF);
+  EXPECT_EQ(FromRgb565(0xFFFF), RGB(255, 255, 255));
+  for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
+}
+
+TEST(Gdi, DibSectionRowsTopDownAndBottomUp) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+  } info;
+  info.header.biWidth = 3;  // 6 bytes, rows padded to 8
+  info.header.biHeight = 2;
+  info.header.biBitCount = 16;
+  info.header.biCompression = BI_BITFIELDS;
+  void* bits = nullptr;
+  HBITMAP bottomUp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bottomUp, nullptr);
+  BITMAP bm;
+  ASSERT_EQ(GetObjectW(bottomUp, sizeof bm, &bm), static_cast<int>(sizeof bm));
+  EXPECT_EQ(bm.bmWidth, 3);
+  EXPECT_EQ(bm.bmHeight, 2);
+  EXPECT_EQ(bm.bmWidthBytes, 8);
+  // Row 0 of the picture is the last row in memory.
+  static_cast<WORD*>(bits)[4] = 0x1111;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bottomUp);
+  EXPECT_EQ(ToRgb565(GetPixel(dc, 0, 0)), 0x1111);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  EXPECT_TRUE(DeleteObject(bottomUp));
+
+  info.masks[0] = 0x7C00;  // 555 is not the screen's format
+  EXPECT_EQ(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+}
+
+TEST(Gdi, SelectedBitmapCannotBeDeletedOrSelectedTwice) {
+  Canvas a(4, 4);
+  HDC other = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(SelectObject(other, a.bitmap), nullptr);
+  EXPECT_FALSE(DeleteObject(a.bitmap));
+  DeleteDC(other);
+  EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));  // stock objects stay
+  EXPECT_NE(GetStockObject(NULL_BRUSH), nullptr);
+}
+
+TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
+  Canvas src(10, 10);
+  Numbered(src);
+  Canvas dst(8, 6, 0xFFFF);
+  // Partly off the top-left of the destination and partly off the source's right edge.
+  ASSERT_TRUE(BitBlt(dst.dc, -2, -1, 6, 4, src.dc, 7, 3, SRCCOPY));
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 8; ++x) {
+      const int sx = x + 2 + 7, sy = y + 1 + 3;
+      const bool drawn = x < 4 && y < 3 && sx < 10;
+      EXPECT_EQ(dst.At(x, y), drawn ? sy * 100 + sx + 1 : 0xFFFF) << x << "," << y;
+    }
+}
+
+TEST(Gdi, BitBltWithinOneSurfaceHandlesOverlap) {
+  Canvas c(6, 1);
+  Numbered(c);
+  ASSERT_TRUE(BitBlt(c.dc, 1, 0, 5, 1, c.dc, 0, 0, SRCCOPY));
+  for (int x = 1; x < 6; ++x) EXPECT_EQ(c.At(x, 0), x);  // shifted right by one
+}
+
+TEST(Gdi, StretchBltNearestNeighbourBothWays) {
+  Canvas src(4, 2);
+  Numbered(src);
+  Canvas big(8, 4);
+  ASSERT_TRUE(StretchBlt(big.dc, 0, 0, 8, 4, src.dc, 0, 0, 4, 2, SRCCOPY));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(big.At(x, y), (y / 2) * 100 + x / 2 + 1);
+
+  Canvas small(2, 1);
+  ASSERT_TRUE(StretchBlt(small.dc, 0, 0, 2, 1, big.dc, 0, 0, 8, 4, SRCCOPY));
+  // Each destination pixel takes the source pixel under its centre: (2, 2) and (6, 2).
+  EXPECT_EQ(small.At(0, 0), big.At(2, 2));
+  EXPECT_EQ(small.At(1, 0), big.At(6, 2));
+
+  // A stretch that runs off the destination is clipped, not squeezed.
+  Canvas clip(3, 3, 0xFFFF);
+  ASSERT_TRUE(StretchBlt(clip.dc, 1, 1, 4, 4, src.dc, 0, 0, 2, 2, SRCCOPY));
+  EXPECT_EQ(clip.At(0, 0), 0xFFFF);
+  EXPECT_EQ(clip.At(1, 1), 1);
+  EXPECT_EQ(clip.At(2, 2), 1);
+}
+
+TEST(Gdi, TransparentImageLeavesOutTheKeyColour) {
+  const WORD key = ToRgb565(RGB(255, 102, 255));
+  Canvas src(3, 3, key);
+  src.At(1, 1) = 0x1234;
+  src.At(0, 2) = 0x4321;
+  Canvas dst(5, 5, 0x0F0F);
+  ASSERT_TRUE(TransparentImage(dst.dc, 1, 1, 3, 3, src.dc, 0, 0, 3, 3, RGB(255, 102, 255)));
+  EXPECT_EQ(dst.At(2, 2), 0x1234);
+  EXPECT_EQ(dst.At(1, 3), 0x4321);
+  EXPECT_EQ(dst.Count(0x0F0F), 23);
+  // The source may be the bitmap itself, and the picture may be stretched.
+  Canvas dst2(6, 6, 0x0F0F);
+  ASSERT_TRUE(TransparentImage(dst2.dc, 0, 0, 6, 6, src.bitmap, 0, 0, 3, 3, RGB(255, 102, 255)));
+  EXPECT_EQ(dst2.Count(0x1234), 4);
+  EXPECT_EQ(dst2.Count(0x4321), 4);
+}
+
+TEST(Gdi, RectangleOutlineAndBrushes) {
+  Canvas c(6, 5, 0);
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+  HGDIOBJ oldPen = SelectObject(c.dc, pen);
+  HGDIOBJ oldBrush = SelectObject(c.dc, GetStockObject(NULL_BRUSH));
+  ASSERT_TRUE(Rectangle(c.dc, 1, 1, 5, 4));
+  const WORD red = 0xF800;
+  EXPECT_EQ(c.Count(red), 10);  // the outline of a 4 x 3 rectangle
+  EXPECT_EQ(c.At(2, 2), 0);     // hollow inside
+  EXPECT_EQ(c.At(4, 3), red);   // right and bottom edges at right - 1, bottom - 1
+  EXPECT_EQ(c.At(5, 4), 0);
+  SelectObject(c.dc, GetStockObject(WHITE_BRUSH));
+  Rectangle(c.dc, 1, 1, 5, 4);
+  EXPECT_EQ(c.At(2, 2), 0xFFFF);
+  EXPECT_EQ(c.At(3, 2), 0xFFFF);
+  SelectObject(c.dc, oldBrush);
+  SelectObject(c.dc, oldPen);
+  EXPECT_TRUE(DeleteObject(pen));
+
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  RECT r{-3, 3, 2, 9};
+  EXPECT_EQ(FillRect(c.dc, &r, blue), 1);
+  EXPECT_EQ(c.Count(0x001F), 4);  // two rows of two, the rest is off the bitmap
+  DeleteObject(blue);
+}
+
+LOGFONTW Arial(int height) {
+  LOGFONTW lf;
+  lf.lfHeight = height;
+  lf.lfWeight = FW_NORMAL;
+  const char16_t face[] = u"Arial";
+  std::copy(std::begin(face), std::end(face), lf.lfFaceName);
+  return lf;
+}
+
+TEST(GdiText, ArialHasArialMetrics) {
+  const LOGFONTW lf = Arial(20);
+  HFONT font = CreateFontIndirectW(&lf);
+  ASSERT_NE(font, nullptr) << "no sans-serif font file is installed";
+  Canvas c(10, 10);
+  HGDIOBJ old = SelectObject(c.dc, font);
+  TEXTMETRICW tm;
+  ASSERT_TRUE(GetTextMetricsW(c.dc, &tm));
+  EXPECT_NEAR(tm.tmHeight, 20, 1);
+  SIZE size;
+  ASSERT_TRUE(GetTextExtentPoint32W(c.dc, u"Hello", 5, &size));
+  // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
+  EXPECT_NEAR(size.cx, 42, 3);
+  SIZE h, ello;
+  GetTextExtentPoint32W(c.dc, u"H", 1, &h);
+  GetTextExtentPoint32W(c.dc, u"ello", 4, &ello);
+  EXPECT_EQ(h.cx + ello.cx, size.cx);  // no kerning: widths add up
+  SelectObject(c.dc, old);
+  DeleteObject(font);
+}
+
+TEST(GdiText, TextStaysInsideItsRectangle) {
+  Canvas c(120, 40, 0);
+  const LOGFONTW lf = Arial(24);
+  HFONT font = CreateFontIndirectW(&lf);
+  ASSERT_NE(font, nullptr);
+  HGDIOBJ old = SelectObject(c.dc, font);
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(255, 255, 255));
+  RECT box{10, 5, 50, 20};  // shorter and narrower than the text
+  DrawTextW(c.dc, u"Wide words here", -1, &box, DT_LEFT);
+  RECT changed = c.Changed(0);
+  EXPECT_GE(changed.left, 10);
+  EXPECT_GE(changed.top, 5);
+  EXPECT_LE(changed.right, 50);
+  EXPECT_LE(changed.bottom, 20);
+  EXPECT_GT(c.Count(0xFFFF), 10);  // some fully covered pixels
+  SelectObject(c.dc, old);
+  DeleteObject(font);
+}
+
+TEST(GdiText, CentredTextAndOpaqueBackground) {
+  Canvas c(200, 30, 0);
+  const LOGFONTW lf = Arial(20);
+  HFONT font = CreateFontIndirectW(&lf);
+  ASSERT_NE(font, nullptr);
+  HGDIOBJ old = SelectObject(c.dc, font);
+  SetTextColor(c.dc, RGB(255, 255, 255));
+  SIZE size;
+  GetTextExtentPoint32W(c.dc, u"OIO", 3, &size);
+  SetBkMode(c.dc, TRANSPARENT);
+  RECT box{0, 0, 200, 30};
+  DrawTextW(c.dc, u"OIO", -1, &box, DT_CENTER);
+  RECT ink = c.Changed(0);
+  // Symmetric glyphs: the ink is centred to within the side bearings' rounding.
+  EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 2);
+
+  Canvas o(200, 30, 0);
+  SelectObject(o.dc, font);
+  SetBkMode(o.dc, OPAQUE);
+  SetBkColor(o.dc, RGB(0, 0, 255));
+  DrawTextW(o.dc, u"OIO", -1, &box, DT_LEFT);
+  EXPECT_EQ(o.At(0, 0), 0x001F);
+  EXPECT_EQ(o.At(size.cx - 1, 19), 0x001F);
+  EXPECT_EQ(o.At(size.cx + 1, 0), 0);  // the background covers the text's cell only
+  SelectObject(o.dc, GetStockObject(SYSTEM_FONT));
+  SelectObject(c.dc, old);
+  DeleteObject(font);
+}
+
+TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
+  Canvas c(60, 30, 0x001F);
+  const LOGFONTW lf = Arial(20);
+  HFONT font = CreateFontIndirectW(&lf);
+  ASSERT_NE(font, nullptr);
+  HGDIOBJ old = SelectObject(c.dc, font);
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(255, 0, 0));
+  RECT box{0, 0, 60, 30};
+  DrawTextW(c.dc, u"\u6a94\u6848", -1, &box, DT_LEFT);  // two CJK characters from the fallback face
+  int solid = 0, mixed = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 60; ++x) {
+      const WORD p = c.At(x, y);
+      solid += p == 0xF800;
+      mixed += (p >> 11) != 0 && (p & 0x1F) != 0;  // red over blue
+    }
+  EXPECT_GT(solid, 20);
+  EXPECT_GT(mixed, 10);
+  SIZE size;
+  GetTextExtentPoint32W(c.dc, u"\u6a94\u6848", 2, &size);
+  EXPECT_GT(size.cx, 30);
+  SelectObject(c.dc, old);
+  DeleteObject(font);
+}
+
+TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
+  Canvas c(200, 100, 0);
+  const LOGFONTW lf = Arial(20);
+  HFONT font = CreateFontIndirectW(&lf);
+  ASSERT_NE(font, nullptr);
+  HGDIOBJ old = SelectObject(c.dc, font);
+  SetBkMode(c.dc, TRANSPARENT);
+  SetTextColor(c.dc, RGB(255, 255, 255));
+  SIZE wide;
+  GetTextExtentPoint32W(c.dc, u"second line", 11, &wide);
+  RECT measure{5, 5, 6, 6};
+  const int height = DrawTextW(c.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
+  EXPECT_EQ(measure.right - measure.left, wide.cx);
+  EXPECT_EQ(measure.bottom - measure.top, 2 * wide.cy);
+  EXPECT_EQ(height, 2 * wide.cy);
+  EXPECT_EQ(c.Count(0), 200 * 100);  // measuring draws nothing
+
+  RECT box{0, 0, 200, 100};
+  DrawTextW(c.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  const RECT ink = c.Changed(0);
+  EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
+  SelectObject(c.dc, old);
+  DeleteObject(font);
+}
+
+TEST(Gdi, LinesLeaveOutTheirEndPoint) {
+  Canvas c(10, 10, 0);
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
+  HGDIOBJ old = SelectObject(c.dc, pen);
+  MoveToEx(c.dc, 1, 1, nullptr);
+  LineTo(c.dc, 6, 1);
+  LineTo(c.dc, 6, 6);
+  EXPECT_EQ(c.Count(0xFFFF), 10);
+  EXPECT_EQ(c.At(6, 1), 0xFFFF);  // drawn as the start of the second line
+  EXPECT_EQ(c.At(6, 6), 0);
+  SelectObject(c.dc, old);
+  DeleteObject(pen);
+}
+
+}  // namespace

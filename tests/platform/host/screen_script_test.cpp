@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/windows/afx.h"
+#include "platform/device/drivers.h"
+#include "platform/device/framebuffer.h"
+#include "platform/host/screen_host.h"
+
+namespace {
+
+TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
+  std::string error;
+  auto commands = ParseScreenScript("# a tour\nwait 100\n\ntap 10 20\nshot first\nlauncher 8\nlauncher 7 3\nbattery 2\n", &error);
+  ASSERT_TRUE(commands) << error;
+  ASSERT_EQ(commands->size(), 6u);
+  EXPECT_EQ((*commands)[1].kind, ScreenCommand::Tap);
+  EXPECT_EQ((*commands)[1].b, 20);
+  EXPECT_EQ((*commands)[2].name, "first");
+  EXPECT_EQ((*commands)[4].a, 7);
+  EXPECT_EQ((*commands)[4].b, 3);
+
+  EXPECT_FALSE(ParseScreenScript("wait 1\ntap 10\n", &error));
+  EXPECT_EQ(error.rfind("line 2", 0), 0u);
+  EXPECT_FALSE(ParseScreenScript("wait -5\n", &error));
+  EXPECT_FALSE(ParseScreenScript("shot ../elsewhere\n", &error));
+  EXPECT_FALSE(ParseScreenScript("jump 1 2\n", &error));
+}
+
+// A dialog that paints itself one colour and records what reaches it.
+class Target : public CDialog {
+ public:
+  Target() : CDialog(0) {}
+  BOOL OnEraseBkgnd(CDC* dc) override {
+    RECT r{0, 0, 800, 480};
+    dc->FillSolidRect(&r, m_colour);
+    return TRUE;
+  }
+  void OnLButtonDown(UINT, CPoint p) override {
+    m_colour = RGB(0, 255, 0);
+    m_tap = p;
+    Invalidate(TRUE);
+  }
+  LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override {
+    if (message == kLauncherMessage) {
+      m_launcher.push_back({static_cast<int>(w), static_cast<int>(l)});
+      if (w == 34) EndDialog(34);
+    }
+    return CDialog::WindowProc(message, w, l);
+  }
+  COLORREF m_colour = RGB(255, 0, 0);
+  CPoint m_tap{-1, -1};
+  std::vector<std::pair<int, int>> m_launcher;
+};
+
+TEST(ScreenScript, DrivesTheScreenAndTakesShots) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vellumet-shots-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  auto commands = ParseScreenScript("shot before\ntap 30 40\nshot after\nbattery 5\nlauncher 34\n", nullptr);
+  ASSERT_TRUE(commands);
+  bool ok = false;
+  std::thread host([&] { ok = RunScreenScript(*commands, dir.string()); });
+  Target target;
+  EXPECT_EQ(target.DoModal(), 34);
+  host.join();
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(target.m_tap.x, 30);
+  EXPECT_EQ(target.m_tap.y, 40);
+  EXPECT_EQ(target.m_launcher, (std::vector<std::pair<int, int>>{{6, 0}, {34, 0}}));
+  EXPECT_EQ(GetSimulatedBatteryState(), 5);
+  // The screen was green when the second shot was taken; the files are 800 x 480 PNGs.
+  EXPECT_EQ(GetVisibleFrame()[0], 0x07E0);
+  for (const char* name : {"before.png", "after.png"}) {
+    std::ifstream in(dir / name, std::ios::binary);
+    ASSERT_TRUE(in) << name;
+    unsigned char header[24] = {};
+    in.read(reinterpret_cast<char*>(header), sizeof header);
+    EXPECT_EQ(header[1], 'P');
+    EXPECT_EQ((header[16] << 24 | header[17] << 16 | header[18] << 8 | header[19]), 800);
+    EXPECT_EQ((header[20] << 24 | header[21] << 16 | header[22] << 8 | header[23]), 480);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,269 @@
+#include "tests/platform/imaging/pictures.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "tests/support/temp_root.h"
+
+// After the platform's headers: libjpeg defines TRUE and FALSE as macros.
+#include <jpeglib.h>
+
+namespace {
+
+class Bitmaps : public ImagingTest {
+ protected:
+  // A bitmap holding the picture in the given format.
+  void Make(const Picture& p, PixelFormatID format, IBitmapImage** bitmap) {
+    ASSERT_EQ(factory_->CreateNewBitmap(p.width, p.height, format, bitmap), S_OK);
+    BitmapData data;
+    ASSERT_EQ((*bitmap)->LockBits(nullptr, ImageLockModeWrite, PixelFormat24bppRGB, &data), S_OK);
+    for (int y = 0; y < p.height; ++y) {
+      BYTE* row = static_cast<BYTE*>(data.Scan0) + static_cast<std::ptrdiff_t>(y) * data.Stride;
+      for (int x = 0; x < p.width; ++x) row[3 * x] = p.at(x, y).b, row[3 * x + 1] = p.at(x, y).g, row[3 * x + 2] = p.at(x, y).r;
+    }
+    ASSERT_EQ((*bitmap)->UnlockBits(&data), S_OK);
+  }
+  HRESULT Thumbnail(const Bytes& file, UINT box, Picture* out) {
+    Ref<IStream> stream;
+    Ref<IImage> image, thumbnail;
+    HRESULT hr = Stream(file, stream.put());
+    if (SUCCEEDED(hr)) hr = factory_->CreateImageFromStream(stream.get(), image.put());
+    if (SUCCEEDED(hr)) hr = image->GetThumbnail(box, box, thumbnail.put());
+    if (SUCCEEDED(hr)) *out = PixelsOf(thumbnail.get());
+    return hr;
+  }
+  HRESULT StoredThumbnail(const Bytes& file, Picture* out) {
+    Ref<IStream> stream;
+    Ref<IImageDecoder> decoder;
+    Ref<IImage> thumbnail;
+    HRESULT hr = Stream(file, stream.put());
+    if (SUCCEEDED(hr)) hr = factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put());
+    if (SUCCEEDED(hr)) hr = decoder->GetThumbnail(50, 50, thumbnail.put());
+    if (SUCCEEDED(hr)) *out = PixelsOf(thumbnail.get());
+    return hr;
+  }
+  static Picture PixelsOf(IImage* image) {
+    Ref<IBitmapImage> bitmap;
+    EXPECT_EQ(image->QueryInterface(IID_IBitmapImage, bitmap.put_void()), S_OK);
+    return bitmap ? Pixels(bitmap.get()) : Picture{};
+  }
+};
+
+Picture Solid(int width, int height, Rgb colour) {
+  return Picture{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height, colour)};
+}
+
+// The colour a 565 surface shows for a colour.
+Rgb OnScreen(Rgb c) {
+  COLORREF shown = FromRgb565(ToRgb565(RGB(c.r, c.g, c.b)));
+  return Rgb{static_cast<BYTE>(GetRValue(shown)), static_cast<BYTE>(GetGValue(shown)), static_cast<BYTE>(GetBValue(shown))};
+}
+
+bool Near(const Rgb& a, const Rgb& b, int tolerance) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+}  // namespace
+
+TEST_F(Bitmaps, QuarterTurnsMoveEveryPixel) {
+  const Picture p = Pattern(3, 2);
+  for (PixelFormatID format : {PixelFormat24bppRGB, PixelFormat32bppARGB}) {
+    Ref<IBitmapImage> bitmap;
+    Make(p, format, bitmap.put());
+    Ref<IBasicBitmapOps> ops;
+    ASSERT_EQ(bitmap->QueryInterface(IID_IBasicBitmapOps, ops.put_void()), S_OK);
+    struct Turn {
+      float angle;
+      int width, height;
+      // The source pixel shown at (x, y) of the turned picture.
+      int (*sx)(int x, int y);
+      int (*sy)(int x, int y);
+    };
+    const Turn turns[] = {
+        {90, 2, 3, [](int, int y) { return 2 - y; }, [](int x, int) { return x; }},  // top edge to the left
+        {180, 3, 2, [](int x, int) { return 2 - x; }, [](int, int y) { return 1 - y; }},
+        {270, 2, 3, [](int, int y) { return y; }, [](int x, int) { return 1 - x; }},  // top edge to the right
+        {-90, 2, 3, [](int, int y) { return y; }, [](int x, int) { return 1 - x; }},
+        {0, 3, 2, [](int x, int) { return x; }, [](int, int y) { return y; }},
+    };
+    for (const Turn& turn : turns) {
+      SCOPED_TRACE(turn.angle);
+      Ref<IBitmapImage> turned;
+      ASSERT_EQ(ops->Rotate(turn.angle, InterpolationHintNearestNeighbor, turned.put()), S_OK);
+      EXPECT_NE(turned.get(), bitmap.get());
+      Picture got = Pixels(turned.get());
+      ASSERT_EQ(got.width, turn.width);
+      ASSERT_EQ(got.height, turn.height);
+      for (int y = 0; y < got.height; ++y)
+        for (int x = 0; x < got.width; ++x) EXPECT_EQ(got.at(x, y), p.at(turn.sx(x, y), turn.sy(x, y))) << x << "," << y;
+    }
+    Ref<IBitmapImage> none;
+    EXPECT_EQ(ops->Rotate(45, InterpolationHintNearestNeighbor, none.put()), E_INVALIDARG);
+    EXPECT_EQ(Pixels(bitmap.get()).pixels, p.pixels);  // the source is left as it was
+  }
+}
+
+TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
+  } info;
+  info.header.biWidth = 6;
+  info.header.biHeight = -6;
+  info.header.biBitCount = 16;
+  info.header.biCompression = BI_BITFIELDS;
+  void* bits = nullptr;
+  HBITMAP surface = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(surface, nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ previous = SelectObject(dc, surface);
+
+  const Picture p = Pattern(2, 2);
+  for (PixelFormatID format : {PixelFormat16bppRGB565, PixelFormat24bppRGB}) {
+    std::memset(bits, 0, 6 * 6 * 2);
+    Ref<IBitmapImage> bitmap;
+    Make(p, format, bitmap.put());
+    Ref<IImage> image;
+    ASSERT_EQ(bitmap->QueryInterface(IID_IImage, image.put_void()), S_OK);
+    RECT target{1, 1, 5, 5};
+    ASSERT_EQ(image->Draw(dc, &target, nullptr), S_OK);
+    for (int y = 0; y < 6; ++y) {
+      for (int x = 0; x < 6; ++x) {
+        bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
+        Rgb want = inside ? OnScreen(p.at((x - 1) / 2, (y - 1) / 2)) : Rgb{};
+        COLORREF got = GetPixel(dc, x, y);
+        EXPECT_EQ((Rgb{static_cast<BYTE>(GetRValue(got)), static_cast<BYTE>(GetGValue(got)), static_cast<BYTE>(GetBValue(got))}), want)
+            << x << "," << y;
+      }
+    }
+  }
+
+  // A picture made from a file decodes on its first draw.
+  Ref<IStream> stream;
+  ASSERT_EQ(Stream(MakePng(Solid(3, 3, Rgb{0, 255, 0}), PngKind::Rgb), stream.put()), S_OK);
+  Ref<IImage> picture;
+  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), picture.put()), S_OK);
+  RECT all{0, 0, 6, 6};
+  ASSERT_EQ(picture->Draw(dc, &all, nullptr), S_OK);
+  EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 255, 0));
+
+  SelectObject(dc, previous);
+  DeleteDC(dc);
+  DeleteObject(surface);
+}
+
+TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBox) {
+  Picture halves = Solid(400, 200, Rgb{255, 0, 0});
+  for (int y = 0; y < 200; ++y)
+    for (int x = 200; x < 400; ++x) halves.at(x, y) = Rgb{0, 0, 255};
+  Picture small;
+  ASSERT_EQ(Thumbnail(MakePng(halves, PngKind::Rgb), 50, &small), S_OK);
+  EXPECT_EQ(small.width, 50);
+  EXPECT_EQ(small.height, 25);
+  EXPECT_EQ(small.at(5, 10), (Rgb{255, 0, 0}));  // averaged within each half
+  EXPECT_EQ(small.at(45, 10), (Rgb{0, 0, 255}));
+
+  ASSERT_EQ(Thumbnail(MakeJpeg(Solid(120, 360, Rgb{40, 80, 160})), 50, &small), S_OK);
+  EXPECT_EQ(small.width, 17);
+  EXPECT_EQ(small.height, 50);
+  EXPECT_TRUE(Near(small.at(8, 25), OnScreen(Rgb{40, 80, 160}), 8)) << small.at(8, 25);
+  ASSERT_EQ(Thumbnail(MakeBmp(Solid(30, 10, Rgb{9, 9, 9}), 24, true), 50, &small), S_OK);  // enlarged
+  EXPECT_EQ(small.width, 50);
+  EXPECT_EQ(small.height, 17);
+  ASSERT_EQ(Thumbnail(MakeGif(7, 70, {{1, 2, 3}}), 50, &small), S_OK);
+  EXPECT_EQ(small.width, 5);
+  EXPECT_EQ(small.height, 50);
+}
+
+TEST_F(Bitmaps, JpegThumbnailsNeverNeedTheFullSizePicture) {
+  // 6000 x 6000 is above the pixel limit: only a scaled decode can make its thumbnail.
+  const int side = 6000;
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &out, &size);
+  info.image_width = info.image_height = side;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<BYTE> row(side * 3, 0);
+  for (int x = 0; x < side; ++x) row[3 * x] = x < side / 2 ? 255 : 0;
+  for (int y = 0; y < side; ++y) {
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  const Bytes big(out, out + size);
+  std::free(out);
+
+  Ref<IBitmapImage> full;
+  EXPECT_EQ(Decode(big, full.put()), IMGERR_TOOLARGE);
+  Picture small;
+  ASSERT_EQ(Thumbnail(big, 50, &small), S_OK);
+  EXPECT_EQ(small.width, 50);
+  EXPECT_EQ(small.height, 50);
+  EXPECT_TRUE(Near(small.at(10, 25), Rgb{255, 0, 0}, 8)) << small.at(10, 25);
+  EXPECT_TRUE(Near(small.at(40, 25), Rgb{0, 0, 0}, 8)) << small.at(40, 25);
+}
+
+TEST_F(Bitmaps, StoredThumbnailIsTheExifOneOrNone) {
+  const Bytes inner = MakeJpeg(Solid(160, 120, Rgb{0, 200, 0}));
+  const Bytes withExif = MakeJpeg(Solid(64, 64, Rgb{200, 0, 0}), 90, inner);
+  Picture got;
+  ASSERT_EQ(StoredThumbnail(withExif, &got), S_OK);
+  EXPECT_EQ(got.width, 50);
+  EXPECT_EQ(got.height, 38);
+  EXPECT_TRUE(Near(got.at(25, 19), OnScreen(Rgb{0, 200, 0}), 8)) << got.at(25, 19);
+  // The main picture still decodes, and is the red one.
+  Ref<IBitmapImage> main;
+  ASSERT_EQ(Decode(withExif, main.put()), S_OK);
+  EXPECT_TRUE(Near(Pixels(main.get()).at(3, 3), Rgb{200, 0, 0}, 8));
+
+  EXPECT_EQ(StoredThumbnail(MakeJpeg(Solid(64, 64, Rgb{200, 0, 0})), &got), IMGERR_NOTHUMBNAIL);
+  EXPECT_EQ(StoredThumbnail(MakePng(Solid(4, 4, Rgb{}), PngKind::Rgb), &got), IMGERR_NOTHUMBNAIL);
+}
+
+TEST_F(Bitmaps, BmpEncoderRoundTripsThroughAFile) {
+  TempDeviceRoot root;
+  const Picture p = Pattern(7, 5);  // 7 pixels: rows need padding in every depth
+  UINT count = 0;
+  ImageCodecInfo* encoders = nullptr;
+  ASSERT_EQ(factory_->GetInstalledEncoders(&count, &encoders), S_OK);
+  const CLSID bmp = encoders[0].Clsid;
+  CoTaskMemFree(encoders);
+
+  for (PixelFormatID format : {PixelFormat16bppRGB565, PixelFormat24bppRGB, PixelFormat32bppRGB}) {
+    SCOPED_TRACE(GetPixelFormatSize(format));
+    Ref<IBitmapImage> bitmap;
+    Make(p, format, bitmap.put());
+    Ref<IImage> image;
+    ASSERT_EQ(bitmap->QueryInterface(IID_IImage, image.put_void()), S_OK);
+    {
+      Ref<IImageEncoder> encoder;
+      ASSERT_EQ(factory_->CreateImageEncoderToFile(&bmp, u"\\NAND\\thumb", encoder.put()), S_OK);
+      Ref<IImageSink> sink;
+      ASSERT_EQ(encoder->GetEncodeSink(sink.put()), S_OK);
+      ASSERT_EQ(image->PushIntoSink(sink.get()), S_OK);
+    }
+    const std::string file = root.ReadFile("NAND/thumb");
+    ASSERT_GT(file.size(), 54u);
+    EXPECT_EQ(file.substr(0, 2), "BM");
+    EXPECT_EQ(static_cast<BYTE>(file[28]), GetPixelFormatSize(format));
+
+    Ref<IImage> back;
+    ASSERT_EQ(factory_->CreateImageFromFile(u"\\nand\\THUMB", back.put()), S_OK);
+    Ref<IBitmapImage> decoded;
+    ASSERT_EQ(factory_->CreateBitmapFromImage(back.get(), 0, 0, format, InterpolationHintDefault, decoded.put()), S_OK);
+    EXPECT_EQ(Pixels(decoded.get()).pixels, Pixels(bitmap.get()).pixels);
+  }
+
+  Ref<IImage> missing;
+  EXPECT_EQ(factory_->CreateImageFromFile(u"\\NAND\\nothing.bmp", missing.put()), HRESULT_FROM_WIN32(2));
+  Ref<IImageEncoder> encoder;
+  EXPECT_EQ(factory_->CreateImageEncoderToFile(&CLSID_JpegDecoder, u"\\NAND\\x", encoder.put()), REGDB_E_CLASSNOTREG);
+}

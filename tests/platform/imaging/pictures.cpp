@@ -1,0 +1,285 @@
+#include "tests/platform/imaging/pictures.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <tuple>
+#include <ostream>
+
+// After the platform's headers: libjpeg defines TRUE and FALSE as macros.
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <libexif/exif-data.h>
+#include <png.h>
+
+std::ostream& operator<<(std::ostream& out, const Rgb& c) {
+  return out << "rgb(" << int(c.r) << "," << int(c.g) << "," << int(c.b) << ")";
+}
+
+Picture Pattern(int width, int height) {
+  Picture p{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height)};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      p.at(x, y) = Rgb{static_cast<BYTE>(8 + 24 * (x % 10)), static_cast<BYTE>(8 + 24 * (y % 10)),
+                       static_cast<BYTE>(200 - 8 * ((x + y) % 20))};
+  return p;
+}
+
+Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& thumbnailJpeg, bool grey, bool progressive) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &out, &size);
+  info.image_width = static_cast<JDIMENSION>(picture.width);
+  info.image_height = static_cast<JDIMENSION>(picture.height);
+  info.input_components = grey ? 1 : 3;
+  info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  if (!thumbnailJpeg.empty()) {
+    ExifData* exif = exif_data_new();
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+    exif->data = static_cast<unsigned char*>(std::malloc(thumbnailJpeg.size()));
+    std::memcpy(exif->data, thumbnailJpeg.data(), thumbnailJpeg.size());
+    exif->size = static_cast<unsigned int>(thumbnailJpeg.size());
+    unsigned char* segment = nullptr;
+    unsigned int length = 0;
+    exif_data_save_data(exif, &segment, &length);
+    jpeg_write_marker(&info, JPEG_APP0 + 1, segment, length);
+    std::free(segment);
+    exif_data_unref(exif);
+  }
+  std::vector<BYTE> row(static_cast<size_t>(picture.width) * 3);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      const Rgb& c = picture.at(x, y);
+      if (grey) {
+        row[x] = c.r;
+      } else {
+        row[3 * x] = c.r;
+        row[3 * x + 1] = c.g;
+        row[3 * x + 2] = c.b;
+      }
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  Bytes bytes(out, out + size);
+  std::free(out);
+  return bytes;
+}
+
+namespace {
+
+void PngWrite(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+void PngFlush(png_structp) {}
+
+int GifWrite(GifFileType* gif, const GifByteType* data, int length) {
+  auto* out = static_cast<Bytes*>(gif->UserData);
+  out->insert(out->end(), data, data + length);
+  return length;
+}
+
+void Put16(Bytes& out, unsigned v) {
+  out.push_back(static_cast<BYTE>(v));
+  out.push_back(static_cast<BYTE>(v >> 8));
+}
+void Put32(Bytes& out, DWORD v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+}  // namespace
+
+Bytes MakePng(const Picture& picture, PngKind kind, const std::vector<BYTE>& alpha) {
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, PngWrite, PngFlush);
+  const png_uint_32 w = static_cast<png_uint_32>(picture.width), h = static_cast<png_uint_32>(picture.height);
+  std::map<std::tuple<int, int, int>, int> index;
+  switch (kind) {
+    case PngKind::Grey: png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_GRAY, 0, 0, 0); break;
+    case PngKind::RgbAlpha: png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGBA, 0, 0, 0); break;
+    case PngKind::Rgb16: png_set_IHDR(png, info, w, h, 16, PNG_COLOR_TYPE_RGB, 0, 0, 0); break;
+    case PngKind::Interlaced: png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, 0, 0); break;
+    case PngKind::Palette: {
+      std::vector<png_color> palette;
+      for (const Rgb& c : picture.pixels) {
+        auto key = std::make_tuple(int(c.r), int(c.g), int(c.b));
+        if (index.emplace(key, static_cast<int>(palette.size())).second) palette.push_back({c.r, c.g, c.b});
+      }
+      png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_PALETTE, 0, 0, 0);
+      png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+      break;
+    }
+    default: png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, 0, 0, 0); break;
+  }
+  png_write_info(png, info);
+  const int passes = kind == PngKind::Interlaced ? png_set_interlace_handling(png) : 1;
+  std::vector<BYTE> row(static_cast<size_t>(w) * 6);
+  for (int pass = 0; pass < passes; ++pass) {
+    for (png_uint_32 y = 0; y < h; ++y) {
+      BYTE* p = row.data();
+      for (png_uint_32 x = 0; x < w; ++x) {
+        const Rgb& c = picture.at(static_cast<int>(x), static_cast<int>(y));
+        switch (kind) {
+          case PngKind::Grey: *p++ = c.r; break;
+          case PngKind::Palette: *p++ = static_cast<BYTE>(index[std::make_tuple(int(c.r), int(c.g), int(c.b))]); break;
+          case PngKind::RgbAlpha:
+            *p++ = c.r, *p++ = c.g, *p++ = c.b;
+            *p++ = alpha.empty() ? 255 : alpha[y * w + x];
+            break;
+          case PngKind::Rgb16:
+            for (BYTE v : {c.r, c.g, c.b}) *p++ = v, *p++ = v;  // v * 257: exactly v at 8 bits
+            break;
+          default: *p++ = c.r, *p++ = c.g, *p++ = c.b; break;
+        }
+      }
+      png_write_row(png, row.data());
+    }
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+Bytes MakeGif(int width, int height, const std::vector<Rgb>& frames) {
+  Bytes out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&out, GifWrite, &error);
+  std::vector<GifColorType> colours(256);
+  for (size_t i = 0; i < frames.size(); ++i) colours[i] = {frames[i].r, frames[i].g, frames[i].b};
+  ColorMapObject* map = GifMakeMapObject(256, colours.data());
+  EGifPutScreenDesc(gif, width, height, 8, 0, map);
+  std::vector<GifPixelType> line(static_cast<size_t>(width));
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
+    std::fill(line.begin(), line.end(), static_cast<GifPixelType>(i));
+    for (int y = 0; y < height; ++y) EGifPutLine(gif, line.data(), width);
+  }
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
+  return out;
+}
+
+Bytes MakeBmp(const Picture& picture, int bits, bool topDown) {
+  std::vector<Rgb> palette;
+  std::map<std::tuple<int, int, int>, int> index;
+  if (bits <= 8) {
+    for (const Rgb& c : picture.pixels) {
+      auto key = std::make_tuple(int(c.r), int(c.g), int(c.b));
+      if (index.emplace(key, static_cast<int>(palette.size())).second) palette.push_back(c);
+    }
+  }
+  const size_t stride = ((static_cast<size_t>(picture.width) * bits + 31) / 32) * 4;
+  const DWORD offset = static_cast<DWORD>(14 + 40 + 4 * palette.size());
+  Bytes out;
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, static_cast<DWORD>(offset + stride * picture.height));
+  Put32(out, 0);
+  Put32(out, offset);
+  Put32(out, 40);
+  Put32(out, static_cast<DWORD>(picture.width));
+  Put32(out, static_cast<DWORD>(topDown ? -picture.height : picture.height));
+  Put16(out, 1);
+  Put16(out, static_cast<unsigned>(bits));
+  for (int i = 0; i < 6; ++i) Put32(out, i == 4 ? static_cast<DWORD>(palette.size()) : 0);
+  for (const Rgb& c : palette) out.insert(out.end(), {c.b, c.g, c.r, 0});
+  for (int row = 0; row < picture.height; ++row) {
+    const int y = topDown ? row : picture.height - 1 - row;
+    Bytes line(stride, 0);
+    for (int x = 0; x < picture.width; ++x) {
+      const Rgb& c = picture.at(x, y);
+      switch (bits) {
+        case 1: line[x / 8] |= static_cast<BYTE>(index[{c.r, c.g, c.b}] << (7 - x % 8)); break;
+        case 4: line[x / 2] |= static_cast<BYTE>(index[{c.r, c.g, c.b}] << (x % 2 ? 0 : 4)); break;
+        case 8: line[x] = static_cast<BYTE>(index[{c.r, c.g, c.b}]); break;
+        case 16: {
+          unsigned v = ((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3);
+          line[2 * x] = static_cast<BYTE>(v);
+          line[2 * x + 1] = static_cast<BYTE>(v >> 8);
+          break;
+        }
+        case 24: line[3 * x] = c.b, line[3 * x + 1] = c.g, line[3 * x + 2] = c.r; break;
+        default: line[4 * x] = c.b, line[4 * x + 1] = c.g, line[4 * x + 2] = c.r, line[4 * x + 3] = 0; break;
+      }
+    }
+    out.insert(out.end(), line.begin(), line.end());
+  }
+  return out;
+}
+
+void ImagingTest::SetUp() {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+  ASSERT_EQ(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
+                             factory_.put_void()),
+            S_OK);
+}
+
+void ImagingTest::TearDown() {
+  factory_.reset();
+  CoUninitialize();
+}
+
+HRESULT ImagingTest::Stream(const Bytes& bytes, IStream** stream) {
+  HLOCAL memory = LocalAlloc(LMEM_MOVEABLE, bytes.size());
+  if (!memory) return E_OUTOFMEMORY;
+  if (!bytes.empty()) std::memcpy(memory, bytes.data(), bytes.size());
+  HRESULT hr = CreateStreamOnHGlobal(memory, TRUE, stream);
+  if (FAILED(hr)) LocalFree(memory);
+  return hr;
+}
+
+HRESULT ImagingTest::Decode(const Bytes& bytes, IBitmapImage** bitmap, PixelFormatID format, UINT frame) {
+  *bitmap = nullptr;
+  Ref<IStream> stream;
+  HRESULT hr = Stream(bytes, stream.put());
+  if (FAILED(hr)) return hr;
+  Ref<IImageDecoder> decoder;
+  if (hr = factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put()); FAILED(hr)) return hr;
+  ImageInfo info;
+  if (hr = decoder->GetImageInfo(&info); FAILED(hr)) return hr;
+  GUID dimension;
+  if (hr = decoder->GetFrameDimensionsList(&dimension, 1); FAILED(hr)) return hr;
+  if (hr = decoder->SelectActiveFrame(&dimension, frame); FAILED(hr)) return hr;
+  Ref<IBitmapImage> made;
+  hr = factory_->CreateNewBitmap(info.Width, info.Height, format ? format : info.PixelFormat, made.put());
+  if (FAILED(hr)) return hr;
+  Ref<IImageSink> sink;
+  if (hr = made->QueryInterface(IID_IImageSink, sink.put_void()); FAILED(hr)) return hr;
+  if (hr = decoder->BeginDecode(sink.get(), nullptr); FAILED(hr)) return hr;
+  while ((hr = decoder->Decode()) == E_PENDING) {
+  }
+  HRESULT ended = decoder->EndDecode(hr);
+  if (FAILED(ended)) return ended;
+  *bitmap = made.get();
+  (*bitmap)->AddRef();
+  return S_OK;
+}
+
+Picture ImagingTest::Pixels(IBitmapImage* bitmap) {
+  SIZE size;
+  bitmap->GetSize(&size);
+  Picture p{size.cx, size.cy, std::vector<Rgb>(static_cast<size_t>(size.cx) * size.cy)};
+  BitmapData data;
+  EXPECT_EQ(bitmap->LockBits(nullptr, ImageLockModeRead, PixelFormat24bppRGB, &data), S_OK);
+  for (int y = 0; y < size.cy; ++y) {
+    const BYTE* row = static_cast<const BYTE*>(data.Scan0) + static_cast<std::ptrdiff_t>(y) * data.Stride;
+    for (int x = 0; x < size.cx; ++x) p.at(x, y) = Rgb{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
+  }
+  bitmap->UnlockBits(&data);
+  return p;
+}

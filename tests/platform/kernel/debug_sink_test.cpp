@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/kernel/debug.h"
+
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class DebugSink : public ::testing::Test {
+ protected:
+  void SetUp() override { DebugSinkSilence(); }
+  void TearDown() override { DebugSinkToStderr(); }
+};
+
+TEST_F(DebugSink, PrintfMacroWritesNarrowTextToTheSink) {
+  DebugCapture capture;
+  int written = printf("CParmFileRW: %s %d 0x%08x\r\n", "read", 7, 0x2a);
+  EXPECT_EQ(capture.Text(), "CParmFileRW: read 7 0x0000002a\r\n");
+  EXPECT_EQ(written, static_cast<int>(capture.Text().size()));
+}
+
+TEST_F(DebugSink, WidePrintfTakesWideForLowerSAndNarrowForUpperS) {
+  DebugCapture capture;
+  NKDbgPrintfW(u"[%s] [%S] [%hs] [%ls] %d %u %c %5s|%-4d|\r\n", u"w\u00e9de", "narrow", "h", u"l", -3, 4u,
+               u'\u20ac', u"ab", 9);
+  EXPECT_EQ(capture.Lines(), Lines{"[w\xc3\xa9" "de] [narrow] [h] [l] -3 4 \xe2\x82\xac    ab|9   |"});
+}
+
+TEST_F(DebugSink, DebugPrintWKeepsAt1023Units) {
+  DebugCapture capture;
+  WString longText(1500, u'x');
+  DebugPrintW(u"%s\r\n", longText.c_str());
+  EXPECT_EQ(capture.Text(), std::string(1023, 'x')) << "the cut also drops the line end";
+  capture.Clear();
+  DebugPrintW(u"short %d\r\n", 1);
+  EXPECT_EQ(capture.Text(), "short 1\r\n");
+}
+
+TEST_F(DebugSink, ZonePrintOnlyForZonesInTheMaskAndCutAt255Units) {
+  DebugCapture capture;
+  DebugZonePrint(1, u"zone one\r\n");
+  DebugZonePrint(8, u"zone eight\r\n");
+  EXPECT_EQ(capture.Text(), "");
+  DebugZonePrint(4, u"zone %d\r\n", 4);
+  DebugZonePrint(6, u"zones two and four\r\n");
+  EXPECT_EQ(capture.Lines(), (Lines{"zone 4", "zones two and four"}));
+  capture.Clear();
+  WString longText(300, u'z');
+  DebugZonePrint(4, u"%s", longText.c_str());
+  EXPECT_EQ(capture.Text(), std::string(255, 'z'));
+}
+
+TEST_F(DebugSink, CaptureSplitsLinesOnCrLfAndLf) {
+  DebugCapture capture;
+  OutputDebugStringW(u"one\r\ntwo\nthree\r\n\r\nlast");
+  EXPECT_EQ(capture.Lines(), (Lines{"one", "two", "three", "", "last"}));
+  EXPECT_TRUE(capture.Contains("two\nthree"));
+  capture.Clear();
+  OutputDebugStringW(u"a\rb\r\n");
+  EXPECT_EQ(capture.Lines(), Lines{"a\rb"}) << "a lone carriage return does not end a line";
+}
+
+TEST_F(DebugSink, EveryOpenCaptureSeesTheTextWrittenWhileItExists) {
+  DebugCapture outer;
+  printf("before\n");
+  {
+    DebugCapture inner;
+    printf("during\n");
+    EXPECT_EQ(inner.Lines(), Lines{"during"});
+  }
+  printf("after\n");
+  EXPECT_EQ(outer.Lines(), (Lines{"before", "during", "after"}));
+}
+
+}  // namespace

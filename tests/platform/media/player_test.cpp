@@ -1,0 +1,267 @@
+#include "platform/media/player.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+#include "platform/kernel/clock.h"
+#include "tests/platform/media/capture.h"
+#include "tests/platform/media/media_files.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+constexpr UINT kNotifyMessage = 0x464;
+constexpr size_t kRate = 44100;
+
+// The notifications the player posted, as (window, message).
+std::mutex g_noticeLock;
+std::condition_variable g_noticeChanged;
+std::vector<std::pair<HWND, UINT>> g_notices;
+
+void RecordNotice(HWND window, UINT message) {
+  std::lock_guard guard(g_noticeLock);
+  g_notices.emplace_back(window, message);
+  g_noticeChanged.notify_all();
+}
+
+bool WaitForNotices(size_t count) {
+  std::unique_lock guard(g_noticeLock);
+  return g_noticeChanged.wait_for(guard, kGiveUp, [&] { return g_notices.size() >= count; });
+}
+
+std::int64_t Position(Cplayerc& player) {
+  std::int64_t position = -1;
+  player.GetTimPos(&position);
+  return position;
+}
+
+void SetPosition(Cplayerc& player, std::int64_t ms) { player.SetTimPos(&ms); }
+
+struct Kind {
+  const char* name;
+  const char* encoder;
+  const char* muxer;
+  const char16_t* devicePath;  // of the file "SDMMC/track.<name>", in other case
+};
+
+// A four-second SteppedTone track of each kind, on a clock ten times as fast.
+class PlayerTest : public MediaTest, public ::testing::WithParamInterface<Kind> {
+ protected:
+  PlayerTest() : MediaTest(10.0) {}
+
+  void SetUp() override {
+    MediaTest::SetUp();
+    if (!HasAudioEncoder(GetParam().encoder)) GTEST_SKIP() << "FFmpeg has no " << GetParam().encoder << " encoder";
+    std::string host = (m_root.Path() / "SDMMC" / (std::string("track.") + GetParam().name)).string();
+    ASSERT_EQ(EncodeAudioFile(host, GetParam().encoder, GetParam().muxer, 4.0, SteppedTone), "");
+    SetPlayerNotifyHook(RecordNotice);
+    m_player.SetNotify(m_window, kNotifyMessage);
+    std::lock_guard guard(g_noticeLock);
+    g_notices.clear();
+    ASSERT_EQ(m_player.mp3LoadFile(GetParam().devicePath), 0);
+  }
+  void TearDown() override {
+    SetPlayerNotifyHook(nullptr);
+    MediaTest::TearDown();
+  }
+
+  // The loudness of 50 ms of what plays next, after 10 ms that may still be from before.
+  double LoudnessOfWhatPlaysNext() {
+    m_capture.Clear();
+    EXPECT_TRUE(m_capture.WaitForFrames(kRate * 60 / 1000));
+    return m_capture.Peak(kRate / 100, kRate / 20);
+  }
+
+  // Waits on the device clock until the player has played up to `ms`.
+  bool WaitForPosition(std::int64_t ms) {
+    auto giveUp = std::chrono::steady_clock::now() + kGiveUp;
+    while (Position(m_player) < ms && std::chrono::steady_clock::now() < giveUp) Sleep(5);
+    return Position(m_player) >= ms;
+  }
+
+  TempDeviceRoot m_root;
+  AudioCapture m_capture;
+  Cplayerc m_player;
+  HWND m_window = reinterpret_cast<HWND>(&m_root);  // stands for the window the notification goes to
+};
+
+TEST_P(PlayerTest, PlaysToTheEndInRealTimeAndPostsTheEndEvent) {
+  EXPECT_EQ(m_player.Getsts(), 1);
+  std::uint64_t start = DeviceTimeMs();
+  m_player.Play();
+  EXPECT_EQ(m_player.Getsts(), 2);
+  ASSERT_TRUE(WaitForNotices(1));
+  std::uint64_t elapsed = DeviceTimeMs() - start;
+  EXPECT_GE(elapsed, 3950u);  // never early; the upper bound leaves room for a busy machine
+  EXPECT_LE(elapsed, 4800u);
+  EXPECT_EQ(g_notices, (std::vector<std::pair<HWND, UINT>>{{m_window, kNotifyMessage}}));
+
+  std::int32_t code = -1;
+  EXPECT_NE(m_player.GetEvent(&code), 0);
+  EXPECT_EQ(code, 0);
+  code = -1;
+  EXPECT_EQ(m_player.GetEvent(&code), 0);
+  EXPECT_EQ(code, -1);
+
+  // Still loaded, back at the start: playing again starts the track over.
+  EXPECT_EQ(m_player.Getsts(), 1);
+  EXPECT_EQ(Position(m_player), 0);
+  m_player.Play();
+  EXPECT_NEAR(LoudnessOfWhatPlaysNext(), 0.1, 0.03);
+}
+
+TEST_P(PlayerTest, PauseHoldsThePositionAndStopRewinds) {
+  m_player.Play();
+  ASSERT_TRUE(WaitForPosition(1000));
+  m_player.Pause();
+  EXPECT_EQ(m_player.Getsts(), 3);
+  std::int64_t paused = Position(m_player);
+  ASSERT_LT(paused, 1400) << "the test needs the pause inside the 0.3 step";
+
+  m_capture.Clear();
+  Sleep(500);
+  EXPECT_EQ(Position(m_player), paused);
+  std::vector<std::int16_t> whilePaused = m_capture.Samples();
+  EXPECT_FALSE(whilePaused.empty());
+  EXPECT_EQ(std::count(whilePaused.begin(), whilePaused.end(), 0), static_cast<std::ptrdiff_t>(whilePaused.size()));
+
+  m_player.Play();
+  EXPECT_NEAR(LoudnessOfWhatPlaysNext(), 0.3, 0.03);
+  EXPECT_GT(Position(m_player), paused);
+
+  m_player.Stop();
+  EXPECT_EQ(m_player.Getsts(), 1);
+  EXPECT_EQ(Position(m_player), 0);
+  m_player.Play();
+  EXPECT_NEAR(LoudnessOfWhatPlaysNext(), 0.1, 0.03);
+  std::int32_t code = -1;
+  EXPECT_EQ(m_player.GetEvent(&code), 0) << "stopping is not the end of the track";
+
+  m_player.mp3Release();
+  EXPECT_EQ(m_player.Getsts(), 0);
+  m_player.Play();
+  EXPECT_EQ(m_player.Getsts(), 0);
+}
+
+TEST_P(PlayerTest, SetTimPosMovesWhereThePlayingGoesOn) {
+  SetPosition(m_player, 2250);  // before Play, as when resuming from a bookmark
+  EXPECT_EQ(Position(m_player), 2250);
+  m_player.Play();
+  EXPECT_NEAR(LoudnessOfWhatPlaysNext(), SteppedAmplitude(2.25), 0.03);
+
+  SetPosition(m_player, 750);  // while playing: at once
+  EXPECT_GE(Position(m_player), 750);
+  EXPECT_LT(Position(m_player), 1000);
+  EXPECT_NEAR(LoudnessOfWhatPlaysNext(), SteppedAmplitude(0.75), 0.03);
+
+  // While paused: where Play goes on, to within a few milliseconds, as the tone steps up
+  // 50 ms after the new position.
+  m_player.Pause();
+  SetPosition(m_player, 3450);
+  m_capture.Clear();
+  m_player.Play();
+  ASSERT_TRUE(m_capture.WaitForFrames(kRate / 10));
+  EXPECT_NEAR(m_capture.Peak(kRate / 100, kRate * 3 / 100), 0.7, 0.05);
+  EXPECT_NEAR(m_capture.Peak(kRate * 6 / 100, kRate * 4 / 100), 0.8, 0.05);
+
+  SetPosition(m_player, 60000);  // past the end: the track ends at once
+  ASSERT_TRUE(WaitForNotices(1));
+  EXPECT_EQ(m_player.Getsts(), 1);
+}
+
+TEST_P(PlayerTest, VolumeFollowsTwoDecibelSteps) {
+  SetPosition(m_player, 3250);  // the 0.7 step
+  m_player.Play();
+  double full = LoudnessOfWhatPlaysNext();
+  EXPECT_NEAR(full, 0.7, 0.04);
+  m_player.SetVolume(12);  // 24 dB down
+  SetPosition(m_player, 3250);
+  EXPECT_NEAR(LoudnessOfWhatPlaysNext() / full, std::pow(10.0, -24.0 / 20), 0.006);
+  m_player.SetVolume(0);
+  EXPECT_EQ(LoudnessOfWhatPlaysNext(), 0.0);
+  m_player.SetVolume(99);
+  EXPECT_EQ(m_player.GetVolume(), 24);
+}
+
+// As in the slideshow: the window thread toggles and changes the volume, the picture thread
+// reads photo facts, and the track changes on the end event.
+TEST_P(PlayerTest, SeveralThreadsAtOnce) {
+  std::atomic<bool> done{false};
+  std::thread window([&] {
+    for (int level = 0; !done; level = (level + 1) % 25) {
+      m_player.SetVolume(level);
+      if (m_player.Getsts() == 2) m_player.Pause();
+      m_player.Play();
+      Position(m_player);
+    }
+  });
+  std::thread pictures([&] {
+    _tag_PHOTO_INFO info;
+    while (!done) m_player.GetPhotoInfo(&info, u"\\SDMMC\\missing.jpg");
+  });
+  SetPosition(m_player, 3000);
+  m_player.Play();
+  ASSERT_TRUE(WaitForNotices(1));
+  if (m_player.Getsts()) m_player.Stop();
+  ASSERT_EQ(m_player.mp3LoadFile(GetParam().devicePath), 0);
+  SetPosition(m_player, 3500);
+  m_player.Play();
+  ASSERT_TRUE(WaitForNotices(2));
+  done = true;
+  window.join();
+  pictures.join();
+  std::int32_t code = -1;
+  EXPECT_TRUE(m_player.GetEvent(&code) && code == 0 && m_player.GetEvent(&code) && code == 0);
+  EXPECT_EQ(m_player.GetEvent(&code), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, PlayerTest,
+                         ::testing::Values(Kind{"mp3", "libmp3lame", "mp3", u"\\SDMMC\\Track.MP3"},
+                                           Kind{"wma", "wmav2", "asf", u"\\sdmmc\\track.wma"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlayerLoad, FilesThatDoNotPlayAreRefusedAndLeaveNothingLoaded) {
+  TempDeviceRoot root;
+  Cplayerc player;
+  ASSERT_EQ(EncodeAudioFile((root.Path() / "SDMMC" / "good.wma").string(), "wmav2", "asf", 0.5, SteppedTone), "");
+  root.WriteFile("SDMMC/noise.mp3", std::string(20000, '\x5A'));
+  root.WriteFile("SDMMC/photo.mp3", "\xFF\xD8\xFF\xE0\x00\x10JFIF");
+  root.WriteFile("SDMMC/cut.wma", root.ReadFile("SDMMC/good.wma").substr(0, 600));  // header only
+
+  for (const char16_t* path : {u"\\SDMMC\\missing.mp3", u"\\SDMMC\\noise.mp3", u"\\SDMMC\\photo.mp3",
+                               u"\\SDMMC\\cut.wma", u"\\SDMMC"}) {
+    ASSERT_EQ(player.mp3LoadFile(u"\\SDMMC\\good.wma"), 0);
+    EXPECT_NE(player.mp3LoadFile(path), 0);
+    EXPECT_EQ(player.Getsts(), 0);
+  }
+  // With nothing loaded every call is harmless.
+  SetPosition(player, 1000);
+  player.Play();
+  player.Stop();
+  EXPECT_EQ(player.Getsts(), 0);
+  EXPECT_EQ(Position(player), 0);
+}
+
+// Without a hook the notification is posted to the window, and its thread receives it.
+TEST(PlayerNotify, PostsTheNotificationToTheWindow) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  TempDeviceRoot root;
+  ASSERT_EQ(EncodeAudioFile((root.Path() / "SDMMC" / "short.wma").string(), "wmav2", "asf", 0.3, SteppedTone), "");
+  HWND window = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 10, 10}, u"music", 0, nullptr);
+  Cplayerc player;
+  player.SetNotify(window, kNotifyMessage);
+  ASSERT_EQ(player.mp3LoadFile(u"\\SDMMC\\short.wma"), 0);
+  player.Play();
+  MSG msg;
+  while (GetMessage(&msg, nullptr, 0, 0) && msg.message != kNotifyMessage) DispatchMessage(&msg);
+  EXPECT_EQ(msg.hwnd, window);
+  std::int32_t code = -1;
+  EXPECT_NE(player.GetEvent(&code), 0);
+  EXPECT_EQ(code, 0);
+  DestroyWindow(window);
+}
+
+}  // namespace

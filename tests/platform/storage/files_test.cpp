@@ -1,0 +1,217 @@
+#include "platform/storage/files.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/storage/device_paths.h"
+#include "platform/kernel/wide.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+HANDLE Open(LPCWSTR path, DWORD access, DWORD share, DWORD creation) {
+  return CreateFileW(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string ReadAll(LPCWSTR path) {
+  HANDLE file = Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) return "<no file>";
+  std::string bytes(GetFileSize(file, nullptr), '\0');
+  DWORD got = 0;
+  ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  CloseHandle(file);
+  return bytes.substr(0, got);
+}
+
+}  // namespace
+
+TEST(DevicePaths, ResolveWithoutRegardToCaseAndKeepNewNames) {
+  TempDeviceRoot root;
+  root.WriteFile("SDMMC/Trips/Straße.JPG", "photo");
+  const std::string card = root.Path().string() + "/SDMMC";
+  EXPECT_EQ(ResolveDevicePath(u"\\sdmmc\\TRIPS\\straße.jpg"), card + "/Trips/Straße.JPG");
+  EXPECT_EQ(ResolveDevicePath(u"SDMMC\\Trips\\Straße.JPG"), card + "/Trips/Straße.JPG");
+  EXPECT_EQ(ResolveDevicePath(u"\\SDMMC\\\\Trips\\"), card + "/Trips");
+  EXPECT_EQ(ReadAll(u"sdmmc\\trips\\STRASSE.jpg"), "<no file>");  // no folding beyond case
+  EXPECT_EQ(ReadAll(u"\\SDMMC\\TRIPS\\STRAßE.JPG"), "photo");
+  root.WriteFile("SDMMC/Фото/Ärger ĳ.png", "cyrillic");
+  EXPECT_EQ(ReadAll(u"\\SDMMC\\фОТО\\äRGER Ĳ.PNG"), "cyrillic");
+
+  // A new name keeps the case it was given, and later opens find it in any case.
+  HANDLE file = Open(u"\\sdmmc\\trips\\New Name.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  EXPECT_TRUE(std::filesystem::exists(card + "/Trips/New Name.TXT"));
+  EXPECT_EQ(GetFileAttributesW(u"\\SDMMC\\TRIPS\\new name.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+TEST(DevicePaths, NothingOutsideTheRootCanBeReached) {
+  TempDeviceRoot root;
+  TempDeviceRoot outside;  // sets itself as the root: put ours back
+  outside.WriteFile("secret.txt", "secret");
+  SetDeviceRoot(root.Path().string());
+  std::filesystem::create_directory_symlink(outside.Path(), root.Path() / "SDMMC" / "away");
+  std::filesystem::create_symlink(outside.Path() / "secret.txt", root.Path() / "SDMMC" / "secret.jpg");
+
+  for (LPCWSTR path : {u"\\SDMMC\\..\\..\\secret.txt", u"..\\secret.txt", u"\\SDMMC\\away\\secret.txt",
+                       u"\\SDMMC\\secret.jpg"}) {
+    EXPECT_EQ(Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE) << ToUtf8(path);
+    DWORD error = GetLastError();
+    EXPECT_TRUE(error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) << error;
+  }
+  EXPECT_EQ(Open(u"\\SDMMC\\away\\new.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(std::filesystem::exists(outside.Path() / "new.txt"));
+  // A name with a forward slash is not a way into another folder.
+  EXPECT_EQ(Open(u"\\SDMMC\\a/b.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+}
+
+TEST(Files, ReadWriteSizeAndErrorCodes) {
+  TempDeviceRoot root;
+  HANDLE file = Open(u"\\NAND\\data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD done = 0;
+  EXPECT_TRUE(WriteFile(file, "hello world", 11, &done, nullptr));
+  EXPECT_EQ(done, 11u);
+  EXPECT_EQ(GetFileSize(file, nullptr), 11u);
+  EXPECT_EQ(SetFilePointer(file, 6, nullptr, FILE_BEGIN), 6u);
+  char buffer[16] = {};
+  EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));
+  EXPECT_EQ(std::string(buffer, done), "world");
+  EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &done, nullptr));  // at the end: nothing, no error
+  EXPECT_EQ(done, 0u);
+  CloseHandle(file);
+
+  EXPECT_EQ(Open(u"\\NAND\\data.bin", GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  EXPECT_EQ(Open(u"\\NAND\\none.bin", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Open(u"\\NAND\\no folder\\x.bin", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(Open(u"\\NAND", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+
+  // Reading a handle opened for writing only is refused; a closed handle is invalid.
+  file = Open(u"\\NAND\\data.bin", GENERIC_WRITE, 0, OPEN_EXISTING);
+  EXPECT_FALSE(ReadFile(file, buffer, 1, &done, nullptr));
+  CloseHandle(file);
+  EXPECT_FALSE(ReadFile(file, buffer, 1, &done, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_FALSE(CloseHandle(file));
+}
+
+TEST(Files, ShareModesAreEnforcedBetweenHandles) {
+  TempDeviceRoot root;
+  root.WriteFile("NAND/f.txt", "keep me");
+  HANDLE exclusive = Open(u"\\NAND\\f.txt", GENERIC_READ, 0, OPEN_EXISTING);
+  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Open(u"\\NAND\\F.TXT", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  // A refused open must not have truncated the file.
+  EXPECT_EQ(Open(u"\\NAND\\f.txt", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  CloseHandle(exclusive);
+  EXPECT_EQ(root.ReadFile("NAND/f.txt"), "keep me");
+
+  HANDLE shared = Open(u"\\NAND\\f.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  HANDLE writer = Open(u"\\NAND\\f.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  EXPECT_NE(shared, INVALID_HANDLE_VALUE);
+  EXPECT_NE(writer, INVALID_HANDLE_VALUE);
+  CloseHandle(shared);
+  CloseHandle(writer);
+}
+
+TEST(Files, HiddenAttributeAndTimes) {
+  TempDeviceRoot root;
+  root.WriteFile("NAND/a.par", "x");
+  DWORD before = GetFileAttributesW(u"NAND\\A.PAR");
+  ASSERT_NE(before, INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(before & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_TRUE(SetFileAttributesW(u"NAND\\a.par", before | FILE_ATTRIBUTE_HIDDEN));
+  if (!(GetFileAttributesW(u"NAND\\a.par") & FILE_ATTRIBUTE_HIDDEN))
+    GTEST_SKIP() << "this host folder keeps no extended attributes";
+  EXPECT_NE(GetFileAttributesW(u"nand\\A.par") & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_NE(GetFileAttributesW(u"NAND") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(GetFileAttributesW(u"NAND\\none"), INVALID_FILE_ATTRIBUTES);
+
+  // 2021-03-04 05:06:07 UTC as the file's last write.
+  const timespec times[2] = {{1614834367, 0}, {1614834367, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (root.Path() / "NAND" / "a.par").c_str(), times, 0), 0);
+  HANDLE file = Open(u"NAND\\a.par", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+  CloseHandle(file);
+  EXPECT_NE(info.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(info.nFileSizeLow, 1u);
+  SYSTEMTIME time;
+  ASSERT_TRUE(FileTimeToSystemTime(&info.ftLastWriteTime, &time));
+  EXPECT_EQ(time.wYear, 2021);
+  EXPECT_EQ(time.wMonth, 3);
+  EXPECT_EQ(time.wDay, 4);
+  EXPECT_EQ(time.wDayOfWeek, 4);  // a Thursday
+  EXPECT_EQ(time.wHour, 5);
+  EXPECT_EQ(time.wMinute, 6);
+  EXPECT_EQ(time.wSecond, 7);
+
+  // Local time is the host's zone at that moment: two hours east of UTC here.
+  std::string savedZone = getenv("TZ") ? getenv("TZ") : "";
+  bool hadZone = getenv("TZ") != nullptr;
+  setenv("TZ", "XYZ-2", 1);
+  tzset();
+  FILETIME local;
+  ASSERT_TRUE(FileTimeToLocalFileTime(&info.ftLastWriteTime, &local));
+  ASSERT_TRUE(FileTimeToSystemTime(&local, &time));
+  EXPECT_EQ(time.wHour, 7);
+  EXPECT_EQ(time.wMinute, 6);
+  hadZone ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
+  tzset();
+}
+
+TEST(Files, StreamsAndFoldersAndTheCard) {
+  TempDeviceRoot root;
+  EXPECT_TRUE(IsCardMounted());
+  EXPECT_TRUE(CreateDirectoryW(u"\\NAND\\_Thumbnails", nullptr));
+  EXPECT_FALSE(CreateDirectoryW(u"\\nand\\_thumbnails", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+
+  FILE* out = _wfopen(u"nand\\_Thumbnails\\0", u"wb");
+  ASSERT_NE(out, nullptr);
+  std::fputs("BM", out);
+  std::fclose(out);
+  FILE* in = _wfopen(u"\\NAND\\_THUMBNAILS\\0", u"rb");
+  ASSERT_NE(in, nullptr);
+  char two[3] = {};
+  EXPECT_EQ(std::fread(two, 1, 2, in), 2u);
+  std::fclose(in);
+  EXPECT_STREQ(two, "BM");
+  EXPECT_TRUE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
+  EXPECT_FALSE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
+
+  root.WriteFile("SDMMC/keep.jpg", "k");
+  std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
+  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_write |
+                                                          std::filesystem::perms::group_write |
+                                                          std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  EXPECT_TRUE(IsCardReadOnly());
+  EXPECT_EQ(Open(u"\\SDMMC\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(_wfopen(u"\\SDMMC\\bmkPho.rom", u"wb"), nullptr);
+  EXPECT_FALSE(CreateDirectoryW(u"\\SDMMC\\New", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(DeleteFileW(u"\\SDMMC\\keep.jpg"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
+  // A way onto the card from elsewhere in the root is the card too.
+  EXPECT_EQ(Open(u"\\NAND\\card\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  HANDLE reader = Open(u"\\sdmmc\\KEEP.jpg", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_NE(reader, INVALID_HANDLE_VALUE);  // reading still works
+  CloseHandle(reader);
+  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_all);
+
+  std::filesystem::remove_all(root.Path() / "SDMMC");
+  EXPECT_FALSE(IsCardMounted());
+}

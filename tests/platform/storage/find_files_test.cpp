@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/storage/files.h"
+#include "platform/kernel/wide.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+struct Found {
+  WString name;
+  bool folder;
+  bool operator==(const Found&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Found& f) { return out << ToUtf8(f.name) << (f.folder ? "/" : ""); }
+
+std::vector<Found> Search(const WString& pattern) {
+  std::vector<Found> found;
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(pattern.c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    found.push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(search, &data));
+  EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+  EXPECT_TRUE(FindClose(search));
+  return found;
+}
+
+// Every search in the test reports host names sorted.
+struct SortedOrder {
+  SortedOrder() {
+    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+  }
+  ~SortedOrder() { SetFindOrderForTests(nullptr); }
+};
+
+// Descends into every folder a search reports, as a recursive scan of the card does;
+// counts the folders and fails when it goes deeper than any honest tree here.
+int Walk(const WString& folder, int depth = 0) {
+  if (depth > 20) {
+    ADD_FAILURE() << "walk did not end at " << ToUtf8(folder);
+    return 0;
+  }
+  int folders = 1;
+  for (const Found& f : Search(folder + u"\\*.*"))
+    if (f.folder && f.name != u"." && f.name != u"..") folders += Walk(folder + u"\\" + f.name, depth + 1);
+  return folders;
+}
+
+}  // namespace
+
+TEST(FindFiles, DotsFirstThenTheFolderAsPatternsSelect) {
+  TempDeviceRoot root;
+  root.WriteFile("SDMMC/b.jpg", "12345");
+  root.WriteFile("SDMMC/A/x", "");
+  root.WriteFile("SDMMC/noext", "");
+  SortedOrder sorted;
+  EXPECT_EQ(Search(u"\\SDMMC\\*.*"),
+            (std::vector<Found>{{u".", true}, {u"..", true}, {u"A", true}, {u"b.jpg", false}, {u"noext", false}}));
+  EXPECT_EQ(Search(u"sdmmc\\*"), Search(u"\\SDMMC\\*.*"));
+  EXPECT_EQ(Search(u"\\*.*").size(), 4u);  // the root has dots too: ., .., NAND, SDMMC
+  EXPECT_EQ(Search(u"\\sdmmc\\*.JPG"), (std::vector<Found>{{u"b.jpg", false}}));
+  EXPECT_EQ(Search(u"\\SDMMC\\B.JPG"), (std::vector<Found>{{u"b.jpg", false}}));
+  EXPECT_EQ(Search(u"\\SDMMC\\?.jpg"), (std::vector<Found>{{u"b.jpg", false}}));
+  EXPECT_EQ(Search(u"\\SDMMC\\a\\"), (std::vector<Found>{{u"A", true}}));  // the folder itself
+
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(u"\\SDMMC\\b*", &data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(data.nFileSizeLow, 5u);
+  EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  FindClose(search);
+
+  EXPECT_EQ(FindFirstFileW(u"\\SDMMC\\missing\\*.*", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(FindFirstFileW(u"\\SDMMC\\none.jpg", &data), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FindFiles, TheOrderHookArrangesHostNamesAfterTheDots) {
+  TempDeviceRoot root;
+  for (const char* name : {"c.jpg", "a.jpg", "b.jpg"}) root.WriteFile(std::string("SDMMC/") + name, "");
+  SetFindOrderForTests([](std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(), std::greater<>());
+  });
+  std::vector<Found> found = Search(u"\\SDMMC\\*.*");
+  SetFindOrderForTests(nullptr);
+  EXPECT_EQ(found, (std::vector<Found>{{u".", true}, {u"..", true}, {u"c.jpg", false}, {u"b.jpg", false},
+                                       {u"a.jpg", false}}));
+}
+
+TEST(FindFiles, LinksAreFollowedInsideTheRootAndNeverIntoALoop) {
+  TempDeviceRoot root;
+  TempDeviceRoot outside;
+  SetDeviceRoot(root.Path().string());
+  const auto card = root.Path() / "SDMMC";
+  root.WriteFile("SDMMC/real/p.jpg", "");
+  root.WriteFile("SDMMC/q/r/deep.jpg", "");
+  namespace fs = std::filesystem;
+  fs::create_directory_symlink(card / "real", card / "alias");    // inside: a folder
+  fs::create_directory_symlink(card, card / "real" / "up");       // back to an ancestor
+  fs::create_directory_symlink(root.Path(), card / "q" / "top");  // back to the root
+  fs::create_symlink("self", card / "self");                      // a link to itself
+  fs::create_directory_symlink(outside.Path(), card / "away");    // outside: not listed
+  fs::create_symlink(card / "gone.jpg", card / "dangling.jpg");   // broken: not listed
+  // Two links that only together make a cycle: p leads to q/r, and q/r/l to q, whose r is
+  // then the folder p again.
+  fs::create_directory_symlink(card / "q" / "r", card / "p");
+  fs::create_directory_symlink(card / "q", card / "q" / "r" / "l");
+
+  SortedOrder sorted;
+  EXPECT_EQ(Search(u"\\SDMMC\\*.*"), (std::vector<Found>{{u".", true}, {u"..", true}, {u"alias", true},
+                                                          {u"p", true}, {u"q", true}, {u"real", true}}));
+  EXPECT_EQ(Search(u"\\SDMMC\\alias\\*.*"), (std::vector<Found>{{u".", true}, {u"..", true}, {u"p.jpg", false}}));
+  EXPECT_EQ(Search(u"\\SDMMC\\p\\l\\*.*"), (std::vector<Found>{{u".", true}, {u"..", true}}));
+  // SDMMC, alias, p, p\l, q, q\r and real: every way back is left out.
+  EXPECT_EQ(Walk(u"\\SDMMC"), 7);
+  EXPECT_EQ(Walk(u""), 9);  // the root, NAND and the card
+}
+
+TEST(FindFiles, AnyHostNameCanBeFoundAndOpenedAgain) {
+  TempDeviceRoot root;
+  const std::string notUtf8 = "bad\xff\xfe name.jpg";
+  root.WriteFile("SDMMC/" + notUtf8, "raw");
+  root.WriteFile("SDMMC/ΦΩΤΟ Łódź.JPG", "greek");
+  root.WriteFile("SDMMC/with;semi,colon [1].jpg", "");
+  root.WriteFile("SDMMC/" + std::string(250, 'n') + ".jpg", "");
+  ASSERT_EQ(mkfifo((root.Path() / "SDMMC" / "pipe.jpg").c_str(), 0600), 0);
+  SortedOrder sorted;
+  std::vector<Found> found = Search(u"\\SDMMC\\*.jpg");
+  ASSERT_EQ(found.size(), 5u);
+  EXPECT_EQ(found[0].name, FromUtf8("bad") + WString(u"\xDCFF\xDCFE") + FromUtf8(" name.jpg"));
+  EXPECT_EQ(found[1].name, FromUtf8(std::string(250, 'n') + ".jpg"));
+  EXPECT_EQ(found[2].name, u"pipe.jpg");  // listed; opening it must not block
+  EXPECT_EQ(found[4].name, u"ΦΩΤΟ Łódź.JPG");
+
+  auto read = [](const WString& name) {
+    HANDLE file = CreateFileW((u"\\SDMMC\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string("<refused>");
+    char buffer[16];
+    DWORD got = 0;
+    ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, got);
+  };
+  EXPECT_EQ(read(found[0].name), "raw");
+  EXPECT_EQ(read(u"φωτο łÓDŹ.jpg"), "greek");
+  EXPECT_EQ(Search(u"\\SDMMC\\φωτο*").size(), 1u);
+  EXPECT_EQ(read(u"pipe.jpg"), "<refused>");
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(_wfopen(u"\\SDMMC\\pipe.jpg", u"rb"), nullptr);
+}

@@ -1,0 +1,189 @@
+// Z-order, uncovering and the paint cycle's corner cases.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/windows/afx.h"
+#include "platform/device/framebuffer.h"
+#include "platform/windows/resources.h"
+
+namespace {
+
+WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
+
+void Pump() {
+  MSG msg;
+  while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+}
+
+// Paints itself one colour; can be told to invalidate itself again from inside its paint.
+class Painter : public CWnd {
+ public:
+  Painter(WORD colour, std::vector<std::string>* log, std::string name) : m_colour(colour), m_log(log), m_name(std::move(name)) {}
+  ~Painter() override {
+    if (m_hWnd) ::DestroyWindow(m_hWnd);
+  }
+  void Create(HWND parent, RECT r) {
+    m_hWnd = CreateWindowObject(WindowKind::Plain, parent, r, u"", 0, this);
+    ::ShowWindow(m_hWnd, SW_SHOW);
+  }
+  BOOL OnEraseBkgnd(CDC*) override {
+    m_log->push_back(m_name + ":erase");
+    return TRUE;
+  }
+  void OnPaint() override {
+    if (m_skipBeginPaint) {
+      m_log->push_back(m_name + ":paint");
+      return;
+    }
+    CPaintDC dc(this);  // erases first when asked
+    m_log->push_back(m_name + ":paint");
+    RECT r;
+    GetClientRect(&r);
+    dc.FillSolidRect(&r, FromRgb565(m_colour));
+    if (m_againOnce) {
+      m_againOnce = false;
+      Invalidate(TRUE);  // asked again from inside the paint: must not be lost
+    }
+  }
+  void OnLButtonDown(UINT, CPoint) override { m_log->push_back(m_name + ":down"); }
+  void OnMouseMove(UINT, CPoint p) override { m_log->push_back(m_name + ":move " + std::to_string(p.x)); }
+  void OnLButtonUp(UINT, CPoint) override { m_log->push_back(m_name + ":up"); }
+  WORD m_colour;
+  bool m_againOnce = false;
+  bool m_skipBeginPaint = false;
+
+ private:
+  std::vector<std::string>* m_log;
+  std::string m_name;
+};
+
+class WindowOrder : public ::testing::Test {
+ protected:
+  void SetUp() override { std::memset(GetVisibleFrame(), 0, kFrameBytes); }
+  std::vector<std::string> log;
+};
+
+TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsForDrawingAndTouches) {
+  Painter top(0x1111, &log, "top"), later(0x2222, &log, "later");
+  top.Create(nullptr, RECT{0, 0, 100, 100});
+  ::SetWindowPos(top.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  later.Create(nullptr, RECT{50, 50, 150, 150});
+  Pump();
+  EXPECT_EQ(Pixel(75, 75), 0x1111);
+  EXPECT_EQ(Pixel(125, 125), 0x2222);
+  EXPECT_EQ(GetForegroundWindow(), top.m_hWnd);
+  log.clear();
+  PostTouch(TouchKind::Down, 75, 75);
+  PostTouch(TouchKind::Up, 75, 75);
+  PostTouch(TouchKind::Down, 125, 125);
+  Pump();
+  EXPECT_EQ(log, (std::vector<std::string>{"top:down", "top:up", "later:down"}));
+  PostTouch(TouchKind::Up, 125, 125);
+  Pump();
+}
+
+TEST_F(WindowOrder, TouchesFollowTheWindowTheyWentDownOn) {
+  Painter left(0x1111, &log, "left"), right(0x2222, &log, "right");
+  left.Create(nullptr, RECT{0, 0, 100, 100});
+  right.Create(nullptr, RECT{100, 0, 200, 100});
+  Pump();
+  log.clear();
+  PostTouch(TouchKind::Down, 10, 10);
+  PostTouch(TouchKind::Move, 150, 10);  // dragged over the other window
+  PostTouch(TouchKind::Up, 150, 10);
+  Pump();
+  EXPECT_EQ(log, (std::vector<std::string>{"left:down", "left:move 150", "left:up"}));
+}
+
+TEST_F(WindowOrder, MovingAndDestroyingUncoverWhatLiesBelow) {
+  Painter below(0x1111, &log, "below");
+  below.Create(nullptr, RECT{0, 0, 300, 200});
+  auto* child = new Painter(0x3333, &log, "child");
+  child->Create(below.m_hWnd, RECT{10, 10, 60, 60});
+  Pump();
+  EXPECT_EQ(Pixel(20, 20), 0x3333);
+  log.clear();
+  child->MoveWindow(100, 100, 50, 50);
+  Pump();
+  // The parent repaints where the child was; the child paints where it is now.
+  EXPECT_EQ(log, (std::vector<std::string>{"below:erase", "below:paint", "child:erase", "child:paint"}));
+  EXPECT_EQ(Pixel(20, 20), 0x1111);
+  EXPECT_EQ(Pixel(120, 120), 0x3333);
+  log.clear();
+  delete child;
+  Pump();
+  EXPECT_EQ(log, (std::vector<std::string>{"below:erase", "below:paint"}));
+  EXPECT_EQ(Pixel(120, 120), 0x1111);
+}
+
+TEST_F(WindowOrder, ContextOfAParentLeavesOutItsVisibleChildren) {
+  Painter parent(0x1111, &log, "parent"), child(0x3333, &log, "child");
+  parent.Create(nullptr, RECT{0, 0, 200, 200});
+  child.Create(parent.m_hWnd, RECT{50, 50, 100, 100});
+  Pump();
+  HDC dc = GetDC(parent.m_hWnd);
+  RECT all{0, 0, 200, 200};
+  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+  FillRect(dc, &all, white);
+  ReleaseDC(parent.m_hWnd, dc);
+  EXPECT_EQ(Pixel(10, 10), 0xFFFF);
+  EXPECT_EQ(Pixel(75, 75), 0x3333);
+  // Once the child is hidden, the parent's context reaches that area too.
+  child.ShowWindow(SW_HIDE);
+  Pump();
+  dc = GetDC(parent.m_hWnd);
+  FillRect(dc, &all, white);
+  ReleaseDC(parent.m_hWnd, dc);
+  DeleteObject(white);
+  EXPECT_EQ(Pixel(75, 75), 0xFFFF);
+}
+
+TEST_F(WindowOrder, InvalidatingInsidePaintIsKeptAndPaintsThatNeverBeginEnd) {
+  Painter w(0x1111, &log, "w");
+  w.Create(nullptr, RECT{0, 0, 50, 50});
+  Pump();
+  log.clear();
+  w.m_againOnce = true;
+  w.Invalidate(FALSE);
+  Pump();
+  EXPECT_EQ(log, (std::vector<std::string>{"w:paint", "w:erase", "w:paint"}));
+
+  log.clear();
+  w.m_skipBeginPaint = true;
+  w.Invalidate(FALSE);
+  Pump();  // a paint handler that never begins a paint is not asked forever
+  EXPECT_EQ(log, std::vector<std::string>{"w:paint"});
+}
+
+TEST_F(WindowOrder, HiddenWindowsNeitherPaintNorTakeTouches) {
+  Painter under(0x1111, &log, "under"), over(0x2222, &log, "over");
+  under.Create(nullptr, RECT{0, 0, 100, 100});
+  over.Create(nullptr, RECT{0, 0, 100, 100});
+  over.ShowWindow(SW_HIDE);
+  Pump();
+  log.clear();
+  over.Invalidate(TRUE);
+  PostTouch(TouchKind::Down, 10, 10);
+  PostTouch(TouchKind::Up, 10, 10);
+  Pump();
+  EXPECT_EQ(log, (std::vector<std::string>{"under:down", "under:up"}));
+  EXPECT_EQ(Pixel(10, 10), 0x1111);
+}
+
+TEST(Resources, CorruptRunsAreRefused) {
+  const BYTE palette[768] = {};
+  const BYTE tooLong[] = {130, 7};       // 4 pixels for a 1 x 3 bitmap
+  const BYTE cutShort[] = {3, 1, 2};     // 4 literal bytes announced, 2 there
+  const BYTE exact[] = {0, 9, 129, 4};  // 1 literal, then 3 repeats
+  BYTE out[4];
+  EXPECT_FALSE(DecodeResourcePixels(ResourceBitmap{1, 1, 3, palette, tooLong, sizeof tooLong}, out));
+  EXPECT_FALSE(DecodeResourcePixels(ResourceBitmap{1, 4, 1, palette, cutShort, sizeof cutShort}, out));
+  ASSERT_TRUE(DecodeResourcePixels(ResourceBitmap{1, 2, 2, palette, exact, sizeof exact}, out));
+  EXPECT_EQ(out[0], 9);
+  EXPECT_EQ(out[3], 4);
+}
+
+}  // namespace
