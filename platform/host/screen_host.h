@@ -47,8 +47,9 @@ void StopScreenHost();
 //   launcher WPARAM [LPARAM]   message 0x0BFB to the front window, as the launcher sends it
 //   battery STATE    the battery driver's state, then launcher code 6 to the front window
 //   card out|in|readonly   takes the card out, puts it back, or write-protects it
+//   pause            message 52999 (0xCF07) to the front window, as the SDL window's P key
 struct ScreenCommand {
-  enum Kind { Wait, Tap, Down, Move, Up, Shot, Launcher, Battery, Card } kind = Wait;
+  enum Kind { Wait, Tap, Down, Move, Up, Shot, Launcher, Battery, Card, Pause } kind = Wait;
   long a = 0, b = 0;
   std::string name;
 };

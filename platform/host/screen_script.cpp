@@ -69,6 +69,7 @@ std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& t
       c.name = words[1];
     } else if (verb == "launcher" && (args == 1 || args == 2) && numbers(args)) c.kind = ScreenCommand::Launcher;
     else if (verb == "battery" && args == 1 && numbers(1)) c.kind = ScreenCommand::Battery;
+    else if (verb == "pause" && args == 0) c.kind = ScreenCommand::Pause;
     else if (verb == "card" && args == 1 && (words[1] == "out" || words[1] == "in" || words[1] == "readonly")) {
       c.kind = ScreenCommand::Card;
       c.name = words[1];
@@ -117,6 +118,9 @@ bool RunScreenScript(const std::vector<ScreenCommand>& commands, const std::stri
       case ScreenCommand::Battery:
         SetBatteryState(static_cast<LONG>(c.a));
         ToFront(kLauncherMessage, 6, 0);
+        break;
+      case ScreenCommand::Pause:
+        ToFront(kPauseMessage, 0, 0);
         break;
       case ScreenCommand::Card:
         Settle();
