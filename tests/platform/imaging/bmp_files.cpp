@@ -62,12 +62,12 @@ Bytes Encode(const std::vector<std::uint8_t>& indices, int width, int height, bo
 
 }  // namespace
 
-Bytes File(const Spec& spec, const Bytes& pixels) {
-  const bool core = spec.header == Header::Core;
-  const std::uint32_t headerSize = std::uint32_t(spec.header);
-  const bool bitFields = spec.compression == 3 || spec.compression == 6;
-  const std::uint32_t masksAfter = bitFields && spec.header == Header::Info ? (spec.compression == 6 ? 16 : 12) : 0;
-  const std::uint32_t paletteBytes = std::uint32_t(spec.palette.size()) * (core ? 3 : 4);
+Bytes File(const Shape& shape, const Bytes& pixels) {
+  const bool core = shape.header == Header::Core;
+  const std::uint32_t headerSize = std::uint32_t(shape.header);
+  const bool bitFields = shape.compression == 3 || shape.compression == 6;
+  const std::uint32_t masksAfter = bitFields && shape.header == Header::Info ? (shape.compression == 6 ? 16 : 12) : 0;
+  const std::uint32_t paletteBytes = std::uint32_t(shape.palette.size()) * (core ? 3 : 4);
   const std::uint32_t offset = 14 + headerSize + masksAfter + paletteBytes;
   Bytes out{'B', 'M'};
   Put32(out, offset + std::uint32_t(pixels.size()));
@@ -75,30 +75,30 @@ Bytes File(const Spec& spec, const Bytes& pixels) {
   Put32(out, offset);
   Put32(out, headerSize);
   if (core) {
-    Put16(out, std::uint32_t(spec.width));
-    Put16(out, std::uint32_t(std::abs(spec.height)));
+    Put16(out, std::uint32_t(shape.width));
+    Put16(out, std::uint32_t(std::abs(shape.height)));
     Put16(out, 1);
-    Put16(out, std::uint32_t(spec.bits));
+    Put16(out, std::uint32_t(shape.bits));
   } else {
-    Put32(out, std::uint32_t(spec.width));
-    Put32(out, std::uint32_t(spec.height));
+    Put32(out, std::uint32_t(shape.width));
+    Put32(out, std::uint32_t(shape.height));
     Put16(out, 1);
-    Put16(out, std::uint32_t(spec.bits));
-    Put32(out, spec.compression);
+    Put16(out, std::uint32_t(shape.bits));
+    Put32(out, shape.compression);
     Put32(out, std::uint32_t(pixels.size()));
     Put32(out, 2835);  // 72 dots an inch
     Put32(out, 2835);
-    Put32(out, std::uint32_t(spec.palette.size()));
+    Put32(out, std::uint32_t(shape.palette.size()));
     Put32(out, 0);
     // V4 and V5: the masks, then colour space, end points and gamma (and V5's intent and
     // profile), left zero.
-    if (spec.header != Header::Info) {
-      for (std::uint32_t m : spec.masks) Put32(out, m);
+    if (shape.header != Header::Info) {
+      for (std::uint32_t m : shape.masks) Put32(out, m);
       out.resize(out.size() + headerSize - 56, 0);
     }
   }
-  for (std::uint32_t i = 0; i < masksAfter / 4; ++i) Put32(out, spec.masks[i]);
-  for (std::uint32_t c : spec.palette) {
+  for (std::uint32_t i = 0; i < masksAfter / 4; ++i) Put32(out, shape.masks[i]);
+  for (std::uint32_t c : shape.palette) {
     out.insert(out.end(), {std::uint8_t(c), std::uint8_t(c >> 8), std::uint8_t(c >> 16)});
     if (!core) out.push_back(0);
   }
@@ -106,16 +106,16 @@ Bytes File(const Spec& spec, const Bytes& pixels) {
   return out;
 }
 
-Bytes Rows(const Spec& spec, const std::vector<std::uint32_t>& values) {
-  const int height = std::abs(spec.height);
-  const std::size_t stride = (std::size_t(spec.width) * spec.bits + 31) / 32 * 4;
+Bytes Rows(const Shape& shape, const std::vector<std::uint32_t>& values) {
+  const int height = std::abs(shape.height);
+  const std::size_t stride = (std::size_t(shape.width) * shape.bits + 31) / 32 * 4;
   Bytes out;
   for (int row = 0; row < height; ++row) {
-    const int y = spec.height < 0 ? row : height - 1 - row;
+    const int y = shape.height < 0 ? row : height - 1 - row;
     Bytes line(stride, 0);
-    for (int x = 0; x < spec.width; ++x) {
-      const std::uint32_t v = values[std::size_t(y) * spec.width + x];
-      switch (spec.bits) {
+    for (int x = 0; x < shape.width; ++x) {
+      const std::uint32_t v = values[std::size_t(y) * shape.width + x];
+      switch (shape.bits) {
         case 1: line[x / 8] |= std::uint8_t((v & 1) << (7 - x % 8)); break;
         case 4: line[x / 2] |= std::uint8_t((v & 15) << (x % 2 ? 0 : 4)); break;
         case 8: line[x] = std::uint8_t(v); break;

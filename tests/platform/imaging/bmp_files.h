@@ -12,7 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 enum class Header { Core = 12, Info = 40, V4 = 108, V5 = 124 };
 
-struct Spec {
+struct Shape {
   int width = 0;
   int height = 0;  // negative: rows top-down
   int bits = 8;
@@ -24,11 +24,11 @@ struct Spec {
 
 // The file: file header, picture header, the masks after an info header, the palette, then
 // the pixel bytes as given (rows in file order, or codes).
-Bytes File(const Spec& spec, const Bytes& pixels);
+Bytes File(const Shape& shape, const Bytes& pixels);
 
 // Rows in file order, each padded to 4 bytes, from one value a pixel (a palette index or a
 // packed 16- or 32-bit pixel, or 0xRRGGBB for 24 bits), given top to bottom.
-Bytes Rows(const Spec& spec, const std::vector<std::uint32_t>& values);
+Bytes Rows(const Shape& shape, const std::vector<std::uint32_t>& values);
 
 // Codes of palette indices given top to bottom, bottom row first: runs of equal indices,
 // absolute runs of mixed ones, an end of line after each row and the end of the picture.

@@ -9,7 +9,7 @@
 namespace {
 
 using bmpfile::Header;
-using bmpfile::Spec;
+using bmpfile::Shape;
 using Indices = std::vector<BYTE>;
 
 class BmpReading : public ImagingTest {
@@ -55,14 +55,14 @@ Indices Mixed(int width, int height, int colours) {
   return indices;
 }
 
-Spec PaletteSpec(int width, int height, int bits, std::uint32_t compression, std::vector<std::uint32_t> palette) {
-  Spec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bits = bits;
-  spec.compression = compression;
-  spec.palette = std::move(palette);
-  return spec;
+Shape PaletteShape(int width, int height, int bits, std::uint32_t compression, std::vector<std::uint32_t> palette) {
+  Shape shape;
+  shape.width = width;
+  shape.height = height;
+  shape.bits = bits;
+  shape.compression = compression;
+  shape.palette = std::move(palette);
+  return shape;
 }
 
 constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
@@ -79,16 +79,16 @@ TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
     const int colours = c.bits == 8 ? 40 : 16;
     const Indices indices = Mixed(c.width, c.height, colours);
     const Bytes codes = c.bits == 8 ? bmpfile::Rle8(indices, c.width, c.height) : bmpfile::Rle4(indices, c.width, c.height);
-    const Spec spec = PaletteSpec(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(colours));
-    EXPECT_EQ(DecodeOk(bmpfile::File(spec, codes)).pixels, Expected(spec.palette, indices, c.width).pixels);
+    const Shape shape = PaletteShape(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(colours));
+    EXPECT_EQ(DecodeOk(bmpfile::File(shape, codes)).pixels, Expected(shape.palette, indices, c.width).pixels);
   }
   // Top-down: the first coded row is the top one. The V5 header is what image editors write.
   const Indices indices = Mixed(9, 4, 30);
   Indices flipped;
   for (int y = 3; y >= 0; --y) flipped.insert(flipped.end(), indices.begin() + 9 * y, indices.begin() + 9 * (y + 1));
-  Spec spec = PaletteSpec(9, -4, 8, kRle8, Palette(30));
-  spec.header = Header::V5;
-  EXPECT_EQ(DecodeOk(bmpfile::File(spec, bmpfile::Rle8(flipped, 9, 4))).pixels, Expected(spec.palette, indices, 9).pixels);
+  Shape shape = PaletteShape(9, -4, 8, kRle8, Palette(30));
+  shape.header = Header::V5;
+  EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rle8(flipped, 9, 4))).pixels, Expected(shape.palette, indices, 9).pixels);
 }
 
 TEST_F(BmpReading, EndOfLineDeltaAndEndOfPictureCodes) {
@@ -100,7 +100,7 @@ TEST_F(BmpReading, EndOfLineDeltaAndEndOfPictureCodes) {
                       0, 0,              // end of line: the top row
                       0, 3, 3, 1, 3, 0,  // three stored indices and the padding
                       0, 1};             // end of picture
-  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteSpec(6, 4, 8, kRle8, kFour), rle8)).pixels,
+  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(6, 4, 8, kRle8, kFour), rle8)).pixels,
             Expected(kFour, {3, 1, 3, 0, 0, 0,  //
                              0, 0, 2, 2, 0, 0,  //
                              0, 0, 0, 0, 0, 0,  //
@@ -117,7 +117,7 @@ TEST_F(BmpReading, EndOfLineDeltaAndEndOfPictureCodes) {
                       0,    5,    0x31, 0x32,  // five stored indices in three bytes, and the padding
                       0x10, 0,                 //
                       0,    1};
-  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteSpec(6, 4, 4, kRle4, kFour), rle4)).pixels,
+  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(6, 4, 4, kRle4, kFour), rle4)).pixels,
             Expected(kFour, {3, 1, 3, 2, 1, 0,  //
                              0, 0, 2, 2, 0, 0,  //
                              1, 2, 1, 2, 1, 0,  //
@@ -145,22 +145,22 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(DecodeOk(bmpfile::File(PaletteSpec(4, 3, 8, kRle8, palette), c.codes)).pixels,
+    EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(4, 3, 8, kRle8, palette), c.codes)).pixels,
               Expected(palette, c.expected, 4).pixels);
   }
 
   // Cut anywhere, a coded picture shows each pixel right or as index 0.
   for (int bits : {8, 4}) {
     const Indices indices = Mixed(21, 5, 16);
-    const Spec spec = PaletteSpec(21, 5, bits, bits == 8 ? kRle8 : kRle4, Palette(16));
-    const Bytes whole = bmpfile::File(spec, bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5));
+    const Shape shape = PaletteShape(21, 5, bits, bits == 8 ? kRle8 : kRle4, Palette(16));
+    const Bytes whole = bmpfile::File(shape, bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5));
     const size_t codesAt = whole.size() - (bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5)).size();
-    const Picture full = Expected(spec.palette, indices, 21);
+    const Picture full = Expected(shape.palette, indices, 21);
     for (size_t n = codesAt; n < whole.size(); ++n) {
       const Picture got = DecodeOk(Bytes(whole.begin(), whole.begin() + long(n)));
       ASSERT_EQ(got.pixels.size(), full.pixels.size());
       for (size_t i = 0; i < got.pixels.size(); ++i)
-        ASSERT_TRUE(got.pixels[i] == full.pixels[i] || got.pixels[i] == ColourOf(spec.palette[0]))
+        ASSERT_TRUE(got.pixels[i] == full.pixels[i] || got.pixels[i] == ColourOf(shape.palette[0]))
             << bits << " bits cut at " << n << ", pixel " << i;
     }
   }
@@ -170,47 +170,47 @@ TEST_F(BmpReading, HeadersOfEveryGenerationAndTheirPixelLayouts) {
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, grey{132, 130, 132};
 
   // The core header: 16-bit sizes and 3-byte palette entries.
-  Spec core = PaletteSpec(3, 2, 8, 0, {0xFF0000, 0x00FF00, 0x0000FF});
+  Shape core = PaletteShape(3, 2, 8, 0, {0xFF0000, 0x00FF00, 0x0000FF});
   core.header = Header::Core;
   EXPECT_EQ(DecodeOk(bmpfile::File(core, bmpfile::Rows(core, {0, 1, 2, 2, 1, 0}))).pixels,
             (std::vector<Rgb>{red, green, blue, blue, green, red}));
-  core = Spec{3, 1, 24, 0, Header::Core, {}, {}};
+  core = Shape{3, 1, 24, 0, Header::Core, {}, {}};
   EXPECT_EQ(DecodeOk(bmpfile::File(core, bmpfile::Rows(core, {0xFF0000, 0x00FF00, 0x0000FF}))).pixels,
             (std::vector<Rgb>{red, green, blue}));
 
   // 5-6-5 through bit fields: the masks after an info header, or inside a V4 or V5 header.
   for (Header header : {Header::Info, Header::V4, Header::V5}) {
     SCOPED_TRACE(int(header));
-    Spec spec{2, -2, 16, kBitFields, header, {}, {0xF800, 0x07E0, 0x001F, 0}};
-    EXPECT_EQ(DecodeOk(bmpfile::File(spec, bmpfile::Rows(spec, {0xF800, 0x07E0, 0x001F, 0x8410}))).pixels,
+    Shape shape{2, -2, 16, kBitFields, header, {}, {0xF800, 0x07E0, 0x001F, 0}};
+    EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rows(shape, {0xF800, 0x07E0, 0x001F, 0x8410}))).pixels,
               (std::vector<Rgb>{red, green, blue, grey}));
   }
   // 5-5-5 without bit fields.
-  Spec fifteen{2, 1, 16, 0, Header::Info, {}, {}};
+  Shape fifteen{2, 1, 16, 0, Header::Info, {}, {}};
   EXPECT_EQ(DecodeOk(bmpfile::File(fifteen, bmpfile::Rows(fifteen, {0x7C00, 0x03E0}))).pixels, (std::vector<Rgb>{red, green}));
 
   // 32 bits: channels in another order, 10-bit channels, masks with alpha after an info
   // header, and a V5 header's alpha mask on plain pixels (alpha is not used).
-  Spec reordered{2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}};
+  Shape reordered{2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}};
   EXPECT_EQ(DecodeOk(bmpfile::File(reordered, bmpfile::Rows(reordered, {0x0000FF, 0xFF0000}))).pixels,
             (std::vector<Rgb>{red, blue}));
-  Spec wide{2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}};
+  Shape wide{2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}};
   EXPECT_EQ(DecodeOk(bmpfile::File(wide, bmpfile::Rows(wide, {0x3FF00000, 0x20080200}))).pixels,
             (std::vector<Rgb>{red, Rgb{128, 128, 128}}));
-  Spec alpha{1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
+  Shape alpha{1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
   EXPECT_EQ(DecodeOk(bmpfile::File(alpha, bmpfile::Rows(alpha, {0x8000FF00}))).pixels, (std::vector<Rgb>{green}));
-  Spec plain{1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
+  Shape plain{1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
   EXPECT_EQ(DecodeOk(bmpfile::File(plain, bmpfile::Rows(plain, {0x000000FF}))).pixels, (std::vector<Rgb>{blue}));
 
   // Some writers leave out the last row's padding.
-  Spec padded{3, 2, 24, 0, Header::Info, {}, {}};
+  Shape padded{3, 2, 24, 0, Header::Info, {}, {}};
   const Bytes file = bmpfile::File(padded, bmpfile::Rows(padded, {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF}));
   EXPECT_EQ(DecodeOk(Bytes(file.begin(), file.end() - 3)).pixels, (std::vector<Rgb>{red, red, red, blue, blue, blue}));
   EXPECT_EQ(OpenResult(Bytes(file.begin(), file.end() - 4)), IMGERR_CORRUPT);
 }
 
 TEST_F(BmpReading, LyingHeadersFailCleanly) {
-  const Spec eight = PaletteSpec(4, 2, 8, 0, kFour);
+  const Shape eight = PaletteShape(4, 2, 8, 0, kFour);
   const Bytes good = bmpfile::File(eight, bmpfile::Rows(eight, {0, 1, 2, 3, 3, 2, 1, 0}));
   ASSERT_EQ(OpenResult(good), S_OK);
   auto with = [&](size_t at, std::initializer_list<BYTE> bytes, Bytes file) {
@@ -239,17 +239,17 @@ TEST_F(BmpReading, LyingHeadersFailCleanly) {
   EXPECT_EQ(OpenResult(with(30, {4}, good)), IMGERR_UNKNOWNFORMAT);
   // Bit fields whose masks are missing: after an info header cut short, or a header too
   // short to hold them.
-  Spec fields{1, 1, 16, kBitFields, Header::Info, {}, {0xF800, 0x07E0, 0x001F, 0}};
+  Shape fields{1, 1, 16, kBitFields, Header::Info, {}, {0xF800, 0x07E0, 0x001F, 0}};
   EXPECT_EQ(OpenResult(cut(bmpfile::File(fields, {}), 60)), IMGERR_CORRUPT);
   EXPECT_EQ(OpenResult(with(14, {48}, bmpfile::File(fields, {0, 0, 0, 0}))), IMGERR_CORRUPT);
   // A core header cut inside its palette.
-  Spec core = PaletteSpec(1, 1, 8, 0, kFour);
+  Shape core = PaletteShape(1, 1, 8, 0, kFour);
   core.header = Header::Core;
   EXPECT_EQ(OpenResult(cut(bmpfile::File(core, {0, 0, 0, 0}), 32)), IMGERR_CORRUPT);
 
   // A coded picture's header may claim any size the codes do not fill; it is expanded
   // whole, so one above the pixel limit is refused even for a thumbnail.
-  Spec huge = PaletteSpec(20000, 20000, 8, kRle8, kFour);
+  Shape huge = PaletteShape(20000, 20000, 8, kRle8, kFour);
   Ref<IStream> stream;
   ASSERT_EQ(Stream(bmpfile::File(huge, {3, 1, 0, 1}), stream.put()), S_OK);
   Ref<IImage> image, thumbnail;

@@ -193,7 +193,7 @@ TEST_F(Decoding, DamagedFilesNeverCrash) {
   // no stray memory access and no leak.
   std::vector<BYTE> indices(24 * 16);
   for (size_t i = 0; i < indices.size(); ++i) indices[i] = BYTE(i / 5 % 16);
-  bmpfile::Spec rle{24, 16, 8, 1, bmpfile::Header::V5, std::vector<std::uint32_t>(16, 0x808080), {}};
+  bmpfile::Shape rle{24, 16, 8, 1, bmpfile::Header::V5, std::vector<std::uint32_t>(16, 0x808080), {}};
   const Bytes rle8 = bmpfile::File(rle, bmpfile::Rle8(indices, 24, 16));
   rle.bits = 4, rle.compression = 2;
   const Bytes rle4 = bmpfile::File(rle, bmpfile::Rle4(indices, 24, 16));
