@@ -154,7 +154,7 @@ void CMainPageDlg::OnLButtonDown(UINT flags, CPoint point) {
     WString name = m_pPhotoList->GetName(index);
     if (name.empty() || name[0] != u'<')
       OpenPhoto(index);
-    else if (m_PageDone)
+    else if (m_PageDone && WaitForSingleObject(m_EvThumbDecNew, 0) == WAIT_TIMEOUT)  // the listing is the path's
       OpenFolder(name);
   }
   CDialog::OnLButtonDown(flags, point);
@@ -180,7 +180,13 @@ void CMainPageDlg::OnInfo() {
 
 void CMainPageDlg::OnFolderUp() {
   if (m_pPhotoList->GetName(0) != u"<..>") return;
-  MoveFolder(u"<..>");
+  {
+    // A second press before the thread has listed the folder above finds the old listing;
+    // it may take the path up again, but never above the card.
+    std::lock_guard guard(m_FolderLock);
+    if (!HasParentFolder(m_FolderPath)) return;
+    EnterFolder(m_FolderPath, u"<..>");
+  }
   SetEvent(m_EvThumbDecNew);
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "browser/folder_nav.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/wide.h"
 #include "platform/storage/files.h"
@@ -77,7 +78,7 @@ void CPhotoList::Fill(const WString& folderPath) {
   bool fits = length > 1 && length + 5 <= kSearchBufferChars;  // path + "\*.*" + terminator
   if (fits) {
     // A backslash strictly inside the path means we are below the first level.
-    bool hasParent = folderPath.substr(1, length - 2).find(u'\\') != WString::npos;
+    bool hasParent = HasParentFolder(folderPath);
     if (hasParent) listing.push_back(new PhotoEntry(u"<..>", kThumbNone, 0));
 
     WString pattern = folderPath + u"*.*";  // the path already ends with its backslash

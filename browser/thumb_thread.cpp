@@ -26,6 +26,7 @@ void CMainPageDlg::RunThumbThread() {
   for (;;) {
     HANDLE events[2] = {m_EvThumbDecNew, m_EvThumbDecPage};
     DWORD woken = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    m_PageDone = 0;  // busy from here, the listing included
     m_AbortFlag = 0;
     if (m_ExitFlag) return;
     if (woken == WAIT_OBJECT_0) ListFolder();
