@@ -1,6 +1,7 @@
 // Times the main page from entering a folder to all eight cells of its first page painted,
 // with the real page, its thumbnail thread and the window thread in this process:
 //   vellumet-thumb-bench [-n REPS] [--keep DIR]
+// (--keep DIR: the photos and device roots stay in DIR, and a later run reuses the photos.)
 // - eight 12-megapixel JPEG photos without a thumbnail of their own, first visit (every
 //   thumbnail made from the whole photo and stored as a BMP file);
 // - the same folder again (the stored BMP files are loaded);
@@ -104,8 +105,9 @@ double TimeEnteringCard(const fs::path& start, const fs::path& card) {
 void MakePhotos(const fs::path& card, const char* prefix, int exifThumbWidth) {
   fs::create_directories(card);
   for (int i = 0; i < kPhotos; ++i) {
-    Picture picture = DrawScene(i % 2 ? Scene::City : Scene::Landscape, kWidth, kHeight, 100 + i);
     fs::path path = card / (prefix + std::to_string(i + 1) + ".jpg");
+    if (fs::exists(path)) continue;  // made by an earlier run with --keep
+    Picture picture = DrawScene(i % 2 ? Scene::City : Scene::Landscape, kWidth, kHeight, 100 + i);
     JpegOptions options;
     options.exifThumbWidth = exifThumbWidth;
     if (!WriteJpeg(path.string(), picture, options)) std::fprintf(stderr, "cannot write %s\n", path.c_str());
