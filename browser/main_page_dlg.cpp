@@ -8,6 +8,7 @@
 #include "res/resources.h"
 #include "skin/skin.h"
 #include "skin/thumb_painter.h"
+#include "slideshow/sshow_dlg.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ constexpr UINT_PTR kBatteryTimer = 1;
 constexpr int kBatteryX = 740, kBatteryY = 15;
 constexpr int kThumbThreadPriority = 5;  // 0 highest .. 7 idle
 constexpr DWORD kDoubleTapMs = 400;
+constexpr DWORD kBeforeScreenMs = 100;  // for the thumbnail thread to leave its page
 
 // Cells: four columns of 190 pixels from x 28, two rows of 145 pixels from y 85.
 constexpr int kCellLeft = 28, kCellTop = 85, kColumnStep = 190, kRowStep = 145;
@@ -171,7 +173,28 @@ void CMainPageDlg::OpenPhoto(int) {
 }
 
 void CMainPageDlg::OnSlideshow() {
-  // The slideshow is run from here.
+  int first = 0, last = 0;
+  if (!FindPhotoRange(*m_pPhotoList, first, last)) return;
+  BacklightRequest(kBacklightRequestB, 0);
+  // Presses queued meanwhile are ignored until the page has painted again.
+  m_Ready = 0;
+  CSshowDlg show(m_pPhotoList.get(), m_SelectedIndex, first, last, m_pDecoder.get());
+  m_AbortFlag = 1;  // the slideshow uses the list and the decoder: the thread leaves its page
+  Sleep(kBeforeScreenMs);
+  const INT_PTR result = RunScreen(show);
+  BacklightRequest(kBacklightRequestB, 1);
+  if (result == kModalClosedByLauncher) {
+    ClosePage();
+    return;
+  }
+  m_AbortFlag = 0;
+  // The page of the picture that would have come next, with it selected.
+  const LONG next = show.CurrentIndex();
+  m_PendingSelection = next;
+  m_SelectedIndex = next;
+  m_CurPage = PageOf(next);
+  SetEvent(m_EvThumbDecPage);
+  m_LastUpdated = -1;
 }
 
 void CMainPageDlg::OnInfo() {

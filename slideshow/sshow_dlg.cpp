@@ -105,7 +105,7 @@ void CSshowDlg::OnPaint() {
     m_Shown.height = fit.height;
     ClearScreen();
     m_pDecoder->Draw(dc.m_hDC, &fit.rect);
-    m_ShownIndex = m_CurIndex;
+    m_ShownIndex = m_CurIndex.load();
   }
   OnPictureShown();
   // The next picture is loaded while this one is shown.

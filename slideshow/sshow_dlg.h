@@ -95,7 +95,7 @@ class CSshowDlg : public CDialog {
   CBackgroundMusic m_Music{m_Player};  // the music list and index, and the volume level
 
   std::atomic<int> m_CurIndex{0};  // stepped on the picture thread
-  int m_ShownIndex = -1;           // window thread
+  std::atomic<int> m_ShownIndex{-1};  // written on the window thread
   int m_PhotoWidth = 0;            // the record of the picture to load
   int m_PhotoHeight = 0;
   ShownSize m_Shown;       // the picture on the screen, for the effects
