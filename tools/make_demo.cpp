@@ -14,6 +14,7 @@
 #include "platform/storage/files.h"
 #include "store/parm_file.h"
 #include "tools/demo/image_files.h"
+#include "tools/demo/music_files.h"
 #include "tools/demo/picture.h"
 
 #undef printf
@@ -158,6 +159,11 @@ int main(int argc, char** argv) {
   }
   SetDeviceRoot(root.string());
   MakeCard(root / "SDMMC");
+  // At the card's top, where the browser, which lists only photos and folders, leaves them out.
+  if (std::string why = WriteDemoMusic(root / "SDMMC"); !why.empty()) {
+    std::fprintf(stderr, "vellumet-make-demo: music: %s\n", why.c_str());
+    g_failed = true;
+  }
   Check(MakeSettings(), root / "NAND" / "SETTING.PAR");
   MakeClickSound(root / "NAND" / "app" / "Sound.wav");
   Text(root / "registry.txt",
