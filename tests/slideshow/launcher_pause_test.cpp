@@ -1,0 +1,72 @@
+// The program and the launcher stand-in as two processes: message 52999 sent by the launcher
+// tool to the front screen pauses a running slideshow, the show code resumes it, and the
+// launcher's close reaches it and ends the program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/platform/imaging/pictures.h"
+#include "tests/platform/media/media_files.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+const std::string kBin = VELLUMET_BIN_DIR;
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShownAgain) {
+  TempDeviceRoot root;
+  root.WriteFile("registry.txt",
+                 "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
+                 "\"LCD_Height\"=dword:000001e0\n");
+  for (auto [name, colour] : {std::pair{"a.jpg", Rgb{220, 30, 30}}, {"b.jpg", Rgb{30, 30, 220}}}) {
+    const Bytes jpeg = MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95);
+    root.WriteFile(std::string("SDMMC/") + name, std::string(jpeg.begin(), jpeg.end()));
+  }
+  ASSERT_EQ(EncodeAudioFile((root.Path() / "SDMMC" / "tune.wma").string(), "wmav2", "asf", 30, SteppedTone), "");
+  const std::filesystem::path shots = root.Path() / "shots";
+  std::filesystem::create_directories(shots);
+  const std::string log = (root.Path() / "debug.log").string();
+
+  ChildProcess program({kBin + "/vellumet", "--root", root.Path().string(), "--headless", "--script", "-", "--shots",
+                        shots.string(), "--log", log, "--speed", "4"});
+  ASSERT_TRUE(program.Started());
+  auto command = [&](const std::string& line) {
+    program.Write(line + "\n");
+    EXPECT_EQ(program.ReadLine(30000), "done") << line;
+  };
+  auto send = [&](const char* message, const char* code) {
+    ChildProcess tool({kBin + "/vellumet-launcher", "--root", root.Path().string(), "send", "photo", message, code, "0",
+                       "--front", "--wait"});
+    return tool.Wait(30000);
+  };
+
+  command("wait 1500");    // the main page has listed the card
+  command("tap 210 432");  // its slideshow button
+  command("wait 1000");
+  EXPECT_EQ(send("0xCF07", "0"), 0);
+  command("shot paused");
+  command("wait 5000");  // longer than a picture is held
+  command("shot still-paused");
+  EXPECT_EQ(ReadAll(shots / "paused.png"), ReadAll(shots / "still-paused.png"));
+  EXPECT_NE(ReadAll(log).find(" thread exit!!\r\n"), std::string::npos);  // the picture thread stopped
+
+  EXPECT_EQ(send("0x0bfb", "8"), 0);  // shown again: the next picture comes
+  command("wait 500");
+  command("shot resumed");
+  EXPECT_NE(ReadAll(shots / "paused.png"), ReadAll(shots / "resumed.png"));
+
+  EXPECT_EQ(send("0x0bfb", "34"), 0);  // the slideshow ends with 34, and the main page with it
+  program.CloseInput();
+  EXPECT_EQ(program.Wait(30000), 0);
+  EXPECT_NE(ReadAll(log).find("CSshowDlg Exit...\r\n"), std::string::npos);
+}
+
+}  // namespace
