@@ -48,9 +48,17 @@ TEST(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShow
     return tool.Wait(30000);
   };
 
-  command("wait 1500");    // the main page has listed the card
-  command("tap 210 432");  // its slideshow button
-  command("wait 1000");
+  // Waits, a tenth of a device second at a time, until the debug output holds the text.
+  auto logged = [&](const std::string& text) {
+    for (int i = 0; i < 300; ++i) {
+      if (ReadAll(log).find(text) != std::string::npos) return true;
+      command("wait 100");
+    }
+    return false;
+  };
+  ASSERT_TRUE(logged("ThumbDecThreads: m_CurPage = 0"));  // the main page has listed the card
+  command("tap 210 432");                                 // its slideshow button
+  ASSERT_TRUE(logged(" dwResult = 0"));                   // the second picture is loaded
   EXPECT_EQ(send("0xCF07", "0"), 0);
   command("shot paused");
   command("wait 5000");  // longer than a picture is held
