@@ -30,7 +30,7 @@ std::string Wav(int frames, std::int16_t value) {
   };
   put(36 + frames * 2, 4);
   wav += "WAVEfmt ";
-  put(16, 4), put(1, 2), put(1, 2), put(kRate, 4), put(kRate * 2, 4), put(2, 2), put(16, 2);
+  for (auto [v, bytes] : {std::pair{16, 4}, {1, 2}, {1, 2}, {kRate, 4}, {kRate * 2, 4}, {2, 2}, {16, 2}}) put(v, bytes);
   wav += "data";
   put(frames * 2, 4);
   for (int i = 0; i < frames; ++i) put(static_cast<std::uint16_t>(value), 2);
@@ -39,63 +39,35 @@ std::string Wav(int frames, std::int16_t value) {
 
 WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
 
-// Pixel (x, y) of a skin bitmap.
-class SkinPixels {
- public:
-  explicit SkinPixels(UINT id) {
-    LoadSkinBitmap(m_bitmap, id);
-    m_first = BitmapPixels(static_cast<HBITMAP>(m_bitmap.m_hObject), &m_pitch);
-  }
-  WORD at(int x, int y) const { return m_first[y * m_pitch + x]; }
-
- private:
-  CBitmap m_bitmap;
-  WORD* m_first = nullptr;
-  int m_pitch = 0;
-};
-
-// True when the w x h area of the screen at (x, y) shows the bitmap's area from (sx, sy).
-bool Shows(int x, int y, int w, int h, const SkinPixels& bitmap, int sx, int sy) {
-  for (int j = 0; j < h; ++j)
-    for (int i = 0; i < w; ++i)
-      if (Pixel(x + i, y + j) != bitmap.at(sx + i, sy + j)) return false;
+// True when the 88 x 56 button at x shows the skin bitmap.
+bool ButtonShows(int x, UINT id) {
+  CBitmap bitmap;
+  LoadSkinBitmap(bitmap, id);
+  int pitch = 0;
+  const WORD* pixels = BitmapPixels(static_cast<HBITMAP>(bitmap.m_hObject), &pitch);
+  for (int j = 0; j < 56; ++j)
+    for (int i = 0; i < 88; ++i)
+      if (Pixel(x + i, 400 + j) != pixels[j * pitch + i]) return false;
   return true;
 }
 
-// The bar shows fill from its start up to column fillEnd and the empty track after it, as
-// far as the track goes (fill can run 5 pixels past it, over the frame).
-void ExpectBar(int fillEnd) {
-  SkinPixels fill(skin::kVolumeFill), frame(skin::kVolumeBar);
-  const int y = CVolumeDlg::kFillY + 18;
-  const WORD empty = frame.at(CVolumeDlg::kTrackX, CVolumeDlg::kTrackY + 18);
-  const int trackEnd = CVolumeDlg::kFillX + CVolumeDlg::kFillWidth;
-  for (int x = CVolumeDlg::kFillX; x < std::max(fillEnd, trackEnd); ++x) {
-    const bool filled = x < fillEnd;
-    const WORD want = filled ? fill.at((x - CVolumeDlg::kFillX) % CVolumeDlg::kFillWidth, 18) : empty;
-    ASSERT_EQ(Pixel(x, y), want) << "column " << x << (filled ? " should be filled" : " should be empty");
-  }
+// Where the bar's fill ends, read along its middle row.
+int FillEnd() {
+  CBitmap fill;
+  LoadSkinBitmap(fill, skin::kVolumeFill);
+  int pitch = 0;
+  const WORD* row = BitmapPixels(static_cast<HBITMAP>(fill.m_hObject), &pitch) + 18 * pitch;
+  int x = CVolumeDlg::kFillX;
+  while (x < 600 && Pixel(x, CVolumeDlg::kFillY + 18) == row[(x - CVolumeDlg::kFillX) % CVolumeDlg::kFillWidth]) ++x;
+  return x;
 }
 
-void Tap(int x, int y) {
-  PostTouch(TouchKind::Down, x, y);
-  PostTouch(TouchKind::Up, x, y);
+void Tap(int x) {
+  PostTouch(TouchKind::Down, x, 428);
+  PostTouch(TouchKind::Up, x, 428);
   WaitForWindowThreadIdle(5000);
 }
-void TapExit() { Tap(64, 428); }
-void TapDec() { Tap(174, 428); }
-void TapAdd() { Tap(634, 428); }
-void TapPlay() { Tap(729, 428); }
-
-// The dialog, noting when its background was last erased (the 4 seconds start there).
-class TestVolumeDlg : public CVolumeDlg {
- public:
-  using CVolumeDlg::CVolumeDlg;
-  BOOL OnEraseBkgnd(CDC* dc) override {
-    erasedAt = GetTickCount();
-    return CVolumeDlg::OnEraseBkgnd(dc);
-  }
-  std::atomic<DWORD> erasedAt{0};
-};
+constexpr int kExit = 64, kDec = 174, kAdd = 634, kPlay = 729;  // the buttons' middles
 
 class VolumeDialog : public ::testing::Test {
  protected:
@@ -116,127 +88,32 @@ class VolumeDialog : public ::testing::Test {
     SetClockSpeed(1);
   }
 
-  // Runs the dialog on this (the window) thread while `drive` runs on another from the
-  // moment it is shown; the dialog's result and when it ended.
-  INT_PTR Run(TestVolumeDlg& dialog, const std::function<void()>& drive) {
+  // Runs the dialog on this (the window) thread while `drive` runs on another once it is
+  // shown; its result, with the device time from `since` (set by drive) to its end.
+  INT_PTR Run(const std::function<void()>& drive, DWORD* elapsed = nullptr) {
+    CVolumeDlg dialog(&m_player, &m_level);
     std::thread driver([&] {
       WaitForWindowThreadIdle(5000);
+      m_since = GetTickCount();
       drive();
     });
     const INT_PTR result = dialog.DoModal();
-    m_endedAt = GetTickCount();
+    const DWORD end = GetTickCount();
     driver.join();
+    if (elapsed) *elapsed = end - m_since;
     return result;
-  }
-  void PlayMusic() {
-    ASSERT_EQ(m_player.mp3LoadFile(u"\\SDMMC\\quiet.mp3"), 0);
-    m_player.Play();
   }
 
   TempDeviceRoot m_root;
   HWND m_show = nullptr;
   Cplayerc m_player;
-  DWORD m_endedAt = 0;
+  int m_level = 12;
+  DWORD m_since = 0;
 };
 
-TEST_F(VolumeDialog, DrawsItsButtonsAndBarOverThePicture) {
-  for (bool playing : {true, false}) {
-    SCOPED_TRACE(playing ? "playing" : "stopped");
-    if (playing) PlayMusic();
-    int level = 12;
-    TestVolumeDlg dialog(&m_player, &level);
-    Run(dialog, [&] {
-      EXPECT_TRUE(Shows(20, 400, 88, 56, SkinPixels(skin::kBackUp), 0, 0));
-      EXPECT_TRUE(Shows(130, 400, 88, 56, SkinPixels(skin::kVolumeDecUp), 0, 0));
-      EXPECT_TRUE(Shows(590, 400, 88, 56, SkinPixels(skin::kVolumeAddUp), 0, 0));
-      EXPECT_TRUE(Shows(685, 400, 88, 56, SkinPixels(playing ? skin::kPauseUp : skin::kPlayUp), 0, 0));
-      SkinPixels frame(skin::kVolumeBar);
-      EXPECT_TRUE(Shows(226, 400, CVolumeDlg::kFillX - 226, 56, frame, 0, 0));  // the speaker part
-      ExpectBar(306 + 12 * 11);
-      EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 12);
-      // Around the controls the picture stays.
-      for (POINT p : {POINT{400, 200}, POINT{10, 399}, POINT{120, 430}, POINT{583, 430}, POINT{780, 470}})
-        EXPECT_EQ(Pixel(p.x, p.y), kPicture) << p.x << "," << p.y;
-      TapExit();
-    });
-    m_player.mp3Release();
-  }
-}
-
-TEST_F(VolumeDialog, AddAndDecStepTheLevelElevenPixelsAtATimeWithinZeroTo24) {
-  PlayMusic();
-  int level = 12;
-  TestVolumeDlg dialog(&m_player, &level);
-  Run(dialog, [&] {
-    TapAdd();
-    EXPECT_EQ(level, 13);
-    EXPECT_EQ(m_player.GetVolume(), 13);
-    ExpectBar(449);  // 11 more pixels of fill from x = 438
-    TapDec();
-    EXPECT_EQ(level, 12);
-    ExpectBar(438);  // and 11 pixels of track put back there
-    for (int i = 0; i < 14; ++i) TapAdd();
-    EXPECT_EQ(level, 24);
-    ExpectBar(570);  // 264 pixels: the fill bitmap's start used again for the last 5
-    m_player.SetVolume(3);
-    TapAdd();  // at the top it stays, and still tells the player
-    EXPECT_EQ(level, 24);
-    EXPECT_EQ(m_player.GetVolume(), 24);
-    TapDec();
-    ExpectBar(306 + 23 * 11);
-    for (int i = 0; i < 30; ++i) TapDec();
-    EXPECT_EQ(level, 0);
-    EXPECT_EQ(m_player.GetVolume(), 0);
-    ExpectBar(306);
-    EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 0);
-    TapExit();
-  });
-  // The volume buttons only beep: no backlight request.
-  EXPECT_TRUE(GetBacklightCalls().empty());
-}
-
-TEST_F(VolumeDialog, PlayPausesAndResumesTheMusicAndShowsWhatATapWillDo) {
-  PlayMusic();
-  int level = 12;
-  TestVolumeDlg dialog(&m_player, &level);
-  Run(dialog, [&] {
-    TapPlay();
-    EXPECT_EQ(m_player.Getsts(), 3);
-    EXPECT_TRUE(Shows(685, 400, 88, 56, SkinPixels(skin::kPlayUp), 0, 0));
-    TapPlay();
-    EXPECT_EQ(m_player.Getsts(), 2);
-    EXPECT_TRUE(Shows(685, 400, 88, 56, SkinPixels(skin::kPauseUp), 0, 0));
-    TapExit();
-  });
-}
-
-TEST_F(VolumeDialog, ClosesItselfFourSecondsAfterTheLastTouch) {
-  int level = 12;
-  {
-    TestVolumeDlg dialog(&m_player, &level);
-    EXPECT_EQ(Run(dialog, [] {}), kVolumeTimedOut);
-    EXPECT_GE(m_endedAt - dialog.erasedAt, 4000u);
-    EXPECT_LT(m_endedAt - dialog.erasedAt, 4600u);
-  }
-  for (auto tap : {TapAdd, TapDec, TapPlay}) {
-    TestVolumeDlg dialog(&m_player, &level);
-    DWORD tappedAt = 0;
-    EXPECT_EQ(Run(dialog, [&] {
-                Sleep(3000);
-                tappedAt = GetTickCount();
-                tap();
-              }),
-              kVolumeTimedOut);
-    EXPECT_GE(m_endedAt - tappedAt, 4000u);
-    EXPECT_LT(m_endedAt - tappedAt, 4600u);
-  }
-  TestVolumeDlg dialog(&m_player, &level);
-  EXPECT_NE(Run(dialog, TapExit), kVolumeTimedOut);
-}
-
-TEST_F(VolumeDialog, EveryButtonBeepsWhenTheClickSoundIsOn) {
+TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusic) {
   std::uint8_t settings[32] = {};
-  settings[12] = 1;
+  settings[12] = 1;  // the click sound on
   CParmFileRW file;
   ASSERT_EQ(file.Write(u"NAND\\SETTING.PAR", settings, 32), 0);
   m_root.WriteFile("NAND/app/Sound.wav", Wav(kRate / 20, 0x2000));
@@ -244,21 +121,66 @@ TEST_F(VolumeDialog, EveryButtonBeepsWhenTheClickSoundIsOn) {
   SetAudioTap([&](const AudioOutput&, const std::int16_t* samples, size_t frames) {
     for (size_t i = 0; i < frames; ++i) loud += samples[i] != 0;
   });
-  auto beeped = [&](long before) {
-    for (int i = 0; i < 300 && loud == before; ++i) Sleep(10);
-    return loud > before;
-  };
-  int level = 12;
-  TestVolumeDlg dialog(&m_player, &level);
-  Run(dialog, [&] {
-    for (auto tap : {TapAdd, TapDec, TapPlay, TapExit}) {
-      Sleep(500);  // the sound before has played out
-      const long before = loud;
-      tap();
-      EXPECT_TRUE(beeped(before));
-    }
+  ASSERT_EQ(m_player.mp3LoadFile(u"\\SDMMC\\quiet.mp3"), 0);
+  m_player.Play();
+
+  Run([&] {
+    EXPECT_TRUE(ButtonShows(20, skin::kBackUp) && ButtonShows(130, skin::kVolumeDecUp) &&
+                ButtonShows(590, skin::kVolumeAddUp) && ButtonShows(685, skin::kPauseUp));
+    EXPECT_EQ(FillEnd(), 306 + 12 * 11);
+    // Around the controls the picture stays.
+    for (POINT p : {POINT{400, 200}, POINT{10, 399}, POINT{120, 430}, POINT{583, 430}, POINT{780, 470}})
+      EXPECT_EQ(Pixel(p.x, p.y), kPicture) << p.x << "," << p.y;
+    Tap(kAdd);
+    EXPECT_EQ(m_level, 13);
+    EXPECT_EQ(m_player.GetVolume(), 13);
+    EXPECT_EQ(FillEnd(), 449);  // 11 pixels more from x = 438
+    Tap(kDec);
+    EXPECT_EQ(FillEnd(), 438);  // and the track put back there
+    for (int i = 0; i < 14; ++i) Tap(kAdd);
+    EXPECT_EQ(m_level, 24);
+    EXPECT_EQ(FillEnd(), 570);  // 264 pixels: 5 more than the fill bitmap has
+    m_player.SetVolume(3);
+    Tap(kAdd);  // at the top it stays, and still tells the player
+    EXPECT_EQ(m_player.GetVolume(), 24);
+    Tap(kDec);
+    EXPECT_EQ(FillEnd(), 306 + 23 * 11);
+    for (int i = 0; i < 30; ++i) Tap(kDec);
+    EXPECT_EQ(m_level, 0);
+    EXPECT_EQ(FillEnd(), 306);
+    EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 0);
+    Tap(kPlay);
+    EXPECT_EQ(m_player.Getsts(), 3);
+    EXPECT_TRUE(ButtonShows(685, skin::kPlayUp));
+    Tap(kPlay);
+    EXPECT_EQ(m_player.Getsts(), 2);
+    EXPECT_TRUE(ButtonShows(685, skin::kPauseUp));
+    Tap(kExit);
   });
+  for (int i = 0; i < 300 && loud == 0; ++i) Sleep(10);
   SetAudioTap(nullptr);
+  // The buttons beep, and ask for no backlight as the other screens' clicks do.
+  EXPECT_GT(loud, 0);
+  EXPECT_TRUE(GetBacklightCalls().empty());
+}
+
+TEST_F(VolumeDialog, ClosesItselfFourSecondsAfterTheLastTouchUnlessExitIsPressed) {
+  DWORD elapsed = 0;
+  EXPECT_EQ(Run([] {}, &elapsed), kVolumeTimedOut);
+  EXPECT_GE(elapsed, 4000u);
+  EXPECT_LT(elapsed, 4600u);
+  // A touch at 3 seconds starts the 4 seconds again.
+  EXPECT_EQ(Run(
+                [&] {
+                  Sleep(3000);
+                  m_since = GetTickCount();
+                  Tap(kPlay);
+                },
+                &elapsed),
+            kVolumeTimedOut);
+  EXPECT_GE(elapsed, 4000u);
+  EXPECT_LT(elapsed, 4600u);
+  EXPECT_NE(Run([] { Tap(kExit); }), kVolumeTimedOut);
 }
 
 }  // namespace

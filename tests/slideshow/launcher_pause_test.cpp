@@ -1,6 +1,6 @@
 // The program and the launcher stand-in as two processes: message 52999 sent by the launcher
-// tool to the front screen pauses a running slideshow, the show code resumes it, and the
-// launcher's close reaches it and ends the program.
+// tool (or by the script's pause command) to the front screen pauses a running slideshow, the
+// show code resumes it, and the launcher's close reaches it and ends the program.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -70,6 +70,11 @@ TEST(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShow
   command("wait 500");
   command("shot resumed");
   EXPECT_NE(ReadAll(shots / "paused.png"), ReadAll(shots / "resumed.png"));
+  command("pause");  // the script's own way to post message 52999 to the front screen
+  command("shot paused-again");
+  command("wait 5000");
+  command("shot still-paused-again");
+  EXPECT_EQ(ReadAll(shots / "paused-again.png"), ReadAll(shots / "still-paused-again.png"));
 
   EXPECT_EQ(send("0x0bfb", "34"), 0);  // the slideshow ends with 34, and the main page with it
   program.CloseInput();

@@ -1,10 +1,11 @@
+// The slideshow run modally on the test's (window) thread while a driver thread acts on it;
+// what it shows and when is told by its two hooks, in device time.
 #include "slideshow/sshow_dlg.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
@@ -21,9 +22,6 @@
 #include "platform/kernel/wide.h"
 #include "platform/storage/files.h"
 #include "res/resources.h"
-#include "skin/skin.h"
-#include "slideshow/music_bookmark.h"
-#include "store/parm_file.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/platform/media/media_files.h"
 #include "tests/support/temp_root.h"
@@ -36,12 +34,9 @@ constexpr double kSpeed = 5;
 #else
 constexpr double kSpeed = 20;
 #endif
-// Device ms a step of the show may come late: the host's latencies, multiplied by the speed
-// (and by ThreadSanitizer's slowness). Well below a picture's 3 seconds.
+// Device ms a step may come late (host latencies times the speed); well below a picture's 3 s.
 constexpr DWORD kSlack = 1000;
-constexpr auto kGiveUp = std::chrono::seconds(60);
 
-// What the slideshow did, in device time.
 struct Happening {
   enum Kind { Shown, EffectStart, EffectEnd } kind;
   DWORD tick;
@@ -49,36 +44,34 @@ struct Happening {
   int result = 0;  // an effect's result
 };
 
-// The slideshow, telling what it does as it does it. Effects only run when asked for, so that
-// the rest of the tests need not wait for them.
+// The slideshow, telling what it does. Effects run only when asked for.
 class TestShow : public CSshowDlg {
  public:
   using CSshowDlg::CSshowDlg;
   bool realEffects = false;
-  std::function<void()> onShown;  // window thread, after the picture was drawn
+  std::function<void()> onShown;       // window thread, after a picture was drawn
   std::vector<WORD> frameAfterEffect;  // as the first effect left it
 
-  std::vector<Happening> Log() {
-    std::lock_guard guard(m_lock);
-    return m_log;
-  }
   std::vector<Happening> Of(Happening::Kind kind) {
+    std::lock_guard guard(m_lock);
     std::vector<Happening> out;
-    for (const Happening& h : Log())
-      if (h.kind == kind) out.push_back(h);
+    std::copy_if(m_log.begin(), m_log.end(), std::back_inserter(out), [&](auto& h) { return h.kind == kind; });
     return out;
   }
-  // Waits (host time, bounded) until the log holds `count` happenings of the kind.
+  size_t Count() {
+    std::lock_guard guard(m_lock);
+    return m_log.size();
+  }
+  // Waits (bounded in host time) for the count-th happening of the kind.
   Happening WaitFor(Happening::Kind kind, size_t count) {
     std::unique_lock guard(m_lock);
-    auto have = [&] { return std::count_if(m_log.begin(), m_log.end(), [&](auto& h) { return h.kind == kind; }); };
-    EXPECT_TRUE(m_changed.wait_for(guard, kGiveUp, [&] { return static_cast<size_t>(have()) >= count; }))
-        << "waited for " << count << " of kind " << kind;
-    Happening last{kind, 0, -1};
-    size_t seen = 0;
-    for (const Happening& h : m_log)
-      if (h.kind == kind && ++seen <= count) last = h;
-    return last;
+    std::vector<Happening> seen;
+    EXPECT_TRUE(m_changed.wait_for(guard, std::chrono::seconds(60), [&] {
+      seen.clear();
+      std::copy_if(m_log.begin(), m_log.end(), std::back_inserter(seen), [&](auto& h) { return h.kind == kind; });
+      return seen.size() >= count;
+    })) << "waited for " << count << " of kind " << kind;
+    return seen.size() >= count ? seen[count - 1] : Happening{kind, 0, -1};
   }
 
  protected:
@@ -89,7 +82,8 @@ class TestShow : public CSshowDlg {
   int RunTransition(int effect) override {
     Add({Happening::EffectStart, GetTickCount(), effect});
     const int result = realEffects ? CSshowDlg::RunTransition(effect) : 0;
-    if (realEffects && frameAfterEffect.empty()) frameAfterEffect.assign(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight);
+    if (realEffects && frameAfterEffect.empty())
+      frameAfterEffect.assign(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight);
     Add({Happening::EffectEnd, GetTickCount(), effect, result});
     return result;
   }
@@ -107,17 +101,13 @@ class TestShow : public CSshowDlg {
 
 WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
 
-// The main page's stand-in behind the slideshow. It also copies the screen on the window
-// thread for a driver thread, so that the copy is ordered with the window thread's drawing.
+// The main page's stand-in behind the slideshow. It copies the screen on the window thread
+// for the driver, so that the copy is ordered with the window thread's drawing.
 struct PageWindow : WindowHandler {
   static constexpr UINT kCopyScreen = WM_USER + 1;
-  HWND hwnd = nullptr;
+  HWND hwnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, this);
   std::vector<WORD> copy;
-  PageWindow() {
-    hwnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, this);
-    ShowWindow(hwnd, SW_SHOW);
-    ValidateRect(hwnd, nullptr);
-  }
+  PageWindow() { ShowWindow(hwnd, SW_SHOW); }
   ~PageWindow() override { ::DestroyWindow(hwnd); }
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message != kCopyScreen) return DefWindowProc(window, message, wParam, lParam);
@@ -130,25 +120,23 @@ struct PageWindow : WindowHandler {
   }
 };
 
-bool Near(WORD pixel, Rgb c) {
-  const int r = (pixel >> 11) << 3, g = ((pixel >> 5) & 63) << 2, b = (pixel & 31) << 3;
-  return std::abs(r - c.r) < 24 && std::abs(g - c.g) < 24 && std::abs(b - c.b) < 24;
-}
-
-void DoubleTap() {
-  PostTouch(TouchKind::Down, 400, 200);
-  PostTouch(TouchKind::Up, 400, 200);
-  PostTouch(TouchKind::Down, 400, 200);
-  PostTouch(TouchKind::Up, 400, 200);
-}
 void Tap(int x, int y) {
-  WaitForWindowThreadIdle(5000);
   PostTouch(TouchKind::Down, x, y);
   PostTouch(TouchKind::Up, x, y);
+}
+void DoubleTap() {
+  Tap(400, 200);
+  Tap(400, 200);
+}
+// A button of the volume dialog, once it is there.
+void Press(int x) {
+  WaitForWindowThreadIdle(5000);
+  Tap(x, 428);
   WaitForWindowThreadIdle(5000);
 }
+constexpr int kVolumeExit = 64, kVolumeAdd = 634;
 
-size_t Count(const std::string& text, const std::string& what) {
+size_t Occurrences(const std::string& text, const std::string& what) {
   size_t n = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
@@ -163,7 +151,6 @@ class Slideshow : public ::testing::Test {
     SetClockSpeed(kSpeed);
     SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
     std::memset(GetVisibleFrame(), 0, kFrameBytes);
-    // The main page stands behind the slideshow and keeps a window alive for the idle waits.
     m_page = std::make_unique<PageWindow>();
     m_decoder = std::make_unique<CImageDecoder>();
   }
@@ -176,31 +163,29 @@ class Slideshow : public ::testing::Test {
     CoUninitialize();
   }
 
-  // A photo of one colour on the card.
-  void Photo(const std::string& path, Rgb colour, int width = 200, int height = 100) {
-    const Bytes jpeg = MakeJpeg(Picture{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height, colour)}, 95);
-    m_root.WriteFile("SDMMC/" + path, std::string(jpeg.begin(), jpeg.end()));
+  // Photos of one colour each, 200 x 100, and the card's top folder listed.
+  void Photos(std::initializer_list<const char*> names) {
+    BYTE shade = 40;
+    for (const char* name : names) {
+      const Rgb colour{shade, static_cast<BYTE>(255 - shade), 90};
+      shade = static_cast<BYTE>(shade + 70);
+      const Bytes jpeg = MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95);
+      m_root.WriteFile(std::string("SDMMC/") + name, std::string(jpeg.begin(), jpeg.end()));
+    }
+    List();
   }
-  void Track(const std::string& name, double seconds = 20) {
-    ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
-  }
-  // The card's top folder listed as the main page lists it.
   void List() {
     m_list.Fill(u"\\SDMMC\\");
     ASSERT_TRUE(FindPhotoRange(m_list, m_first, m_last));
   }
-  int IndexOf(const std::string& name) {
-    for (int i = 0; i < m_list.GetCount(); ++i)
-      if (m_list.GetName(i) == u"\\SDMMC\\" + FromUtf8(name)) return i;
-    ADD_FAILURE() << name << " is not listed";
-    return -1;
+  void Track(const std::string& name, double seconds = 20) {
+    ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
   }
-  std::unique_ptr<TestShow> Show(int start) {
-    return std::make_unique<TestShow>(&m_list, start, m_first, m_last, m_decoder.get());
+  std::unique_ptr<TestShow> Show(int start = -1) {
+    return std::make_unique<TestShow>(&m_list, start < 0 ? m_first : start, m_first, m_last, m_decoder.get());
   }
-
   // Runs the slideshow on this (the window) thread while `drive` runs on another; its result.
-  INT_PTR Run(TestShow& show, const std::function<void(TestShow&)>& drive) {
+  static INT_PTR Run(TestShow& show, const std::function<void(TestShow&)>& drive) {
     std::thread driver([&] {
       WaitForWindowThreadIdle(5000);
       drive(show);
@@ -219,29 +204,18 @@ class Slideshow : public ::testing::Test {
   std::unique_ptr<CImageDecoder> m_decoder;
 };
 
-const Rgb kRed{220, 30, 30}, kGreen{30, 200, 30}, kBlue{30, 30, 220};
-
 TEST_F(Slideshow, StartsAtTheFirstPhotoAndHoldsEachThreeSecondsWipedByTheEffectsInTurn) {
   m_root.WriteFile("SDMMC/folder/x.jpg", "");
   m_root.WriteFile("SDMMC/other/y.jpg", "");
-  Photo("a.jpg", kRed);
-  Photo("b.jpg", kGreen);
-  Photo("c.jpg", kBlue);
-  List();
+  Photos({"a.jpg", "b.jpg", "c.jpg"});
   ASSERT_EQ(m_first, 2);
-  auto show = Show(0);  // the first folder was selected
+  auto show = Show(0);  // a folder was selected
   std::vector<bool> fitted;
   show->onShown = [&] {
     // 200 x 100 fills the width: 800 x 400 from row 40, black above and below.
-    fitted.push_back(Pixel(400, 39) == 0 && Pixel(400, 440) == 0 && !Near(Pixel(0, 40), Rgb{}) &&
-                     !Near(Pixel(799, 439), Rgb{}));
+    fitted.push_back(Pixel(400, 39) == 0 && Pixel(400, 440) == 0 && Pixel(0, 40) != 0 && Pixel(799, 439) != 0);
   };
-  const INT_PTR result = Run(*show, [&](TestShow& s) {
-    s.WaitFor(Happening::EffectStart, 15);
-    Close(s);
-  });
-  EXPECT_EQ(result, kModalClosedByLauncher);
-
+  EXPECT_EQ(Run(*show, [](TestShow& s) { s.WaitFor(Happening::EffectStart, 15), Close(s); }), kModalClosedByLauncher);
   const auto shown = show->Of(Happening::Shown), effects = show->Of(Happening::EffectStart);
   ASSERT_GE(shown.size(), 15u);
   for (size_t i = 0; i < 15; ++i) {
@@ -255,116 +229,83 @@ TEST_F(Slideshow, StartsAtTheFirstPhotoAndHoldsEachThreeSecondsWipedByTheEffects
 }
 
 TEST_F(Slideshow, PhotosThatCannotBeShownArePassedOverWithoutAPause) {
-  Photo("a.jpg", kRed);
-  Photo("b-gone.jpg", kGreen);
-  m_root.WriteFile("SDMMC/c-noise.jpg", std::string(4000, 'x'));
+  m_root.WriteFile("SDMMC/c-noise.jpg", std::string(4000, 'x'));  // no size in its record
   Bytes cut = MakeJpeg(Pattern(320, 240), 90, {}, false, true);
   cut.resize(cut.size() / 3);
-  m_root.WriteFile("SDMMC/d-cut.jpg", std::string(cut.begin(), cut.end()));
-  Photo("e.jpg", kBlue);
-  List();
-  std::filesystem::remove(m_root.Path() / "SDMMC" / "b-gone.jpg");  // listed, then gone
-
-  auto show = Show(IndexOf("a.jpg"));
-  Run(*show, [&](TestShow& s) {
-    s.WaitFor(Happening::Shown, 4);
-    Close(s);
-  });
+  m_root.WriteFile("SDMMC/d-cut.jpg", std::string(cut.begin(), cut.end()));  // opens, never decodes
+  Photos({"a.jpg", "b-gone.jpg", "e.jpg"});
+  std::filesystem::remove(m_root.Path() / "SDMMC" / "b-gone.jpg");  // listed, then gone: no record
+  auto show = Show();
+  Run(*show, [](TestShow& s) { s.WaitFor(Happening::Shown, 4), Close(s); });
   const auto shown = show->Of(Happening::Shown), ends = show->Of(Happening::EffectEnd);
   ASSERT_GE(shown.size(), 4u);
-  const int a = IndexOf("a.jpg"), e = IndexOf("e.jpg");
-  EXPECT_EQ(shown[0].value, a);
-  for (size_t i = 1; i < 4; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(shown[i].value, i % 2 ? e : a);
-    // Three entries lie in between; none of them was held.
-    EXPECT_LT(shown[i].tick - ends[i - 1].tick, 3000u);
-  }
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(shown[i].value, m_first + (i % 2 ? 4 : 0)) << i;  // a, e, a, e
+  // Three entries lie between a and e; none of them is held.
+  EXPECT_LT(shown[1].tick - ends[0].tick, 3000u);
+  EXPECT_LT(shown[3].tick - ends[2].tick, 3000u);
 
   // A folder of nothing but such photos shows nothing, and still ends.
-  std::filesystem::remove(m_root.Path() / "SDMMC" / "a.jpg");
-  std::filesystem::remove(m_root.Path() / "SDMMC" / "e.jpg");
+  for (const char* gone : {"a.jpg", "e.jpg"}) std::filesystem::remove(m_root.Path() / "SDMMC" / gone);
   List();
-  auto empty = Show(0);
+  auto empty = Show();
   EXPECT_EQ(Run(*empty, [](TestShow& s) { Close(s, 20); }), kModalClosedByLauncher);
   EXPECT_TRUE(empty->Of(Happening::Shown).empty());
 }
 
-TEST_F(Slideshow, ADoubleTapEndsTheEffectAtOnceAndTheVolumeDialogClosingItselfLetsTheShowGoOn) {
-  Photo("a.jpg", kRed);
-  Photo("b.jpg", kGreen);
-  Photo("c.jpg", kBlue);
-  List();
-  auto show = Show(m_first);
+TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogWhoseTimeOutGoesOnAndWhoseExitEnds) {
+  Track("a.wma");
+  Photos({"a.jpg", "b.jpg", "c.jpg"});
+  auto show = Show();
   show->realEffects = true;
-  DWORD tappedAt = 0, dialogUpAt = 0;
+  DWORD tappedAt = 0, addAt = 0, dialogUpAt = 0;
   std::vector<WORD> underDialog;
   HWND front = nullptr;
-  Run(*show, [&](TestShow& s) {
+  std::int64_t position = 0;
+  const INT_PTR result = Run(*show, [&](TestShow& s) {
     s.WaitFor(Happening::EffectStart, 1);
     Sleep(500);  // effect 0 wipes for about 2.5 seconds
     tappedAt = GetTickCount();
     DoubleTap();
     s.WaitFor(Happening::EffectEnd, 1);
-    WaitForWindowThreadIdle(5000);
+    addAt = GetTickCount();
+    Press(kVolumeAdd);
     dialogUpAt = GetTickCount();
     front = GetForegroundWindow();
     underDialog = m_page->CopyScreen();
-    s.WaitFor(Happening::Shown, 2);
+    s.WaitFor(Happening::Shown, 2);  // the dialog closed itself: the show goes on
     s.WaitFor(Happening::EffectStart, 2);
-    Close(s);
-  });
-  const auto shown = show->Of(Happening::Shown), starts = show->Of(Happening::EffectStart),
-             ends = show->Of(Happening::EffectEnd);
-  ASSERT_GE(ends.size(), 1u);
-  EXPECT_EQ(ends[0].result, -1);
-  EXPECT_LT(ends[0].tick - tappedAt, kSlack);  // the wipe had 2 seconds to go
-  // The dialog is in front, the picture as the stopped effect left it around its controls.
-  EXPECT_NE(front, show->m_hWnd);
-  ASSERT_EQ(show->frameAfterEffect.size(), underDialog.size());
-  EXPECT_TRUE(std::equal(underDialog.begin(), underDialog.begin() + 400 * kScreenWidth, show->frameAfterEffect.begin()));
-  EXPECT_NE(underDialog[200 * kScreenWidth + 400], 0);  // the wipe had not come down to the middle
-  {
-    CBitmap bar;
-    LoadSkinBitmap(bar, skin::kVolumeBar);
-    int pitch = 0;
-    const WORD* pixels = BitmapPixels(static_cast<HBITMAP>(bar.m_hObject), &pitch);
-    EXPECT_EQ(underDialog[420 * kScreenWidth + 240], pixels[20 * pitch + 14]);
-  }
-  // 4 seconds later the dialog has gone and the next picture comes, then the next effect.
-  ASSERT_GE(shown.size(), 2u);
-  EXPECT_EQ(shown[1].value, m_first + 1);
-  EXPECT_GE(shown[1].tick - tappedAt, 4000u);
-  EXPECT_LT(shown[1].tick - dialogUpAt, 4000u + kSlack);
-  ASSERT_GE(starts.size(), 2u);
-  EXPECT_EQ(starts[1].value, 1);
-}
-
-TEST_F(Slideshow, TheVolumeDialogsBackButtonEndsTheShowAndTheNextShowResumesTheMusic) {
-  Track("a.wma");
-  Track("b.wma");
-  Photo("a.jpg", kRed);
-  Photo("b.jpg", kGreen);
-  List();
-  auto show = Show(m_first);
-  std::int64_t position = 0;
-  const INT_PTR result = Run(*show, [&](TestShow& s) {
-    s.WaitFor(Happening::Shown, 2);  // b, the last photo, is shown; a is loaded after it
+    s.WaitFor(Happening::Shown, 3);  // c, the last photo; a is loaded after it
     WaitForWindowThreadIdle(5000);
     DoubleTap();
-    Tap(634, 428);  // ADD
-    Tap(634, 428);
+    Press(kVolumeAdd);
     s.Player().GetTimPos(&position);
-    Tap(64, 428);  // EXIT
+    Press(kVolumeExit);
   });
   EXPECT_NE(result, kModalClosedByLauncher);
   EXPECT_NE(result, kVolumeTimedOut);
-  EXPECT_EQ(show->Of(Happening::Shown).back().value, m_first + 1);
-  EXPECT_EQ(show->CurrentIndex(), m_first);  // the picture after the last is the first
-  EXPECT_EQ(Count(m_log.Text(), "CSshowDlg Exit...\r\n"), 1u);
+  const auto shown = show->Of(Happening::Shown), starts = show->Of(Happening::EffectStart),
+             ends = show->Of(Happening::EffectEnd);
+  // The effect ended at once; the dialog is in front, the picture around its controls as the
+  // effect left it, the wipe half-way down.
+  EXPECT_EQ(ends.at(0).result, -1);
+  EXPECT_LT(ends[0].tick - tappedAt, kSlack);
+  EXPECT_NE(front, show->m_hWnd);
+  ASSERT_EQ(underDialog.size(), show->frameAfterEffect.size());
+  EXPECT_TRUE(std::equal(underDialog.begin(), underDialog.begin() + 400 * kScreenWidth, show->frameAfterEffect.begin()));
+  EXPECT_NE(underDialog[200 * kScreenWidth + 400], 0);
+  EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 14);
+  // 4 seconds after the last touch the dialog had gone, and the next picture and effect came.
+  EXPECT_EQ(shown.at(1).value, m_first + 1);
+  EXPECT_GE(shown[1].tick - addAt, 4000u);
+  EXPECT_LT(shown[1].tick - dialogUpAt, 4000u + kSlack);
+  EXPECT_EQ(starts.at(1).value, 1);
+  // The back button ended it while c was shown: the main page goes on with a.
+  EXPECT_EQ(show->CurrentIndex(), m_first);
+  EXPECT_EQ(Occurrences(m_log.Text(), "CSshowDlg Exit...\r\n"), 1u);
   show.reset();
 
-  auto next = Show(m_first);
+  // The next slideshow resumes the music where it was, at the same volume.
+  auto next = Show();
   Run(*next, [&](TestShow& s) {
     s.WaitFor(Happening::Shown, 1);
     EXPECT_EQ(s.VolumeLevel(), 14);
@@ -379,10 +320,8 @@ TEST_F(Slideshow, TheVolumeDialogsBackButtonEndsTheShowAndTheNextShowResumesTheM
 
 TEST_F(Slideshow, TheLaunchersHideAndMessage52999PauseMusicAndPicturesUntilTheShowIsShownAgain) {
   Track("a.wma");
-  Photo("a.jpg", kRed);
-  Photo("b.jpg", kGreen);
-  List();
-  auto show = Show(m_first);
+  Photos({"a.jpg", "b.jpg"});
+  auto show = Show();
   Run(*show, [&](TestShow& s) {
     s.WaitFor(Happening::Shown, 1);
     for (auto [message, code] : {std::pair<UINT, WPARAM>{kLauncherMessage, 10}, {kHideMessage, 0}}) {
@@ -392,17 +331,16 @@ TEST_F(Slideshow, TheLaunchersHideAndMessage52999PauseMusicAndPicturesUntilTheSh
       WaitForWindowThreadIdle(5000);
       EXPECT_TRUE(s.IsPaused());
       EXPECT_EQ(s.Player().Getsts(), 3);
-      const size_t happenings = s.Log().size();
-      const size_t shown = s.Of(Happening::Shown).size(), effects = s.Of(Happening::EffectStart).size();
+      const size_t happenings = s.Count(), shown = s.Of(Happening::Shown).size();
+      const size_t effects = s.Of(Happening::EffectStart).size();
       std::int64_t before = 0, after = 0;
       s.Player().GetTimPos(&before);
       Sleep(5000);  // longer than a picture is held
       s.Player().GetTimPos(&after);
       EXPECT_EQ(after, before);
-      EXPECT_EQ(s.Log().size(), happenings);  // nothing shown, no effect
+      EXPECT_EQ(s.Count(), happenings);  // nothing shown, no effect
       PostMessage(s.m_hWnd, kLauncherMessage, kLauncherShow, 0);
       const Happening resumed = s.WaitFor(Happening::Shown, shown + 1);
-      EXPECT_FALSE(s.IsPaused());
       EXPECT_EQ(s.Player().Getsts(), 2);
       EXPECT_GE(s.WaitFor(Happening::EffectStart, effects + 1).tick - resumed.tick, 3000u);
       s.WaitFor(Happening::Shown, shown + 2);
@@ -413,31 +351,29 @@ TEST_F(Slideshow, TheLaunchersHideAndMessage52999PauseMusicAndPicturesUntilTheSh
 
 TEST_F(Slideshow, ACloseRequestEndsEverythingWith34AndTheBookmarkIsSavedOnlyWithTheCardIn) {
   Track("a.wma");
-  Photo("a.jpg", kRed);
-  List();
+  Photos({"a.jpg"});
   for (WPARAM code : {20, 32, 34}) {
     SCOPED_TRACE(code);
     std::filesystem::remove(m_root.Path() / "SDMMC" / "bmkPho.rom");
     m_log.Clear();
-    auto show = Show(m_first);
-    const INT_PTR result = Run(*show, [&](TestShow& s) {
-      s.WaitFor(Happening::Shown, 1);
-      PostMessage(s.m_hWnd, kLauncherMessage, 2, 0);  // the main page's close only
-      WaitForWindowThreadIdle(5000);
-      EXPECT_TRUE(IsWindow(s.m_hWnd));
-      Close(s, code);
-    });
-    EXPECT_EQ(result, kModalClosedByLauncher);
+    auto show = Show();
+    EXPECT_EQ(Run(*show,
+                  [&](TestShow& s) {
+                    s.WaitFor(Happening::Shown, 1);
+                    PostMessage(s.m_hWnd, kLauncherMessage, 2, 0);  // closes the main page only
+                    WaitForWindowThreadIdle(5000);
+                    Close(s, code);
+                  }),
+              kModalClosedByLauncher);
     const std::string log = m_log.Text();
-    EXPECT_EQ(Count(log, " DRV_SD_RMV2 b\r\n"), 1u);
-    EXPECT_EQ(Count(log, " thread exit!!\r\n"), 2u);  // the picture and the music thread
-    EXPECT_EQ(Count(log, "CSshowDlg Exit...\r\n"), 1u);
+    EXPECT_EQ(Occurrences(log, " DRV_SD_RMV2 b\r\n"), 1u);
+    EXPECT_EQ(Occurrences(log, " thread exit!!\r\n"), 2u);  // the picture and the music thread
+    EXPECT_EQ(Occurrences(log, "CSshowDlg Exit...\r\n"), 1u);
     EXPECT_TRUE(m_root.Exists("SDMMC/bmkPho.rom"));
     EXPECT_EQ(show->Player().Getsts(), 0);
   }
-
   std::filesystem::remove(m_root.Path() / "SDMMC" / "bmkPho.rom");
-  auto show = Show(m_first);
+  auto show = Show();
   Run(*show, [&](TestShow& s) {
     s.WaitFor(Happening::Shown, 1);
     SetCardTakenOut(true);
@@ -447,12 +383,11 @@ TEST_F(Slideshow, ACloseRequestEndsEverythingWith34AndTheBookmarkIsSavedOnlyWith
   EXPECT_FALSE(m_root.Exists("SDMMC/bmkPho.rom"));
 }
 
-TEST_F(Slideshow, TheEndOfATrackStartsTheNext) {
+TEST_F(Slideshow, ThePlayersEndOfTrackStartsTheNext) {
   Track("a.wma", 1.0);
-  Track("b.wma", 20.0);
-  Photo("a.jpg", kRed);
-  List();
-  auto show = Show(m_first);
+  Track("b.wma");
+  Photos({"a.jpg"});
+  auto show = Show();
   Run(*show, [&](TestShow& s) {
     for (int i = 0; i < 100 && (s.MusicIndex() == 0 || s.Player().Getsts() != 2); ++i) Sleep(100);
     EXPECT_EQ(s.MusicIndex(), 1);
