@@ -144,6 +144,15 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
 
 // ---- Store presence ----------------------------------------------------------------
 
-// The card ("SD Memory Card") is there when the root's SDMMC folder exists.
+// The card ("SD Memory Card") is there when the root's SDMMC folder exists and the card has
+// not been taken out. It cannot be written when its folder is on a read-only mount or has no
+// write permission, or while it is write-protected.
 bool IsCardMounted();
 bool IsCardReadOnly();
+
+// The card slot, for tests and the hosts, as a user would handle the card while the program
+// runs. Taken out, the card and every path on it are gone (not found) until it is put back;
+// write-protected, it refuses every change. The host folder itself is left alone. Choosing
+// the device root puts the card back, writable.
+void SetCardTakenOut(bool out);
+void SetCardWriteProtected(bool writeProtected);
