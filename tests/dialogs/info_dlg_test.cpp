@@ -14,8 +14,7 @@
 #include "platform/kernel/wide.h"
 #include "res/resources.h"
 #include "skin/skin.h"
-#include "tests/platform/imaging/pictures.h"
-#include "tests/support/temp_root.h"
+#include "tests/decode/decode_support.h"
 
 namespace {
 
@@ -26,33 +25,22 @@ using Screen = std::vector<WORD>;
 
 Screen ReadScreen() { return Screen(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight); }
 
-// What a bitmap of the skin looks like drawn over the whole screen, stretched into box when
-// given, else at the origin.
+// A bitmap of the skin drawn over a black screen: stretched into box when given, else at the
+// origin.
 Screen Rendered(UINT id, const RECT* box = nullptr) {
   CBitmap bitmap;
   LoadSkinBitmap(bitmap, id);
   BITMAP info{};
   bitmap.GetBitmap(&info);
-  HDC canvas = CreateCompatibleDC(nullptr);
-  HBITMAP pixels = CreateCompatibleBitmap(canvas, kScreenWidth, kScreenHeight);
-  HGDIOBJ oldCanvas = SelectObject(canvas, pixels);
+  Canvas canvas(kScreenWidth, kScreenHeight);
   HDC source = CreateCompatibleDC(nullptr);
-  HGDIOBJ oldSource = SelectObject(source, bitmap.m_hObject);
-  if (box)
-    StretchBlt(canvas, box->left, box->top, box->right - box->left, box->bottom - box->top, source, 0, 0,
-               info.bmWidth, info.bmHeight, SRCCOPY);
-  else
-    BitBlt(canvas, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-  int pitch = 0;
-  const WORD* first = BitmapPixels(pixels, &pitch);
-  Screen out;
-  for (int y = 0; y < kScreenHeight; ++y) out.insert(out.end(), first + y * pitch, first + y * pitch + kScreenWidth);
-  SelectObject(source, oldSource);
+  HGDIOBJ old = SelectObject(source, bitmap.m_hObject);
+  const RECT to = box ? *box : RECT{0, 0, info.bmWidth, info.bmHeight};
+  StretchBlt(canvas.dc(), to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0, info.bmWidth,
+             info.bmHeight, SRCCOPY);
+  SelectObject(source, old);
   DeleteDC(source);
-  SelectObject(canvas, oldCanvas);
-  DeleteObject(pixels);
-  DeleteDC(canvas);
-  return out;
+  return canvas.Read().p;
 }
 
 // How many pixels of the box differ between two screens.
