@@ -149,8 +149,11 @@ int main(int argc, char** argv) {
   std::map<std::string, std::string> expected;
   if (!check.empty()) {
     std::ifstream sums(check);
-    std::string key, box, value;
-    while (sums >> key >> box >> value) expected[key + " " + box] = value;
+    std::string line, key, box, value;
+    while (std::getline(sums, line)) {
+      std::istringstream fields(line);
+      if (fields >> key >> box >> value) expected[key + " " + box] = value;
+    }
   }
   std::ofstream recorded;
   if (!record.empty()) recorded.open(record);

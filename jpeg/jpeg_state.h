@@ -150,7 +150,10 @@ int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int sym
 
 // Reconstruction (idct.cpp).
 void BuildRangeLimit();
+// The full inverse DCT; IdctFullPlain is the plain form that IdctFull must equal on the
+// rows in rowMask.
 void IdctFull(int16_t* block, uint32_t rowMask);
+void IdctFullPlain(int16_t* block, uint32_t rowMask);
 void IdctLow(int16_t* block, uint32_t rowMask);
 
 // Output (output.cpp).
