@@ -191,10 +191,73 @@ void IdctFull(int16_t* block, uint32_t rowMask) {
   IdctFullPlain(block, rowMask);
 }
 
-void IdctLow(int16_t* block, uint32_t rowMask) {
+void IdctLowPlain(int16_t* block, uint32_t rowMask) {
   for (int c = 0; c < 3; ++c) Low8(block + c, 8, true);
   // Columns 3 to 7 are not inputs of the row pass.
   for (int r = 0; r < 8; ++r) {
     if (rowMask & (1u << r)) Low8(block + 8 * r, 1, false);
   }
+}
+
+#if JPEG_SIMD
+namespace {
+
+// Low8 on eight lanes: x0, x1, x2 hold the three inputs of each lane, y[k] receives output
+// k. Its products take the inputs themselves: when they lie in [-8192, 8191] (narrow), the
+// high half of (x << 2) * (k << 6) gives (x * k) >> 8 exactly; otherwise the 32-bit
+// product is taken.
+template <bool column, bool narrow>
+JPEG_ALWAYS_INLINE void Low8Lanes(V16 x0, V16 x1, V16 x2, V16 y[8]) {
+  using namespace simd;
+  V16 x1n = narrow ? Shl<2>(x1) : x1, x2n = narrow ? Shl<2>(x2) : x2;
+  auto product = [](V16 x, int k) { return narrow ? MulHi(x, Set(k << 6)) : MulShift8(x, Set(k)); };
+  V16 a = column ? Sub(product(x2n, 362), x2) : product(x2n, 106);
+  V16 e1 = Add(x0, a), e2 = Sub(x0, a);
+  V16 b = product(x1n, 217);
+  V16 c = Sub(product(x1n, 362), b);
+  V16 d = Sub(c, product(x1n, column ? 195 : 192));
+  V16 m = Sub(x0, x2);
+  y[0] = Add(Add(x0, x2), x1);
+  y[7] = Sub(Add(x0, x2), x1);
+  y[1] = Add(e1, b);
+  y[6] = Sub(e1, b);
+  y[2] = Add(e2, c);
+  y[5] = Sub(e2, c);
+  y[4] = Add(m, d);
+  y[3] = Sub(m, d);
+}
+
+template <bool column>
+JPEG_ALWAYS_INLINE void Low8Lanes(V16 x0, V16 x1, V16 x2, V16 y[8]) {
+  using namespace simd;
+  V16 m = Or(Xor(x1, Sra<15>(x1)), Xor(x2, Sra<15>(x2)));  // |x|, or |x| - 1 below 0
+  if (IsZero(And(m, Set(~0x1FFF)))) {
+    Low8Lanes<column, true>(x0, x1, x2, y);
+  } else {
+    Low8Lanes<column, false>(x0, x1, x2, y);
+  }
+}
+
+}  // namespace
+#endif
+
+// Must equal IdctLowPlain on columns 0 to 2 and on the rows in rowMask. On eight lanes the
+// column pass runs over whole rows and the row pass over every row; the values this leaves
+// elsewhere in the block are never read.
+void IdctLow(int16_t* block, uint32_t rowMask) {
+#if JPEG_SIMD
+  using namespace simd;
+  V16 y[8];
+  Low8Lanes<true>(Load(block), Load(block + 8), Load(block + 16), y);
+  // Elements 0, 1 and 2 of every row, one vector each (a part of the transpose).
+  V16 a0 = ZipLo16(y[0], y[1]), a2 = ZipLo16(y[2], y[3]), a4 = ZipLo16(y[4], y[5]), a6 = ZipLo16(y[6], y[7]);
+  V16 b0 = ZipLo32(a0, a2), b1 = ZipHi32(a0, a2), b4 = ZipLo32(a4, a6), b5 = ZipHi32(a4, a6);
+  Low8Lanes<false>(ZipLo64(b0, b4), ZipHi64(b0, b4), ZipLo64(b1, b5), y);
+  Transpose(y);
+#pragma GCC unroll 8
+  for (int i = 0; i < 8; ++i) Store(block + 8 * i, y[i]);
+  (void)rowMask;
+#else
+  IdctLowPlain(block, rowMask);
+#endif
 }

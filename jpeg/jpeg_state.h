@@ -154,7 +154,10 @@ void BuildRangeLimit();
 // rows in rowMask.
 void IdctFull(int16_t* block, uint32_t rowMask);
 void IdctFullPlain(int16_t* block, uint32_t rowMask);
+// The low-frequency inverse DCT, and the plain form it must equal on columns 0 to 2 and on
+// the rows in rowMask.
 void IdctLow(int16_t* block, uint32_t rowMask);
+void IdctLowPlain(int16_t* block, uint32_t rowMask);
 
 // Output (output.cpp).
 void SetupOutputMapping();
