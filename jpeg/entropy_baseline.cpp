@@ -35,27 +35,40 @@ int DecodeBaselineBatch() {
     }
     const int mcuCol = int(s.mcuCounter % uint32_t(s.mcusPerRow));
     const int mcuRow = int(s.mcuCounter / uint32_t(s.mcusPerRow));
+    // Every block of the MCU is decoded before any is reconstructed: the inverse DCT's wide
+    // loads then meet coefficients whose scattered stores have long been completed.
     for (int j = 0; j < s.ns; ++j) {
+      const int comp = s.scanComp[j];
+      const int blocks = s.compH[comp] * s.compV[comp];
+      int16_t* block = areas[j];
+      for (int b = 0; b < blocks; ++b, block += 64) {
+        if (level == 0) {
+          std::memset(block, 0, 128);
+          block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+          DecodeBlockFull(c, ac[j], acFast[j], block, quant[j]);
+        } else if (level == 1) {
+          for (int r = 0; r < 3; ++r) std::memset(block + 8 * r, 0, 8);
+          block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+          DecodeBlockLow(c, ac[j], acFast[j], block, quant[j]);
+        } else {
+          int32_t dcValue = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+          SkipBlockAC(c, ac[j], acFast[j]);
+          block[0] = int16_t(((dcValue * quant[j][0]) >> 5) & 1023);
+        }
+      }
+    }
+    for (int j = 0; j < s.ns && level != 2; ++j) {
       const int comp = s.scanComp[j];
       const int h = s.compH[comp], v = s.compV[comp];
       int16_t* block = areas[j];
       for (int by = 0; by < v; ++by) {
-        const uint32_t rows = level == 2 ? 0 : BlockRowMask(comp, by, mcuRow);
+        const uint32_t rows = BlockRowMask(comp, by, mcuRow);
         for (int bx = 0; bx < h; ++bx, block += 64) {
+          if (rows == 0) continue;
           if (level == 0) {
-            std::memset(block, 0, 128);
-            block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-            DecodeBlockFull(c, ac[j], acFast[j], block, quant[j]);
-            if (rows) IdctFull(block, rows);
-          } else if (level == 1) {
-            for (int r = 0; r < 3; ++r) std::memset(block + 8 * r, 0, 8);
-            block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-            DecodeBlockLow(c, ac[j], acFast[j], block, quant[j]);
-            if (rows) IdctLow(block, rows);
+            IdctFull(block, rows);
           } else {
-            int32_t dcValue = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-            SkipBlockAC(c, ac[j], acFast[j]);
-            block[0] = int16_t(((dcValue * quant[j][0]) >> 5) & 1023);
+            IdctLow(block, rows);
           }
         }
       }
