@@ -43,10 +43,8 @@ inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
-      int run = (f >> 8) & 0xFF;
-      if (run == kFastEnd) break;
-      k += run;
-      if (k > 63) break;
+      k += (f >> 8) & 0xFF;
+      if (k > 63) break;  // also the end of block (kFastEnd)
       if (limit == 64 || k < limit) {
         int z = kZigzag[k];
         block[z] = int16_t(quant[z] * (f >> 16));
@@ -93,9 +91,7 @@ inline void SkipBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
-      int run = (f >> 8) & 0xFF;
-      if (run == kFastEnd) break;
-      k += run + 1;
+      k += ((f >> 8) & 0xFF) + 1;  // the end of block (kFastEnd) ends the loop
       continue;
     }
     int rs = CursorDecode(c, table);

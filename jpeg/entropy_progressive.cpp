@@ -39,10 +39,10 @@ void AcFirst(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
-      int run = (f >> 8) & 0xFF;
-      if (run == kFastEnd) break;  // end of band with no run bits: the run becomes 0
-      k += run;
-      int32_t value = f >> 16;  // 0 only for the run of sixteen zeros, which stores nothing
+      // The end of band without run bits (kFastEnd) carries k past the band; the end-of-band
+      // run it starts is 0.
+      k += (f >> 8) & 0xFF;
+      int32_t value = f >> 16;  // 0 for the run of sixteen zeros and the end of band
       if (value != 0 && k <= se) block[kZigzag[k]] = int16_t(value * (1 << al));
       continue;
     }

@@ -149,6 +149,13 @@ JPEG_ALWAYS_INLINE void Aan8Lanes(V16 x[8]) {
   x[3] = Sub(e3, o4);
 }
 
+// Whether every coefficient but the DC value is 0.
+JPEG_ALWAYS_INLINE bool DcOnly(const V16 r[8]) {
+  using namespace simd;
+  V16 rest = Or(Or(Or(r[1], r[2]), Or(r[3], r[4])), Or(Or(r[5], r[6]), r[7]));
+  return IsZero(Or(rest, Xor(r[0], And(r[0], SetLane0(-1)))));
+}
+
 // One pass on eight lanes, or false when its products cannot be exact there.
 JPEG_ALWAYS_INLINE bool PassLanes(V16 x[8]) {
   switch (LanesFor(x)) {
@@ -174,6 +181,12 @@ void IdctFull(int16_t* block, uint32_t rowMask) {
   V16 r[8];
 #pragma GCC unroll 8
   for (int i = 0; i < 8; ++i) r[i] = simd::Load(block + 8 * i);
+  if (DcOnly(r)) {  // both passes then give every output the DC value
+    simd::V16 dc = simd::Set(block[0]);
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) simd::Store(block + 8 * i, dc);
+    return;
+  }
   if (PassLanes(r)) {  // column pass: lane c of r[k] is row k of column c
     simd::Transpose(r);
     bool rowsDone = PassLanes(r);  // row pass: lane k of r[c] is element c of row k
@@ -248,7 +261,15 @@ void IdctLow(int16_t* block, uint32_t rowMask) {
 #if JPEG_SIMD
   using namespace simd;
   V16 y[8];
-  Low8Lanes<true>(Load(block), Load(block + 8), Load(block + 16), y);
+  V16 r0 = Load(block), r1 = Load(block + 8), r2 = Load(block + 16);
+  // Only columns 0 to 2 are inputs; when all but the DC value are 0, every output is it.
+  if (IsZero(And(Or(Or(Xor(r0, And(r0, SetLane0(-1))), r1), r2), SetFirst3(-1)))) {
+    V16 dc = Set(block[0]);
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) Store(block + 8 * i, dc);
+    return;
+  }
+  Low8Lanes<true>(r0, r1, r2, y);
   // Elements 0, 1 and 2 of every row, one vector each (a part of the transpose).
   V16 a0 = ZipLo16(y[0], y[1]), a2 = ZipLo16(y[2], y[3]), a4 = ZipLo16(y[4], y[5]), a6 = ZipLo16(y[6], y[7]);
   V16 b0 = ZipLo32(a0, a2), b1 = ZipHi32(a0, a2), b4 = ZipLo32(a4, a6), b5 = ZipHi32(a4, a6);

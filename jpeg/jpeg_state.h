@@ -31,7 +31,7 @@ constexpr int kFastBits = 10;
 // A one-lookup entry: 0 when the next bits need the full decode; otherwise bits 0-7 the
 // bits taken (code and magnitude), bits 8-15 the zero run (kFastEnd for end of block),
 // bits 16-31 the extended value.
-constexpr int kFastEnd = 0xFF;
+constexpr int kFastEnd = 64;  // a run that carries any position past the last
 
 struct JpegDecoderState {
   // Input. The stream is read in 1024-byte chunks into a ring of four; the chunk after the

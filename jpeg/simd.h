@@ -31,6 +31,12 @@ inline V16 Load4(const int16_t* p) { return vcombine_s16(vld1_s16(p), vdup_n_s16
 inline void Store(int16_t* p, V16 v) { vst1q_s16(p, v); }
 inline void Store(uint16_t* p, V16 v) { vst1q_u16(p, vreinterpretq_u16_s16(v)); }
 inline V16 Set(int v) { return vdupq_n_s16(int16_t(v)); }
+// v in lane 0 (lanes 0 to 2), 0 in the others.
+inline V16 SetLane0(int v) { return vsetq_lane_s16(int16_t(v), vdupq_n_s16(0), 0); }
+inline V16 SetFirst3(int v) {
+  const int16_t lanes[8] = {int16_t(v), int16_t(v), int16_t(v), 0, 0, 0, 0, 0};
+  return vld1q_s16(lanes);
+}
 inline V16 Add(V16 a, V16 b) { return vaddq_s16(a, b); }
 inline V16 Sub(V16 a, V16 b) { return vsubq_s16(a, b); }
 inline V16 And(V16 a, V16 b) { return vandq_s16(a, b); }
@@ -72,6 +78,9 @@ inline V16 Load4(const int16_t* p) { return _mm_loadl_epi64(reinterpret_cast<con
 inline void Store(int16_t* p, V16 v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline void Store(uint16_t* p, V16 v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline V16 Set(int v) { return _mm_set1_epi16(int16_t(v)); }
+// v in lane 0 (lanes 0 to 2), 0 in the others.
+inline V16 SetLane0(int v) { return _mm_setr_epi16(int16_t(v), 0, 0, 0, 0, 0, 0, 0); }
+inline V16 SetFirst3(int v) { return _mm_setr_epi16(int16_t(v), int16_t(v), int16_t(v), 0, 0, 0, 0, 0); }
 inline V16 Add(V16 a, V16 b) { return _mm_add_epi16(a, b); }
 inline V16 Sub(V16 a, V16 b) { return _mm_sub_epi16(a, b); }
 inline V16 And(V16 a, V16 b) { return _mm_and_si128(a, b); }
