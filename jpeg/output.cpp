@@ -193,6 +193,61 @@ inline V16 Row565(const int16_t* lrow, const int16_t* cbRow, const int16_t* crRo
 
 }  // namespace
 
+#if JPEG_SIMD
+namespace {
+
+// OutputMcuFull for PutPixelRGB565, which it must equal: each sampled row of a luma block
+// is converted whole (Row565), and the box takes the columns it samples from it.
+void OutputMcu565(int16_t* const areas[3], int mcuCol, int mcuRow) {
+  const JpegDecoderState& s = gJpegState;
+  const int32_t* coord = s.coordTable;
+  const int hy = s.compH[1], vy = s.compV[1];
+  const bool gray = s.nf == 1;
+  const uint32_t format = s.colorFormat;
+  const size_t tw = size_t(s.targetWidth);
+  uint16_t* const box = gOutSurface + size_t(s.offY) * tw + size_t(s.offX);
+  const bool oneToOne = s.ratio == 0x10000;  // target column x samples column x
+  Chroma cb{}, cr{};
+  if (!gray) {
+    cb = ChromaOf(s, 2, areas[1]);
+    cr = ChromaOf(s, 3, areas[2]);
+  }
+  for (int by = 0; by < vy; ++by) {
+    const int br = vy * mcuRow + by;
+    const int y0 = s.rowStart[br], y1 = s.rowEnd[br];
+    if (y0 >= y1) continue;
+    for (int bx = 0; bx < hy; ++bx) {
+      const int bc = hy * mcuCol + bx;
+      const int x0 = s.colStart[bc], x1 = s.colEnd[bc];
+      if (x0 >= x1) continue;
+      const int16_t* lum = areas[0] + (by * hy + bx) * 64;
+      // The chroma under the block's first row; row sy lies (sy >> vShift) rows further.
+      const int16_t* cbBlock = gray ? nullptr : ChromaRow(cb, bx, 8 * by);
+      const int16_t* crBlock = gray ? nullptr : ChromaRow(cr, bx, 8 * by);
+      alignas(16) uint16_t row[8];
+      int lastSy = -1;  // the block row held in `row`
+      for (int y = y0; y < y1; ++y) {
+        const int sy = coord[y] & 7;
+        if (sy != lastSy) {
+          const int16_t* cbRow = gray ? nullptr : cbBlock + ((sy >> cb.vShift) << 3);
+          const int16_t* crRow = gray ? nullptr : crBlock + ((sy >> cr.vShift) << 3);
+          simd::Store(row, Row565(lum + 8 * sy, cbRow, crRow, cb, cr, gray, format));
+          lastSy = sy;
+        }
+        uint16_t* out = box + size_t(y) * tw;
+        if (oneToOne && x1 - x0 == 8) {
+          std::memcpy(out + x0, row, sizeof row);
+        } else {
+          for (int x = x0; x < x1; ++x) out[x] = row[coord[x] & 7];
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+#endif
+
 void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
   const JpegDecoderState& s = gJpegState;
   const uint8_t* rl = s.rangeLimit;
@@ -205,8 +260,13 @@ void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
     cr = ChromaOf(s, 3, areas[2]);
   }
   const bool fast = s.putPixel == PutPixelRGB565;
+#if JPEG_SIMD
+  if (fast && gOutSurface) {
+    OutputMcu565(areas, mcuCol, mcuRow);
+    return;
+  }
+#endif
   const int tw = s.targetWidth;
-  [[maybe_unused]] const bool oneToOne = s.ratio == 0x10000;  // target column x samples x
   for (int by = 0; by < vy; ++by) {
     int br = vy * mcuRow + by;
     int y0 = s.rowStart[br], y1 = s.rowEnd[br];
@@ -216,10 +276,6 @@ void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
       int x0 = s.colStart[bc], x1 = s.colEnd[bc];
       if (x0 >= x1) continue;
       const int16_t* lum = areas[0] + (by * hy + bx) * 64;
-#if JPEG_SIMD
-      alignas(16) uint16_t row[8];
-      int lastSy = -1;  // the block row held in `row`
-#endif
       for (int y = y0; y < y1; ++y) {
         int sy = coord[y] & 7;
         int ly = 8 * by + sy;
@@ -227,20 +283,6 @@ void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
         const int16_t* lrow = lum + sy * 8;
         if (fast && gOutSurface) {
           uint16_t* out = gOutSurface + tw * py + s.offX;
-#if JPEG_SIMD
-          // A whole block row is converted at once; the box takes the columns it samples.
-          if (sy != lastSy) {
-            const int16_t* cbRow = gray ? nullptr : ChromaRow(cb, bx, ly);
-            const int16_t* crRow = gray ? nullptr : ChromaRow(cr, bx, ly);
-            simd::Store(row, Row565(lrow, cbRow, crRow, cb, cr, gray, s.colorFormat));
-            lastSy = sy;
-          }
-          if (oneToOne && x1 - x0 == 8) {
-            std::memcpy(out + x0, row, sizeof row);
-          } else {
-            for (int x = x0; x < x1; ++x) out[x] = row[coord[x] & 7];
-          }
-#else
           if (gray) {
             for (int x = x0; x < x1; ++x) {
               int yv = rl[(lrow[coord[x] & 7] >> 5) & 1023];
@@ -261,7 +303,6 @@ void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
                                 rl[(cr.area[ChromaIndex(cr, lx, ly)] >> 5) & 1023]);
             }
           }
-#endif
           continue;
         }
         for (int x = x0; x < x1; ++x) {
