@@ -32,7 +32,8 @@ inline int32_t DecodeMagnitude(BitCursor& c, int size) {
   return Extend(CursorGet(c, size), size);
 }
 
-// The AC part of a block, dequantised, into a block that was cleared; `limit` is the
+// The AC part of a block, dequantised, into a block that was cleared; `quant` is the
+// quantisation table in zigzag order (entry k for zigzag position k); `limit` is the
 // first zigzag position that is no longer stored (64 for all, 10 for the low band).
 template <int limit>
 inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t* block,
@@ -46,8 +47,7 @@ inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32
       k += (f >> 8) & 0xFF;
       if (k > 63) break;  // also the end of block (kFastEnd)
       if (limit == 64 || k < limit) {
-        int z = kZigzag[k];
-        block[z] = int16_t(quant[z] * (f >> 16));
+        block[kZigzag[k]] = int16_t(quant[k] * (f >> 16));
       }
       ++k;
       continue;
@@ -62,8 +62,7 @@ inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32
     k += rs >> 4;
     if (k > 63) break;
     if (limit == 64 || k < limit) {
-      int z = kZigzag[k];
-      block[z] = int16_t(quant[z] * value);
+      block[kZigzag[k]] = int16_t(quant[k] * value);
     }
     ++k;
   }

@@ -10,13 +10,15 @@ int DecodeBaselineBatch() {
   const HuffEntry* ac[3];
   const int32_t* dcFast[3];
   const int32_t* acFast[3];
-  const int16_t* quant[3];
+  // Quantisation tables in zigzag order, the order in which the coefficients arrive.
+  int16_t quant[3][64];
   for (int j = 0; j < s.ns; ++j) {
     dc[j] = s.huff[s.scanTd[j]].entries;
     ac[j] = s.huff[4 + s.scanTa[j]].entries;
     dcFast[j] = s.fast[s.scanTd[j]];
     acFast[j] = s.fast[4 + s.scanTa[j]];
-    quant[j] = s.quant[s.compTq[s.scanComp[j]]];
+    const int16_t* natural = s.quant[s.compTq[s.scanComp[j]]];
+    for (int k = 0; k < 64; ++k) quant[j][k] = natural[kZigzag[k]];
   }
   const int level = s.level;
   const uint32_t interval = uint16_t(s.restartInterval);
