@@ -2,9 +2,8 @@
 //   vellumet-slideshow-bench [-n REPS]
 // - the load of the next picture, as the picture thread does it while a picture is shown
 //   (the photo's record, Close, Open at the record's size, Decode), against libjpeg-turbo
-//   decoding the same file to the same RGB565 size (the smallest scale M/8 that covers it,
-//   fast integer DCT, then nearest-neighbour into that size); the slideshow's fixed 50 ms
-//   pause after a decode is left out (the device clock runs fast);
+//   decoding the same file to the same RGB565 size (bench/libjpeg_box.h); the slideshow's
+//   fixed 50 ms pause after a decode is left out (the device clock runs fast);
 // - the time from the end of a transition to the next picture on the screen: a real
 //   slideshow over the three photos, measured in host time from the moment the effect
 //   returns on the picture thread until the paint has drawn the picture (the invalidation,
@@ -35,10 +34,8 @@
 #include "slideshow/sshow_dlg.h"
 #include "tests/jpeg/support/jpeg_samples.h"
 
-// After the project's headers: it defines TRUE and FALSE as macros.
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
+// After the project's headers: jpeglib.h defines TRUE and FALSE as macros.
+#include "bench/libjpeg_box.h"
 
 #undef printf
 
@@ -70,40 +67,6 @@ std::vector<uint8_t> ReadAll(const fs::path& path) {
   if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
   std::fclose(f);
   return bytes;
-}
-
-// libjpeg-turbo's decode of the file into an RGB565 picture of w x h.
-void LibjpegDecode(const std::vector<uint8_t>& jpeg, int w, int h, std::vector<uint16_t>& out,
-                   std::vector<uint16_t>& scaled) {
-  jpeg_decompress_struct d;
-  jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&d, TRUE);
-  unsigned m = 1;
-  while (m < 8 && (static_cast<int>((d.image_width * m + 7) / 8) < w || static_cast<int>((d.image_height * m + 7) / 8) < h))
-    ++m;
-  d.scale_num = m;
-  d.scale_denom = 8;
-  d.dct_method = JDCT_IFAST;
-  d.do_fancy_upsampling = FALSE;
-  d.out_color_space = JCS_RGB565;
-  d.dither_mode = JDITHER_NONE;
-  jpeg_start_decompress(&d);
-  const int sw = static_cast<int>(d.output_width), sh = static_cast<int>(d.output_height);
-  scaled.resize(static_cast<size_t>(sw) * sh);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(&scaled[static_cast<size_t>(d.output_scanline) * sw]);
-    jpeg_read_scanlines(&d, &row, 1);
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  out.resize(static_cast<size_t>(w) * h);
-  for (int y = 0; y < h; ++y) {
-    const uint16_t* src = &scaled[static_cast<size_t>(static_cast<int64_t>(y) * sh / h) * sw];
-    for (int x = 0; x < w; ++x) out[static_cast<size_t>(y) * w + x] = src[static_cast<int64_t>(x) * sw / w];
-  }
 }
 
 // The slideshow, timing each picture's paint from the end of the transition before it.
@@ -189,10 +152,11 @@ int main(int argc, char** argv) {
       const int w = static_cast<int>(decoder.JpgSw() ? decoder.JpgSw()->Width() : 0);
       const int h = static_cast<int>(decoder.JpgSw() ? decoder.JpgSw()->Height() : 0);
       const std::vector<uint8_t> bytes = ReadAll(root / "SDMMC" / p.name);
-      std::vector<uint16_t> out, scaled;
+      LibjpegBoxDecoder reference;
+      std::vector<uint16_t> box(static_cast<size_t>(w) * h);
       for (int r = 0; r < reps && w > 0; ++r) {
         const auto start = Clock::now();
-        LibjpegDecode(bytes, w, h, out, scaled);
+        reference.Decode(bytes, w, h, box.data());
         theirs.push_back(Ms(Clock::now() - start));
       }
       if (!loaded || w == 0) ++failures;
