@@ -976,19 +976,28 @@ void PostTouch(TouchKind kind, int x, int y) {
   Post(std::move(item));
 }
 
+// A timer due this soon is still part of the drawing in progress: screens start 1 ms timers
+// from a paint to draw the rest of it.
+constexpr std::uint64_t kSettleHorizonMs = 20;
+
 bool WaitForWindowThreadIdle(DWORD timeoutMs) {
   State& s = S();
   Lock lock(s.mutex);
   const std::uint64_t deadline = DeviceTimeMs() + timeoutMs;
   for (;;) {
     if (s.hasThread && s.live.empty()) return true;  // no window left to settle
+    std::uint64_t wakeAt = deadline;
     if (s.hasThread && s.idle && s.queue.empty() && !s.quit) {
       bool painting = false;
       ForEachWindow([&](HWND w) { painting |= !w->update.empty() && VisibleChain(w); });
       HWND owner = nullptr;
-      if (!painting && !DueTimer(&owner, DeviceTimeMs())) return true;
+      const std::uint64_t now = DeviceTimeMs();
+      if (!painting && !DueTimer(&owner, now + kSettleHorizonMs)) return true;
+      // The thread sleeps until that timer; look again once it has fired.
+      if (!painting) wakeAt = std::min(deadline, NextTimerDue() + 1);
     }
-    if (WaitUntilDeviceTime(s.done, lock, deadline)) return false;
+    if (DeviceTimeMs() >= deadline) return false;
+    WaitUntilDeviceTime(s.done, lock, wakeAt);
   }
 }
 
