@@ -1010,8 +1010,9 @@ bool WaitForWindowThreadIdle(DWORD timeoutMs) {
       const std::uint64_t now = DeviceTimeMs();
       const std::uint64_t firstTick = FirstTickDueBy(now + kSettleHorizonMs);
       if (!painting && !DueTimer(&owner, now) && firstTick == 0) return true;
-      // The thread sleeps until that tick; look again once it has come.
-      if (!painting && firstTick != 0) wakeAt = std::min(deadline, firstTick + 1);
+      // The thread sleeps until that tick; look again once it has come. A tick already due
+      // waits for the window thread to take it, which it can only do while this one waits.
+      if (!painting && firstTick != 0) wakeAt = std::min(deadline, std::max(firstTick, now) + 1);
     }
     if (DeviceTimeMs() >= deadline) return false;
     WaitUntilDeviceTime(s.done, lock, wakeAt);
