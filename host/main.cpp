@@ -2,7 +2,8 @@
 // runs the photo application on it as the device does. The process ends as soon as the
 // application has ended, and its exit status says how:
 //   0  the application ended by itself: its exit button, or the launcher closed it
-//   2  nothing ran: a bad command line, or a script or log file that cannot be used
+//   2  nothing ran: a bad command line, or a script, log file, frame buffer, touch device
+//      or /sys folder that cannot be used
 //   3  refused: another copy runs on this device root (the launcher was still told)
 //   4  the host ended the application: the script or standard input ran out, the window
 //      was closed, or SIGINT or SIGTERM came
@@ -48,6 +49,13 @@ ScreenHostOptions ScreenOptions(const HostOptions& options) {
   screen.shotsDir = options.shotsDir;
   screen.scale = options.scale;
   screen.tour = kHeadlessTour;
+  screen.frameBuffer = options.frameBuffer;
+  screen.touch = options.touch;
+  screen.touchRotate = options.touchRotate;
+  screen.touchSwapXY = options.touchSwapXY;
+  screen.sysBacklight = options.sysBacklight;
+  screen.sysBattery = options.sysBattery;
+  if (!options.frameBuffer.empty()) return screen;  // a panel: no tour, no screenshots
   const bool tour = !options.headless || options.script.empty();
   if (tour && screen.shotsDir.empty()) screen.shotsDir = kTourShots;
   if (!screen.shotsDir.empty()) {

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <memory>
 #include <sstream>
 #include <thread>
 
+#include "platform/device/drivers.h"
 #include "platform/host/host_end.h"
 #include "platform/host/hosts.h"
 #include "platform/host/stop_signals.h"
@@ -16,6 +18,54 @@
 namespace {
 
 std::thread g_host;
+// What the frame-buffer host and the /sys drivers use, from the start to the stop.
+std::unique_ptr<PanelDevice> g_panel;
+std::unique_ptr<TouchDevice> g_touch;
+std::unique_ptr<BatteryWatch> g_battery;
+std::unique_ptr<SysBacklight> g_backlight;
+
+// The /sys backlight and battery the options ask for; false when one cannot be found.
+bool StartSysDrivers(const ScreenHostOptions& options) {
+  if (!options.sysBacklight.empty()) {
+    const std::string folder = FindSysFolder(options.sysBacklight, "/sys/class/backlight", "max_brightness");
+    if (folder.empty()) {
+      std::fprintf(stderr, "vellumet: no backlight at %s\n", options.sysBacklight.c_str());
+      return false;
+    }
+    g_backlight = std::make_unique<SysBacklight>(folder);
+    SetBacklightFollower([light = g_backlight.get()](DWORD code, DWORD value) { light->Follow(code, value); });
+  }
+  if (!options.sysBattery.empty()) {
+    const std::string folder = FindSysFolder(options.sysBattery, "/sys/class/power_supply", "capacity");
+    if (folder.empty()) {
+      std::fprintf(stderr, "vellumet: no battery at %s\n", options.sysBattery.c_str());
+      return false;
+    }
+    g_battery = std::make_unique<BatteryWatch>(folder);
+  }
+  return true;
+}
+
+// The panel and the touch device; false, having said why, when one cannot be opened.
+bool OpenFrameBufferDevices(const ScreenHostOptions& options) {
+  std::string error;
+  g_panel = PanelDevice::Open(options.frameBuffer, &error);
+  if (g_panel && !options.touch.empty())
+    g_touch = TouchDevice::Open(options.touch, options.touchSwapXY, options.touchRotate, &error);
+  if (!g_panel || (!options.touch.empty() && !g_touch)) {
+    std::fprintf(stderr, "vellumet: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+void CloseDevices() {
+  SetBacklightFollower({});
+  g_backlight.reset();
+  g_battery.reset();
+  g_touch.reset();
+  g_panel.reset();
+}
 
 // The commands of a script file or of the tour text; nothing when they cannot be read.
 std::optional<std::vector<ScreenCommand>> LoadCommands(const std::string& path, const std::string& text) {
@@ -42,7 +92,7 @@ bool StartWindow(const ScreenHostOptions& options) {
   auto opened = std::make_shared<std::promise<bool>>();  // shared: set_value may outlast our wait
   std::future<bool> result = opened->get_future();
   g_host = std::thread([scale, opened, shots = options.shotsDir] {
-    RunSdlHost(scale, [&](bool ok, const std::string& why) {
+    RunSdlHost(scale, g_battery.get(), [&](bool ok, const std::string& why) {
       if (!ok)
         std::fprintf(stderr, "vellumet: no display (%s): headless tour, screenshots in %s/\n", why.c_str(),
                      shots.empty() ? "." : shots.c_str());
@@ -58,11 +108,27 @@ bool StartWindow(const ScreenHostOptions& options) {
 
 bool StartScreenHost(const ScreenHostOptions& options) {
   ResetHostEnd();
+  if (!StartSysDrivers(options)) {
+    CloseDevices();
+    return false;
+  }
+  if (!options.frameBuffer.empty()) {
+    if (!OpenFrameBufferDevices(options)) {
+      CloseDevices();
+      return false;
+    }
+    StartStopSignalWatch();
+    g_host = std::thread(RunFrameBufferHost, std::ref(*g_panel), g_touch.get(), g_battery.get());
+    return true;
+  }
   const bool fromInput = options.headless && options.script == "-";
   std::optional<std::vector<ScreenCommand>> commands;
   if (!fromInput) {
     commands = LoadCommands(options.headless ? options.script : std::string(), options.tour);
-    if (!commands) return false;
+    if (!commands) {
+      CloseDevices();
+      return false;
+    }
   }
   StartStopSignalWatch();
   if (!options.headless && StartWindow(options)) return true;
@@ -75,4 +141,5 @@ void StopScreenHost() {
   MarkApplicationEnded();
   if (g_host.joinable()) g_host.join();
   StopStopSignalWatch();
+  CloseDevices();
 }

@@ -11,6 +11,11 @@
 // WAYLAND_DISPLAY, and SDL_VIDEODRIVER not set), SDL is not asked at all: the host says so
 // in one line and runs headless.
 //
+// The frame-buffer host (a frame buffer given) shows the frame on a Linux frame-buffer
+// device and takes touches from a Linux input device, without a desktop (see hosts.h and
+// docs/device.md); a regular file as the frame buffer is written as a raw 800 x 480 RGB565
+// frame, and a FIFO or regular file as the touch device gives raw input_event records.
+//
 // The headless host shows nothing; it runs a script (see ParseScreenScript) and ends the
 // application after the script's last line. The script "-" is standard input, read as it
 // comes: each line is answered on standard output with "done" once it has run ("failed"
@@ -35,11 +40,22 @@ struct ScreenHostOptions {
   int scale = 1;
   // Script text run when headless without a script, and when no display can be opened.
   std::string tour;
+  // The frame-buffer host: the frame buffer, the touch device (none: no touches) and how
+  // the touch panel is mounted (touchRotate 0, 90, 180 or 270 degrees clockwise).
+  std::string frameBuffer;
+  std::string touch;
+  int touchRotate = 0;
+  bool touchSwapXY = false;
+  // /sys folders (or "auto") the backlight driver follows and the battery driver reads;
+  // empty: simulated.
+  std::string sysBacklight;
+  std::string sysBattery;
 };
 
 // Starts the host on a thread of its own, and the watch of the stop signals when they are
 // blocked (stop_signals.h). The SDL host falls back to the headless one when no display can
-// be opened. False when the script cannot be read.
+// be opened. False, having said why on standard error, when the script cannot be read or a
+// device or /sys folder cannot be used.
 bool StartScreenHost(const ScreenHostOptions& options);
 // Tells the host that the application has ended and waits for its thread to end.
 void StopScreenHost();

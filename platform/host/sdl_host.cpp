@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/device/drivers.h"
 #include "platform/device/framebuffer.h"
 #include "platform/host/host_end.h"
 #include "platform/host/hosts.h"
+#include "platform/host/shown_frame_copy.h"
 #include "platform/windows/window.h"
 
 #undef printf
@@ -79,8 +81,9 @@ void Key(SDL_Keycode key) {
 }
 
 // Shows the frame and feeds the mouse as touches until the application has ended.
-void Run(SDL_Renderer* renderer, SDL_Texture* texture, int scale) {
+void Run(SDL_Renderer* renderer, SDL_Texture* texture, int scale, BatteryWatch* battery) {
   bool down = false;
+  std::vector<WORD> frame(kFrameBytes / sizeof(WORD));
   while (!ApplicationHasEnded()) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -110,12 +113,14 @@ void Run(SDL_Renderer* renderer, SDL_Texture* texture, int scale) {
           break;
       }
     }
-    SDL_UpdateTexture(texture, nullptr, GetShownFrame(), static_cast<int>(kFrameStrideBytes));
+    CopyShownFrame(frame.data());
+    SDL_UpdateTexture(texture, nullptr, frame.data(), static_cast<int>(kFrameStrideBytes));
     SDL_RenderClear(renderer);
     SDL_RenderCopy(renderer, texture, nullptr, nullptr);
     if (IsWaitCursorShown()) DrawWaitCursor(renderer, scale);
     SDL_ShowCursor(CursorShowCount() >= 0 ? SDL_ENABLE : SDL_DISABLE);
     SDL_RenderPresent(renderer);
+    if (battery) battery->Poll();
     SDL_Delay(16);
   }
 }
@@ -134,7 +139,7 @@ void CloseVideo(SDL_Window* window, SDL_Renderer* renderer, SDL_Texture* texture
 
 }  // namespace
 
-void RunSdlHost(int scale, const std::function<void(bool opened, const std::string& why)>& opened) {
+void RunSdlHost(int scale, BatteryWatch* battery, const std::function<void(bool opened, const std::string& why)>& opened) {
   std::string why = MissingDisplay();
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
@@ -156,6 +161,6 @@ void RunSdlHost(int scale, const std::function<void(bool opened, const std::stri
     return;
   }
   opened(true, "");
-  Run(renderer, texture, scale);
+  Run(renderer, texture, scale, battery);
   CloseVideo(window, renderer, texture);
 }

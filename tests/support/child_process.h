@@ -18,12 +18,15 @@ extern char** environ;
 class ChildProcess {
  public:
   // extraEnv: "NAME=VALUE" entries added to (or replacing those of) this process's environment.
-  explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {}) {
+  // inputFd: when not -1, the program's standard input is this descriptor (a terminal, say)
+  // instead of a pipe from the test.
+  explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
+                        int inputFd = -1) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, inputFd >= 0 ? inputFd : in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     std::vector<char*> args;
