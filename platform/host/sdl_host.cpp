@@ -27,12 +27,16 @@ bool Set(const char* variable) {
 // one: its probes write to standard error (a Wayland probe without XDG_RUNTIME_DIR does) and
 // end on stand-in drivers that show nothing.
 std::string MissingDisplay() {
-  if (Set("SDL_VIDEODRIVER") || Set("WAYLAND_DISPLAY")) return "";
+  if (Set("SDL_VIDEODRIVER")) return "";
+  // A Wayland display is found in XDG_RUNTIME_DIR unless it is named by an absolute path.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (Set("WAYLAND_DISPLAY") && (Set("XDG_RUNTIME_DIR") || wayland[0] == '/')) return "";
   if (Set("DISPLAY")) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");  // an X display only: no Wayland probe
     return "";
   }
-  return "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  return Set("WAYLAND_DISPLAY") ? "WAYLAND_DISPLAY is set but XDG_RUNTIME_DIR is not"
+                                : "neither DISPLAY nor WAYLAND_DISPLAY is set";
 }
 
 // SDL's stand-in drivers open windows that nobody sees and that never close.

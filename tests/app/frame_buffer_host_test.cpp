@@ -153,8 +153,6 @@ TEST_F(FrameBufferHostTest, DevicesThatCannotBeUsedStopTheStart) {
   EXPECT_EQ(status({"--fb", "/dev/null"}), 2);  // not a frame buffer
   EXPECT_EQ(status({"--fb", m_frame, "--touch", Root() + "/missing"}), 2);
   EXPECT_EQ(status({"--fb", Root() + "/missing/fb.raw"}), 2);
-  EXPECT_EQ(status({"--fb", m_frame, "--headless"}), 2);
-  EXPECT_EQ(status({"--fb", m_frame, "--touch-rotate", "45"}), 2);
   EXPECT_EQ(status({"--fb", m_frame, "--sys-battery", Root()}), 2);  // no capacity there
 }
 
