@@ -97,9 +97,13 @@ TEST_F(PlaySoundTest, PlaysThroughAnSdlDeviceUntilTheSoundHasBeenHeard) {
   EXPECT_GE(elapsed, 300u);
   EXPECT_LT(elapsed, 2000u);
   std::string played = m_root.ReadFile("played.raw");
-  ASSERT_GE(played.size(), samples.size() * 2);
+  // SDL's device thread writes silence while a new device is still paused, so the sound
+  // may come after a block of it (the sound itself starts with -10000).
+  size_t first = 0;
+  while (first + 1 < played.size() && played[first] == 0 && played[first + 1] == 0) first += 2;
+  ASSERT_GE(played.size() - first, samples.size() * 2);
   Samples start16(samples.size());
-  std::memcpy(start16.data(), played.data(), samples.size() * 2);
+  std::memcpy(start16.data(), played.data() + first, samples.size() * 2);
   EXPECT_TRUE(std::equal(samples.begin(), samples.end(), start16.begin()));
 }
 
