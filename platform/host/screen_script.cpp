@@ -151,7 +151,6 @@ ScriptResult RunScreenScript(const std::vector<ScreenCommand>& commands, const s
         PostToFront(kLauncherMessage, 6, 0);
         break;
       case ScreenCommand::Card:
-        Settle();
         SetCardTakenOut(c.name == "out");
         SetCardWriteProtected(c.name == "readonly");
         break;
