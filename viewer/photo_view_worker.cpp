@@ -93,10 +93,12 @@ void CPhotoViewDlg::OpenPhoto() {
     error = ChooseOpenSize(info.Width, info.Height, &width, &height);
     if (error == kPhotoShown && !m_pDecoder->Open(path.c_str(), width, height)) error = kPhotoDamaged;
 
-    // A view closing meanwhile does not wait for the decode.
+    // A view that closes meanwhile does not wait for the decode, nor for what is left of it.
     if (error == kPhotoShown && !m_ExitFlag) {
       HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+      m_pDecoder->SetCancelFlag(&m_ExitFlag);
       m_pDecoder->Decode(0);
+      m_pDecoder->SetCancelFlag(nullptr);
       SetCursor(previous);
       if (m_pDecoder->IsDecoded()) {
         m_Geometry.CalcRectRotateImg(*m_pDecoder);
