@@ -2,9 +2,10 @@
 JOBS      ?= $(shell nproc)
 BUILD     ?= build
 ASAN      ?= build-asan
+TSAN      ?= build-tsan
 DEMO_ROOT ?= demo-root
 
-.PHONY: all deps build build-asan run test test-normal test-asan test-fuzz demo-root clean
+.PHONY: all deps build build-asan build-tsan run test test-normal test-asan test-tsan test-fuzz demo-root clean
 
 all: build
 
@@ -17,11 +18,17 @@ $(BUILD)/CMakeCache.txt: | deps
 $(ASAN)/CMakeCache.txt: | deps
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_SANITIZE=ON
 
+$(TSAN)/CMakeCache.txt: | deps
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TSAN=ON
+
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps $(ASAN)/CMakeCache.txt
 	cmake --build $(ASAN) -j $(JOBS)
+
+build-tsan: deps $(TSAN)/CMakeCache.txt
+	cmake --build $(TSAN) -j $(JOBS)
 
 demo-root: build
 	@test -d $(DEMO_ROOT)/SDMMC || $(BUILD)/bin/vellumet-make-demo $(DEMO_ROOT)
@@ -36,6 +43,10 @@ test-asan: build-asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# The tests that start threads, under ThreadSanitizer.
+test-tsan: build-tsan
+	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
+
 # The JPEG core's fuzz target, for a bounded time (FUZZ_SECONDS, about a minute).
 test-fuzz: deps
 	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} FUZZ_BUILD=$(CURDIR)/build-fuzz tests/jpeg/fuzz/run.sh
@@ -46,7 +57,8 @@ test: deps
 	$(MAKE) --no-print-directory test-fuzz || rc=1; \
 	$(MAKE) --no-print-directory test-normal || rc=1; \
 	$(MAKE) --no-print-directory test-asan || rc=1; \
+	$(MAKE) --no-print-directory test-tsan || rc=1; \
 	exit $$rc
 
 clean:
-	rm -rf $(BUILD) $(ASAN) build-fuzz
+	rm -rf $(BUILD) $(ASAN) $(TSAN) build-fuzz

@@ -16,20 +16,19 @@
 #include "platform/kernel/kernel.h"
 #include "platform/windows/resources.h"
 #include "res/resources.h"
-#include "tests/jpeg/support/jpeg_samples.h"
+#include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"
 #include "viewer/open_size.h"
 
 namespace {
 
 // A picture of two halves, left and right.
-Rgb Halves(int width, int height, COLORREF left, COLORREF right) {
-  Rgb p{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height * 3)};
+Picture Halves(int width, int height, COLORREF left, COLORREF right) {
+  Picture p{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height)};
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const COLORREF c = x < width / 2 ? left : right;
-      uint8_t* px = &p.pixels[(static_cast<size_t>(y) * width + x) * 3];
-      px[0] = GetRValue(c), px[1] = GetGValue(c), px[2] = GetBValue(c);
+      p.at(x, y) = Rgb{static_cast<BYTE>(GetRValue(c)), static_cast<BYTE>(GetGValue(c)), static_cast<BYTE>(GetBValue(c))};
     }
   return p;
 }
@@ -70,8 +69,8 @@ class PhotoViewTest : public ::testing::Test {
     CoUninitialize();
   }
 
-  void PutJpeg(const std::string& name, const Rgb& picture) {
-    std::vector<uint8_t> bytes = EncodeJpeg(picture, EncodeOptions{.quality = 95});
+  void PutJpeg(const std::string& name, const Picture& picture) {
+    const Bytes bytes = MakeJpeg(picture, 95);
     m_root.WriteFile("SDMMC/album/" + name, std::string(bytes.begin(), bytes.end()));
   }
   // The list of the album, and the entry index of a file in it (the listing's order is the

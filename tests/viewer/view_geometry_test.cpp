@@ -8,7 +8,7 @@
 #include "platform/device/framebuffer.h"
 #include "platform/imaging/com.h"
 #include "platform/kernel/debug.h"
-#include "tests/jpeg/support/jpeg_samples.h"
+#include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -216,11 +216,8 @@ TEST(ViewGeometry, ClearingBlacksExactlyTheScreenRectangle) {
 // a failed turn back to the photo as decoded.
 TEST(ViewGeometry, CalcRectRotateImgTurnsThroughTheDecoder) {
   TempDeviceRoot root;
-  Rgb picture = MakePicture(64, 48, Content::Smooth);
-  root.WriteFile("SDMMC/p.jpg", [&] {
-    std::vector<uint8_t> bytes = EncodeJpeg(picture, EncodeOptions{});
-    return std::string(bytes.begin(), bytes.end());
-  }());
+  const Bytes jpeg = MakeJpeg(Pattern(64, 48));
+  root.WriteFile("SDMMC/p.jpg", std::string(jpeg.begin(), jpeg.end()));
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
   {
     CImageDecoder decoder;
