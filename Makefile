@@ -47,9 +47,13 @@ test-asan: build-asan
 test-tsan: build-tsan
 	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
-# The JPEG core's fuzz target, for a bounded time (FUZZ_SECONDS, about a minute).
+# The fuzz targets for a bounded time together (FUZZ_SECONDS, about a minute): two thirds
+# for the JPEG core, a third for the BMP reader.
 test-fuzz: deps
-	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} FUZZ_BUILD=$(CURDIR)/build-fuzz tests/jpeg/fuzz/run.sh
+	@total=$${FUZZ_SECONDS:-60}; rc=0; \
+	FUZZ_SECONDS=$$((total * 2 / 3)) FUZZ_BUILD=$(CURDIR)/build-fuzz tests/jpeg/fuzz/run.sh || rc=1; \
+	FUZZ_SECONDS=$$((total - total * 2 / 3)) FUZZ_BUILD=$(CURDIR)/build-fuzz/bmp tests/platform/imaging/fuzz/run.sh || rc=1; \
+	exit $$rc
 
 # Every run always executes; the target fails if any did.
 test: deps

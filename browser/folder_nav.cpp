@@ -13,6 +13,10 @@ bool FindPhotoRange(const CPhotoList& list, int& first, int& last) {
   return false;
 }
 
+bool HasParentFolder(const WString& path) {
+  return path.size() > 2 && path.substr(1, path.size() - 2).find(u'\\') != WString::npos;
+}
+
 void EnterFolder(WString& path, const WString& entryName) {
   if (entryName.empty() || entryName[0] != u'<') return;
   WString inner = entryName.size() >= 2 ? entryName.substr(1, entryName.size() - 2) : WString();

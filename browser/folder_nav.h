@@ -12,6 +12,9 @@ inline constexpr WStringView kCardFolder = u"\\SDMMC\\";
 // the first photo's index. Folders come first, so first..last are all photos.
 bool FindPhotoRange(const CPhotoList& list, int& first, int& last);
 
+// True below the first level, where the listing has the parent entry "<..>".
+bool HasParentFolder(const WString& path);
+
 // Moves path into the folder entry "<name>" or up for "<..>"; other names change nothing.
 void EnterFolder(WString& path, const WString& entryName);
 

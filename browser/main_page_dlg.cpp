@@ -2,8 +2,12 @@
 
 #include "app/device_requests.h"
 #include "app/launcher.h"
+#include "browser/folder_nav.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/kernel.h"
 #include "res/resources.h"
 #include "skin/skin.h"
+#include "skin/thumb_painter.h"
 
 namespace {
 
@@ -22,15 +26,41 @@ constexpr ButtonPlace kButtonPlaces[CMainPageDlg::kButtonCount] = {
     {CMainPageDlg::kInfo, skin::kInfoUp, skin::kInfoDown, 535},
     {CMainPageDlg::kExit, skin::kExitUp, skin::kExitDown, 660},
 };
+constexpr int kButtonY = 400, kButtonW = 100, kButtonH = 64;
 
 constexpr UINT_PTR kBatteryTimer = 1;
 constexpr int kBatteryX = 740, kBatteryY = 15;
+constexpr int kThumbThreadPriority = 5;  // 0 highest .. 7 idle
+constexpr DWORD kDoubleTapMs = 400;
+
+// Cells: four columns of 190 pixels from x 28, two rows of 145 pixels from y 85.
+constexpr int kCellLeft = 28, kCellTop = 85, kColumnStep = 190, kRowStep = 145;
+constexpr int kCellW = 170, kCellH = 130;
+
+// When the last touch that selected a cell came; process-wide, as every page shares it.
+std::atomic<DWORD> g_LastSelectingTouch = 0;
 
 }  // namespace
 
-CMainPageDlg::CMainPageDlg() : CDialog(IDD_MAINPAGE) {}
+DWORD CMainPageDlg::LastSelectingTouch() { return g_LastSelectingTouch; }
+void CMainPageDlg::SetLastSelectingTouch(DWORD tick) { g_LastSelectingTouch = tick; }
 
-CMainPageDlg::~CMainPageDlg() = default;
+RECT CMainPageDlg::OuterCell(int cell) {
+  int left = kCellLeft + kColumnStep * (cell % 4);
+  int top = kCellTop + kRowStep * (cell / 4);
+  return RECT{left, top, left + kCellW, top + kCellH};
+}
+
+RECT CMainPageDlg::InnerCell(int cell) {
+  RECT r = OuterCell(cell);
+  return RECT{r.left + 5, r.top + 5, r.right - 5, r.bottom - 6};
+}
+
+CMainPageDlg::CMainPageDlg() : CDialog(IDD_MAINPAGE), m_FolderPath(kCardFolder) {}
+
+CMainPageDlg::~CMainPageDlg() { StopThread(); }
+
+CPhotoList* CMainPageDlg::NewPhotoList() { return new CPhotoList(this); }
 
 BOOL CMainPageDlg::OnInitDialog() {
   CDialog::OnInitDialog();
@@ -38,30 +68,140 @@ BOOL CMainPageDlg::OnInitDialog() {
   SetIcon(icon, TRUE);
   SetIcon(icon, FALSE);
   SetWindowText(u"photo");
+
+  for (int c = 0; c < kCellsPerPage; ++c) {
+    m_OuterRects[c] = OuterCell(c);
+    m_InnerRects[c] = InnerCell(c);
+  }
+  m_InnerWidth = m_InnerRects[0].right - m_InnerRects[0].left;
+  m_InnerHeight = m_InnerRects[0].bottom - m_InnerRects[0].top;
+
   LoadSkinBitmap(m_Background, skin::kMainBackground);
+  LoadSkinBitmap(m_FolderPicture, skin::kFolder);
+  LoadSkinBitmap(m_Placeholder, skin::kPlaceholder);
+  LoadSkinBitmap(m_Frame, skin::kCellFrame);
+  LoadSkinBitmap(m_FrameSelected, skin::kCellFrameSelected);
   for (int i = 0; i < kButtonCount; ++i) {
     m_Buttons[i].Bind(this, kButtonPlaces[i].id, kButtonPlaces[i].up, kButtonPlaces[i].down);
-    m_Buttons[i].Place(kButtonPlaces[i].x, 400, 100, 64);
+    m_Buttons[i].Place(kButtonPlaces[i].x, kButtonY, kButtonW, kButtonH);
   }
   ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  m_BackFromInfo = 0;
+
+  m_pPhotoList.reset(NewPhotoList());
+  m_KindCache.assign(kKindCacheSlots, kKindUnknown);
+  CThumbPainter::Instance().SetRects(m_InnerRects, kCellsPerPage);
+
+  m_AbortFlag = 0;
+  m_ExitFlag = 0;
+  m_LastUpdated = -1;
+  m_PendingSelection = -1;
+  m_EvThumbDecNew = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  m_EvThumbDecPage = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  m_hThumbThread = CreateThread(nullptr, 0, ThumbDecThread, this, 0, nullptr);
+  if (m_hThumbThread) CeSetThreadPriority(m_hThumbThread, kThumbThreadPriority);
+
   ShowCursor(FALSE);
   m_pBatteryIcon = std::make_unique<CBatteryIcon>(this, kBatteryTimer, skin::kBatteryFrames, skin::kMainBackground,
                                                   kBatteryX, kBatteryY, kBatteryX, kBatteryY);
   m_pBatteryIcon->SetState(ReadBatteryState(), 0);
+  m_pDecoder = std::make_unique<CImageDecoder>();
   return TRUE;
 }
 
-void CMainPageDlg::OnPaint() {
-  CPaintDC dc(this);
-  if (!m_Hidden) {
-    BlitBitmap(this, 0, 0, 0, 0, 0, 0, m_Background);
-    m_pBatteryIcon->Draw(1);
+WString CMainPageDlg::CurrentFolder() const {
+  std::lock_guard guard(m_FolderLock);
+  return m_FolderPath;
+}
+
+void CMainPageDlg::MoveFolder(const WString& entryName) {
+  std::lock_guard guard(m_FolderLock);
+  EnterFolder(m_FolderPath, entryName);
+}
+
+bool CMainPageDlg::IsThumbThreadIdle() const {
+  return m_PageDone && WaitForSingleObject(m_EvThumbDecNew, 0) == WAIT_TIMEOUT &&
+         WaitForSingleObject(m_EvThumbDecPage, 0) == WAIT_TIMEOUT;
+}
+
+INT_PTR CMainPageDlg::RunScreen(CDialog& screen) {
+  m_ScreenOver = 1;
+  INT_PTR result = screen.DoModal();
+  m_ScreenOver = 0;
+  return result;
+}
+
+// ---- Touches and buttons ------------------------------------------------------------------
+
+void CMainPageDlg::OnLButtonDown(UINT flags, CPoint point) {
+  if (!m_Ready) return;
+  int cell = -1;
+  for (int c = 0; c < kCellsPerPage && cell < 0; ++c) {
+    const RECT& r = m_OuterRects[c];
+    if (point.x >= r.left && point.x <= r.right && point.y >= r.top && point.y <= r.bottom) cell = c;
   }
-  if (m_PaintedOnce) {
-    m_PaintedOnce = 0;
-    if (HWND launcher = FindLauncher()) ::SendMessage(launcher, kFirstPaintMessage, 0, 0);
+  printf("index = %d\r\n", cell);
+  if (cell < 0) return;
+  m_SysParam.Click();
+  LONG index = kCellsPerPage * m_CurPage + cell;
+  if (index >= m_EntryCount) return;
+
+  DWORD now = GetTickCount();
+  if (now - g_LastSelectingTouch >= kDoubleTapMs) {
+    g_LastSelectingTouch = now;
+    ChangeSelection(index);
+  } else {
+    WString name = m_pPhotoList->GetName(index);
+    if (name.empty() || name[0] != u'<')
+      OpenPhoto(index);
+    else if (m_PageDone && WaitForSingleObject(m_EvThumbDecNew, 0) == WAIT_TIMEOUT)  // the listing is the path's
+      OpenFolder(name);
   }
-  m_Ready = 1;
+  CDialog::OnLButtonDown(flags, point);
+}
+
+void CMainPageDlg::OpenFolder(const WString& name) {
+  m_AbortFlag = 1;
+  MoveFolder(name);
+  SetEvent(m_EvThumbDecNew);
+}
+
+void CMainPageDlg::OpenPhoto(int) {
+  // The photo view is run from here.
+}
+
+void CMainPageDlg::OnSlideshow() {
+  // The slideshow is run from here.
+}
+
+void CMainPageDlg::OnInfo() {
+  // The information dialog is run from here.
+}
+
+void CMainPageDlg::OnFolderUp() {
+  if (m_pPhotoList->GetName(0) != u"<..>") return;
+  {
+    // A second press before the thread has listed the folder above finds the old listing;
+    // it may take the path up again, but never above the card.
+    std::lock_guard guard(m_FolderLock);
+    if (!HasParentFolder(m_FolderPath)) return;
+    EnterFolder(m_FolderPath, u"<..>");
+  }
+  SetEvent(m_EvThumbDecNew);
+}
+
+void CMainPageDlg::OnPrevPage() {
+  if (m_CurPage < 1) return;
+  m_CurPage = m_CurPage - 1;
+  m_AbortFlag = 1;
+  SetEvent(m_EvThumbDecPage);
+}
+
+void CMainPageDlg::OnNextPage() {
+  if (m_CurPage + 1 >= m_PageCount) return;
+  m_CurPage = m_CurPage + 1;
+  m_AbortFlag = 1;
+  SetEvent(m_EvThumbDecPage);
 }
 
 BOOL CMainPageDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -71,9 +211,25 @@ BOOL CMainPageDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (!isPageButton) return CDialog::OnCommand(wParam, lParam);
   if (!m_Ready) return TRUE;
   m_SysParam.Click();
-  if (id == kExit) ClosePage();
+  switch (id) {
+    case kExit: ClosePage(); break;
+    case kFolderUp: OnFolderUp(); break;
+    case kSlideshow: OnSlideshow(); break;
+    case kPrevPage: OnPrevPage(); break;
+    case kNextPage: OnNextPage(); break;
+    case kInfo: OnInfo(); break;
+    default: break;
+  }
   return TRUE;
 }
+
+void CMainPageDlg::OnTimer(UINT_PTR id) {
+  Invalidate(TRUE);
+  KillTimer(7);
+  CDialog::OnTimer(id);
+}
+
+// ---- The launcher -------------------------------------------------------------------------
 
 LRESULT CMainPageDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kLauncherMessage) {
@@ -95,6 +251,7 @@ void CMainPageDlg::OnLauncher(WPARAM code, LPARAM value) {
     m_pBatteryIcon->SetState(static_cast<LONG>(value), 1);
   } else if (code == kLauncherShow) {
     m_Hidden = 0;
+    m_LastUpdated = -1;
     ShowButtons(SW_SHOW);
     Invalidate(TRUE);
   } else if (code == kLauncherHide) {
@@ -107,10 +264,27 @@ void CMainPageDlg::ShowButtons(int command) {
   for (CSkinButton& button : m_Buttons) button.ShowWindow(command);
 }
 
-void CMainPageDlg::ClosePage() { EndDialog(IDOK); }
+// ---- Closing ------------------------------------------------------------------------------
+
+void CMainPageDlg::ClosePage() {
+  StopThread();
+  EndDialog(IDOK);
+}
 
 void CMainPageDlg::OnDestroy() {
+  StopThread();  // also when the page ends without ClosePage (the host ended the loops)
+  KillTimer(7);
   m_pBatteryIcon.reset();
   m_Background.DeleteObject();
+  m_FolderPicture.DeleteObject();
+  m_Placeholder.DeleteObject();
+  m_Frame.DeleteObject();
+  m_FrameSelected.DeleteObject();
+  m_pDecoder.reset();
+  m_pPhotoList.reset();
+  for (HANDLE* event : {&m_EvThumbDecNew, &m_EvThumbDecPage}) {
+    if (*event) CloseHandle(*event);
+    *event = nullptr;
+  }
   CDialog::OnDestroy();
 }

@@ -1,4 +1,5 @@
-// The tables of res/skin_bitmaps.cpp, made by tools/make_skin.cpp.
+// The skin's tables, compiled by the build from res/skin.rc and its BMP files
+// (vellumet-skin-tables, see res/CMakeLists.txt).
 #pragma once
 
 #include "platform/windows/resources.h"

@@ -58,14 +58,17 @@ bool CThumbIndex::Load() {
   return true;
 }
 
-bool CThumbIndex::Save() {
+void CThumbIndex::MakeFolder() const {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(m_Folder.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     CreateDirectoryW(m_Folder.c_str(), nullptr);
   else
     FindClose(search);
+}
 
+bool CThumbIndex::Save() {
+  MakeFolder();
   WString indexPath = m_Folder + m_FileName;
   HANDLE file = CreateFileW(indexPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);

@@ -25,6 +25,9 @@ class CThumbIndex {
   // thumbPath is set whenever a position was found.
   bool Lookup(const WString& path, WString& thumbPath, bool skipFileCheck);
 
+  // Creates the thumbnail folder when nothing of that name is there.
+  void MakeFolder() const;
+
   const std::vector<WString>& Entries() const { return m_Entries; }
 
  private:

@@ -58,12 +58,17 @@ void Text(const fs::path& path, const std::string& content) {
   Check(static_cast<bool>(out), path);
 }
 
+// The card: photos at the top and in three folders. "Holiday 2026" holds more than a page of
+// photos and two folders of its own; camera-style photos (IMG_*, the city's) carry an EXIF
+// thumbnail, the others have thumbnails made and stored on the first visit.
 void MakeCard(const fs::path& card) {
   const fs::path holiday = card / "Holiday 2026";
+  const fs::path dayOne = holiday / "Day One";
   const fs::path dayTwo = holiday / "Day Two";
   const fs::path city = card / "city";
   const fs::path misc = card / "Misc";
-  for (const fs::path& dir : {holiday, dayTwo, city, misc}) fs::create_directories(dir);
+  for (const fs::path& dir : {holiday, dayOne, dayTwo, city, misc}) fs::create_directories(dir);
+  const JpegOptions camera{.exifThumbWidth = 160};
 
   Jpeg(card / "Welcome.jpg", Scene::Landscape, 1024, 768, 1);
   Jpeg(card / "Test Card.JPG", Scene::Test, 800, 480, 0, {.quality = 95, .progressive = false, .subsample = false});
@@ -76,15 +81,22 @@ void MakeCard(const fs::path& card) {
   Jpeg(holiday / "portrait.jpe", Scene::Flowers, 600, 900, 7, {.subsample = false});
   for (int i = 1; i <= 6; ++i) {
     std::string name = "IMG_000" + std::to_string(i) + (i % 2 ? ".jpg" : ".JPG");
-    Jpeg(holiday / name, i % 3 ? Scene::Landscape : Scene::Sunset, 960, 720, 10 + i, {.progressive = i == 4});
+    JpegOptions options = camera;
+    options.progressive = i == 4;
+    Jpeg(holiday / name, i % 3 ? Scene::Landscape : Scene::Sunset, 960, 720, 10 + i, options);
   }
+
+  Jpeg(dayOne / "IMG_0101.jpg", Scene::City, 1280, 960, 15, camera);
+  Jpeg(dayOne / "IMG_0102.jpg", Scene::Flowers, 960, 1280, 16, camera);
 
   Check(WritePng(dayTwo / "Mountains.PNG", DrawScene(Scene::Landscape, 900, 600, 20)), dayTwo / "Mountains.PNG");
   Check(WriteBmp(dayTwo / "lake.bmp", DrawScene(Scene::Sunset, 500, 333, 21)), dayTwo / "lake.bmp");
   Jpeg(dayTwo / "Tiny.jfif", Scene::Flowers, 33, 17, 22);
 
-  Jpeg(city / "night.jpg", Scene::City, 1920, 1080, 30, {.progressive = true});
-  Jpeg(city / "Straße.jpg", Scene::City, 800, 600, 31);
+  JpegOptions progressiveCamera = camera;
+  progressiveCamera.progressive = true;
+  Jpeg(city / "night.jpg", Scene::City, 1920, 1080, 30, progressiveCamera);
+  Jpeg(city / "Straße.jpg", Scene::City, 800, 600, 31, camera);
   std::vector<Picture> frames;
   for (int f = 0; f < 8; ++f) frames.push_back(DrawSpinnerFrame(96, f, 8));
   Check(WriteGif(city / "spinner.gif", frames, 12), city / "spinner.gif");

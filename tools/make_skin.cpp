@@ -1,22 +1,21 @@
-// Draws the skin: every bitmap of the program's resources, as 8-bit pictures, written as a
-// C++ source of run-length coded tables (res/skin_bitmaps.cpp), and a contact sheet of all
-// of them (docs/skin-contact-sheet.png).
+// Draws the skin as it was first drawn: every bitmap of the program's resources and its
+// icon, reduced to 8-bit palette pictures and written as BMP files into res/bitmaps/ and
+// res/icons/, where the build takes them from (res/skin.rc lists them). Running it again
+// draws them anew over any change made to the files since.
 //
 //   vellumet-make-skin SOURCE_ROOT
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
-#include "platform/gdi/png_file.h"
-#include "platform/windows/resources.h"
-#include "platform/kernel/wide.h"
+#include "tools/skin/skin_files.h"
 
 #undef printf
 
@@ -148,18 +147,12 @@ struct Picture {
   }
 };
 
-// ---- Palette and coding ------------------------------------------------------------------
-
-struct Indexed {
-  int id, w, h;
-  std::vector<BYTE> palette;  // 768
-  std::vector<BYTE> pixels;
-};
+// ---- Palette ------------------------------------------------------------------------------
 
 int Clamp255(float v) { return std::clamp(int(std::lround(v)), 0, 255); }
 
 // Median cut over the picture's colours (after rounding to 565, what the screen shows).
-Indexed Quantise(int id, const Picture& p) {
+IndexedPicture Quantise(const Picture& p) {
   std::map<unsigned, int> counts;
   auto key = [](const Rgb& c) { return unsigned(ToRgb565(RGB(Clamp255(c.r), Clamp255(c.g), Clamp255(c.b)))); };
   for (const Rgb& c : p.px) ++counts[key(c)];
@@ -192,7 +185,7 @@ Indexed Quantise(int id, const Picture& p) {
     b.resize(cut);
     boxes.push_back(std::move(upper));
   }
-  Indexed out{id, p.w, p.h, std::vector<BYTE>(768, 0), {}};
+  IndexedPicture out{p.w, p.h, int(boxes.size()), std::vector<BYTE>(768, 0), {}};
   std::map<unsigned, BYTE> index;
   for (size_t i = 0; i < boxes.size(); ++i) {
     double r = 0, g = 0, b = 0, n = 0;
@@ -210,27 +203,6 @@ Indexed Quantise(int id, const Picture& p) {
   }
   out.pixels.reserve(p.px.size());
   for (const Rgb& c : p.px) out.pixels.push_back(index[key(c)]);
-  return out;
-}
-
-std::vector<BYTE> RunLength(const std::vector<BYTE>& in) {
-  std::vector<BYTE> out;
-  size_t i = 0;
-  while (i < in.size()) {
-    size_t run = 1;
-    while (i + run < in.size() && in[i + run] == in[i] && run < 129) ++run;
-    if (run >= 2) {
-      out.push_back(BYTE(run + 126));
-      out.push_back(in[i]);
-      i += run;
-      continue;
-    }
-    size_t start = i, count = 0;
-    while (i < in.size() && count < 128 && !(i + 1 < in.size() && in[i + 1] == in[i])) ++i, ++count;
-    if (count == 0) ++i, ++count;
-    out.push_back(BYTE(count - 1));
-    out.insert(out.end(), in.begin() + long(start), in.begin() + long(start + count));
-  }
   return out;
 }
 
@@ -531,59 +503,6 @@ std::vector<Entry> Skin() {
   return skin;
 }
 
-void WriteTable(std::ofstream& out, const std::string& name, const std::vector<BYTE>& bytes) {
-  out << "const BYTE " << name << "[] = {";
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (i % 32 == 0) out << "\n";
-    out << int(bytes[i]) << ",";
-  }
-  out << "\n};\n";
-}
-
-std::vector<WORD> To565(const Indexed& b) {
-  std::vector<WORD> px;
-  for (BYTE i : b.pixels) px.push_back(ToRgb565(RGB(b.palette[3 * i], b.palette[3 * i + 1], b.palette[3 * i + 2])));
-  return px;
-}
-
-// All bitmaps on one sheet, each labelled with its number; backgrounds at half size.
-bool ContactSheet(const std::string& path, const std::vector<Indexed>& bitmaps) {
-  const int sheetW = 1240, pad = 12, label = 18;
-  struct Place {
-    const Indexed* b;
-    int x, y, scale;
-  };
-  std::vector<Place> places;
-  int x = pad, y = pad, rowH = 0;
-  for (const Indexed& b : bitmaps) {
-    const int scale = b.w >= 800 ? 2 : 1;
-    const int w = b.w / scale, h = b.h / scale + label;
-    if (x + w + pad > sheetW) x = pad, y += rowH + pad, rowH = 0;
-    places.push_back({&b, x, y, scale});
-    x += w + pad;
-    rowH = std::max(rowH, h);
-  }
-  const int sheetH = y + rowH + pad;
-  Picture sheet(sheetW, sheetH);
-  sheet.Rect(0, 0, sheetW, sheetH, Hex(0x505050));
-  std::vector<WORD> px(size_t(sheetW) * sheetH);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = ToRgb565(RGB(80, 80, 80));
-  for (const Place& pl : places) {
-    sheet.Text(FromUtf8(std::to_string(pl.b->id)), pl.x, pl.y, 60, label, 15, kWhite, false);
-  }
-  for (size_t i = 0; i < px.size(); ++i) {
-    const Rgb& c = sheet.px[i];
-    px[i] = ToRgb565(RGB(Clamp255(c.r), Clamp255(c.g), Clamp255(c.b)));
-  }
-  for (const Place& pl : places) {
-    const std::vector<WORD> src = To565(*pl.b);
-    for (int yy = 0; yy < pl.b->h / pl.scale; ++yy)
-      for (int xx = 0; xx < pl.b->w / pl.scale; ++xx)
-        px[size_t(pl.y + label + yy) * sheetW + pl.x + xx] = src[size_t(yy * pl.scale) * pl.b->w + xx * pl.scale];
-  }
-  return WritePng565(path, px.data(), sheetW, sheetH, sheetW);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -591,42 +510,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: vellumet-make-skin SOURCE_ROOT\n");
     return 2;
   }
-  const std::string root = argv[1];
-  std::vector<Indexed> bitmaps;
-  for (Entry& e : Skin()) bitmaps.push_back(Quantise(e.id, e.picture));
-  const Indexed icon = Quantise(128, AppIcon());
-
-  std::ofstream out(root + "/res/skin_bitmaps.cpp");
-  out << "// Made by tools/make_skin.cpp (vellumet-make-skin); do not edit.\n"
-         "// The skin bitmaps and the application icon: 8-bit palettes and run-length coded pixels.\n"
-         "#include \"res/skin_bitmaps.h\"\n\nnamespace {\n\n";
-  size_t total = 0;
-  auto emit = [&](const Indexed& b) {
-    const std::vector<BYTE> rle = RunLength(b.pixels);
-    total += rle.size();
-    WriteTable(out, "kPalette" + std::to_string(b.id), b.palette);
-    WriteTable(out, "kPixels" + std::to_string(b.id), rle);
+  const std::string res = std::string(argv[1]) + "/res/";
+  std::error_code ignored;
+  std::filesystem::create_directories(res + "bitmaps", ignored);
+  std::filesystem::create_directories(res + "icons", ignored);
+  int written = 0;
+  auto write = [&](const std::string& path, const Picture& picture) {
+    if (!WriteIndexedBmp(path, Quantise(picture))) {
+      std::fprintf(stderr, "vellumet-make-skin: cannot write %s\n", path.c_str());
+      return false;
+    }
+    ++written;
+    return true;
   };
-  for (const Indexed& b : bitmaps) emit(b);
-  emit(icon);
-  out << "\n}  // namespace\n\nconst ResourceBitmap kSkinBitmaps[] = {\n";
-  for (const Indexed& b : bitmaps)
-    out << "    {" << b.id << ", " << b.w << ", " << b.h << ", kPalette" << b.id << ", kPixels" << b.id
-        << ", sizeof kPixels" << b.id << "},\n";
-  out << "};\nconst size_t kSkinBitmapCount = sizeof kSkinBitmaps / sizeof kSkinBitmaps[0];\n\n";
-  out << "const ResourceBitmap kIcons[] = {\n    {128, 32, 32, kPalette128, kPixels128, sizeof kPixels128},\n};\n"
-         "const size_t kIconCount = 1;\n";
-  out.close();
-  if (!out) {
-    std::fprintf(stderr, "vellumet-make-skin: cannot write the bitmap tables\n");
-    return 1;
-  }
-  std::vector<Indexed> sheet = bitmaps;
-  sheet.push_back(icon);
-  if (!ContactSheet(root + "/docs/skin-contact-sheet.png", sheet)) {
-    std::fprintf(stderr, "vellumet-make-skin: cannot write the contact sheet\n");
-    return 1;
-  }
-  std::printf("%zu bitmaps, %zu bytes coded\n", bitmaps.size(), total);
+  for (const Entry& e : Skin())
+    if (!write(res + "bitmaps/" + std::to_string(e.id) + ".bmp", e.picture)) return 1;
+  if (!write(res + "icons/128.bmp", AppIcon())) return 1;
+  std::printf("%d pictures written into %s\n", written, res.c_str());
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "platform/kernel/wide.h"
 #include "tests/support/temp_root.h"
@@ -120,4 +122,54 @@ TEST(PhotoListFill, FoldersReverseTheFileSystemOrderAndPhotosKeepIt) {
   list.Fill(u"\\SDMMC\\");
   SetFindOrderForTests(nullptr);
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<Trips>", u"<Other>", u"\\SDMMC\\z.jpg"}));
+}
+
+namespace {
+
+// A thumbnail that counts the references given back to it.
+struct CountingImage : IImage {
+  std::atomic<int> releases = 0;
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return static_cast<ULONG>(++releases); }
+  HRESULT GetPhysicalDimension(SIZE*) override { return E_NOTIMPL; }
+  HRESULT GetImageInfo(ImageInfo*) override { return E_NOTIMPL; }
+  HRESULT SetImageFlags(UINT) override { return E_NOTIMPL; }
+  HRESULT Draw(HDC, const RECT*, const RECT*) override { return E_NOTIMPL; }
+  HRESULT PushIntoSink(IImageSink*) override { return E_NOTIMPL; }
+  HRESULT GetThumbnail(UINT, UINT, IImage**) override { return E_NOTIMPL; }
+};
+
+}  // namespace
+
+TEST(PhotoListHold, ARefillWaitsForReadersAndOnlyThenReleasesTheOldThumbnails) {
+  TempDeviceRoot root;
+  root.WriteFile("SDMMC/a.jpg", "");
+  root.WriteFile("SDMMC/Other/b.jpg", "");
+  CPhotoList list;
+  list.Fill(u"\\SDMMC\\");
+  ASSERT_EQ(list.GetName(1), u"\\SDMMC\\a.jpg");
+  CountingImage image;
+  list.GetEntry(1)->thumb = &image;
+
+  std::atomic<bool> started = false, filled = false;
+  std::thread refill;
+  {
+    CPhotoList::Hold paint(list);
+    refill = std::thread([&] {
+      started = true;
+      list.Fill(u"\\SDMMC\\Other\\");
+      filled = true;
+    });
+    while (!started) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // time for the refill to reach the swap
+    // Whatever the refill has done meanwhile, the reader still sees the old listing whole.
+    EXPECT_FALSE(filled);
+    EXPECT_EQ(list.GetName(1), u"\\SDMMC\\a.jpg");
+    EXPECT_EQ(list.GetEntry(1)->thumb, &image);
+    EXPECT_EQ(image.releases, 0);
+  }
+  refill.join();
+  EXPECT_EQ(image.releases, 1);
+  EXPECT_EQ(list.GetName(1), u"\\SDMMC\\Other\\b.jpg");
 }

@@ -1,6 +1,8 @@
 #include "tools/demo/image_files.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include <jpeglib.h>
@@ -30,6 +32,75 @@ bool WriteAll(const std::string& path, const std::vector<unsigned char>& bytes) 
   return file && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
 }
 
+// The picture reduced to width x height by averaging boxes of pixels.
+Picture Reduce(const Picture& picture, int width, int height) {
+  Picture small(width, height);
+  for (int y = 0; y < height; ++y) {
+    int y0 = y * picture.height / height, y1 = std::max(y0 + 1, (y + 1) * picture.height / height);
+    for (int x = 0; x < width; ++x) {
+      int x0 = x * picture.width / width, x1 = std::max(x0 + 1, (x + 1) * picture.width / width);
+      unsigned sum[3] = {0, 0, 0}, n = 0;
+      for (int sy = y0; sy < y1; ++sy)
+        for (int sx = x0; sx < x1; ++sx, ++n)
+          for (int c = 0; c < 3; ++c) sum[c] += picture.rgb[(static_cast<size_t>(sy) * picture.width + sx) * 3 + c];
+      for (int c = 0; c < 3; ++c) small.At(x, y)[c] = static_cast<std::uint8_t>(sum[c] / n);
+    }
+  }
+  return small;
+}
+
+std::vector<unsigned char> JpegInMemory(const Picture& picture, int quality) {
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr jerr;
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+  cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(&picture.rgb[static_cast<size_t>(cinfo.next_scanline) * picture.width * 3]);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<unsigned char> bytes(out, out + size);
+  std::free(out);
+  return bytes;
+}
+
+// An EXIF segment's content holding only a thumbnail: "Exif", then a little-endian TIFF
+// block with IFD0 (the orientation) and IFD1 (JPEG compression, the thumbnail's offset and
+// length), then the thumbnail's JPEG bytes.
+std::vector<unsigned char> ExifWithThumbnail(const std::vector<unsigned char>& thumbnail) {
+  std::vector<unsigned char> out = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
+  auto entry = [&](unsigned tag, unsigned type, unsigned value) {
+    PutLe16(out, tag);
+    PutLe16(out, type);
+    PutLe32(out, 1);
+    PutLe32(out, value);  // a SHORT sits in the low half, little-endian
+  };
+  constexpr unsigned kShort = 3, kLong = 4;
+  constexpr unsigned kIfd0 = 8, kIfd1 = kIfd0 + 2 + 12 + 4, kData = kIfd1 + 2 + 3 * 12 + 4;
+  PutLe32(out, kIfd0);
+  PutLe16(out, 1);
+  entry(0x0112, kShort, 1);  // orientation: upright
+  PutLe32(out, kIfd1);
+  PutLe16(out, 3);
+  entry(0x0103, kShort, 6);  // compression: JPEG
+  entry(0x0201, kLong, kData);
+  entry(0x0202, kLong, static_cast<unsigned>(thumbnail.size()));
+  PutLe32(out, 0);
+  out.insert(out.end(), thumbnail.begin(), thumbnail.end());
+  return out;
+}
+
 }  // namespace
 
 bool WriteJpeg(const std::string& path, const Picture& picture, const JpegOptions& options) {
@@ -52,6 +123,11 @@ bool WriteJpeg(const std::string& path, const Picture& picture, const JpegOption
   }
   if (options.progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
+  if (options.exifThumbWidth > 0) {
+    int w = options.exifThumbWidth, h = std::max(1, w * picture.height / picture.width);
+    std::vector<unsigned char> exif = ExifWithThumbnail(JpegInMemory(Reduce(picture, w, h), 80));
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+  }
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW row = const_cast<JSAMPROW>(&picture.rgb[static_cast<size_t>(cinfo.next_scanline) * picture.width * 3]);
     jpeg_write_scanlines(&cinfo, &row, 1);

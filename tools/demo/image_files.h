@@ -10,6 +10,8 @@ struct JpegOptions {
   int quality = 88;
   bool progressive = false;
   bool subsample = true;  // 4:2:0, else 4:4:4
+  // A camera's thumbnail of this width (0: none) in an EXIF segment, as cameras store one.
+  int exifThumbWidth = 0;
 };
 
 bool WriteJpeg(const std::string& path, const Picture& picture, const JpegOptions& options);

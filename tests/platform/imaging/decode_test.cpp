@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "tests/platform/imaging/bmp_files.h"
 #include "tests/platform/imaging/pictures.h"
 
 namespace {
@@ -183,16 +184,22 @@ TEST_F(Decoding, BadInputFailsWithAResult) {
   bmp2[28] = 7;  // 7 bits a pixel
   EXPECT_EQ(OpenResult(bmp2), IMGERR_UNKNOWNFORMAT);
   bmp2 = bmp;
-  bmp2[30] = 1;  // run-length compressed
+  bmp2[30] = 1;  // run-length codes of 24-bit pixels, which do not exist
   EXPECT_EQ(OpenResult(bmp2), IMGERR_UNKNOWNFORMAT);
 }
 
 TEST_F(Decoding, DamagedFilesNeverCrash) {
   // Every cut and a spread of damaged bytes, for each format: any result, but no crash,
   // no stray memory access and no leak.
+  std::vector<BYTE> indices(24 * 16);
+  for (size_t i = 0; i < indices.size(); ++i) indices[i] = BYTE(i / 5 % 16);
+  bmpfile::Shape rle{24, 16, 8, 1, bmpfile::Header::V5, std::vector<std::uint32_t>(16, 0x808080), {}};
+  const Bytes rle8 = bmpfile::File(rle, bmpfile::Rle8(indices, 24, 16));
+  rle.bits = 4, rle.compression = 2;
+  const Bytes rle4 = bmpfile::File(rle, bmpfile::Rle4(indices, 24, 16));
   const std::vector<Bytes> files = {MakeJpeg(Pattern(24, 16)), MakePng(Pattern(24, 16), PngKind::Palette),
                                     MakePng(Pattern(24, 16), PngKind::Interlaced), MakeGif(24, 16, {{1, 2, 3}, {4, 5, 6}}),
-                                    MakeBmp(Pattern(24, 16), 8, true)};
+                                    MakeBmp(Pattern(24, 16), 8, true), rle8, rle4};
   int failures = 0;
   for (const Bytes& file : files) {
     for (size_t n = 0; n < file.size(); n += 7) failures += FAILED(DecodeResult(Bytes(file.begin(), file.begin() + static_cast<long>(n))));

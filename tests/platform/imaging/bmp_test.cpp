@@ -1,0 +1,266 @@
+// The BMP reader through the imaging service: run-length coded pictures, the header
+// generations and pixel layouts Windows programs write, and files whose codes or headers
+// lie.
+#include <climits>
+
+#include "tests/platform/imaging/bmp_files.h"
+#include "tests/platform/imaging/pictures.h"
+
+namespace {
+
+using bmpfile::Header;
+using bmpfile::Shape;
+using Indices = std::vector<BYTE>;
+
+class BmpReading : public ImagingTest {
+ protected:
+  Picture DecodeOk(const Bytes& file) {
+    Ref<IBitmapImage> bitmap;
+    EXPECT_EQ(Decode(file, bitmap.put()), S_OK);
+    return bitmap ? Pixels(bitmap.get()) : Picture{};
+  }
+  HRESULT DecodeResult(const Bytes& file) {
+    Ref<IBitmapImage> bitmap;
+    return Decode(file, bitmap.put());
+  }
+  HRESULT OpenResult(const Bytes& file) {
+    Ref<IStream> stream;
+    EXPECT_EQ(Stream(file, stream.put()), S_OK);
+    Ref<IImageDecoder> decoder;
+    return factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put());
+  }
+};
+
+Rgb ColourOf(std::uint32_t c) { return Rgb{BYTE(c >> 16), BYTE(c >> 8), BYTE(c)}; }
+
+// The picture that a palette and indices (rows top to bottom) stand for.
+Picture Expected(const std::vector<std::uint32_t>& palette, const Indices& indices, int width) {
+  Picture p{width, int(indices.size()) / width, {}};
+  for (BYTE i : indices) p.pixels.push_back(ColourOf(palette[i]));
+  return p;
+}
+
+std::vector<std::uint32_t> Palette(int colours) {
+  std::vector<std::uint32_t> palette;
+  for (int i = 0; i < colours; ++i) palette.push_back(0x102030u * std::uint32_t(i + 1) ^ 0x00C040u * std::uint32_t(i % 3));
+  return palette;
+}
+
+// Long runs, short runs and single pixels.
+Indices Mixed(int width, int height, int colours) {
+  Indices indices;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      indices.push_back(BYTE(x < width / 3 ? y % colours : x < 2 * width / 3 ? (x * 7 + y * 3) % colours : (x / 4) % colours));
+  return indices;
+}
+
+Shape PaletteShape(int width, int height, int bits, std::uint32_t compression, std::vector<std::uint32_t> palette) {
+  Shape shape;
+  shape.width = width;
+  shape.height = height;
+  shape.bits = bits;
+  shape.compression = compression;
+  shape.palette = std::move(palette);
+  return shape;
+}
+
+constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+const std::vector<std::uint32_t> kFour = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};  // white, red, green, blue
+
+}  // namespace
+
+TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
+  struct Case {
+    int width, height, bits;
+  };
+  for (const Case& c : {Case{13, 7, 8}, Case{600, 2, 8}, Case{1, 1, 8}, Case{13, 7, 4}, Case{600, 2, 4}, Case{2, 3, 4}}) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.bits << " bits");
+    const int colours = c.bits == 8 ? 40 : 16;
+    const Indices indices = Mixed(c.width, c.height, colours);
+    const Bytes codes = c.bits == 8 ? bmpfile::Rle8(indices, c.width, c.height) : bmpfile::Rle4(indices, c.width, c.height);
+    const Shape shape = PaletteShape(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(colours));
+    EXPECT_EQ(DecodeOk(bmpfile::File(shape, codes)).pixels, Expected(shape.palette, indices, c.width).pixels);
+  }
+  // Top-down: the first coded row is the top one. The V5 header is what image editors write.
+  const Indices indices = Mixed(9, 4, 30);
+  Indices flipped;
+  for (int y = 3; y >= 0; --y) flipped.insert(flipped.end(), indices.begin() + 9 * y, indices.begin() + 9 * (y + 1));
+  Shape shape = PaletteShape(9, -4, 8, kRle8, Palette(30));
+  shape.header = Header::V5;
+  EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rle8(flipped, 9, 4))).pixels, Expected(shape.palette, indices, 9).pixels);
+}
+
+TEST_F(BmpReading, EndOfLineDeltaAndEndOfPictureCodes) {
+  // Pixels that no code reaches keep index 0 (white here).
+  const Bytes rle8 = {3, 1,              // bottom row: three red
+                      0, 0,              // end of line
+                      0, 2, 2, 1,        // two right, one up: third row from the bottom, at x 2
+                      2, 2,              // two green
+                      0, 0,              // end of line: the top row
+                      0, 3, 3, 1, 3, 0,  // three stored indices and the padding
+                      0, 1};             // end of picture
+  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(6, 4, 8, kRle8, kFour), rle8)).pixels,
+            Expected(kFour, {3, 1, 3, 0, 0, 0,  //
+                             0, 0, 2, 2, 0, 0,  //
+                             0, 0, 0, 0, 0, 0,  //
+                             1, 1, 1, 0, 0, 0},
+                     6)
+                .pixels);
+  const Bytes rle4 = {3,    0x11,              // bottom row: three red
+                      0,    0,                 //
+                      5,    0x12,              // red and green taking turns
+                      0,    0,                 //
+                      0,    2,    2, 0,        // two right, in the same row
+                      2,    0x22,              //
+                      0,    0,                 //
+                      0,    5,    0x31, 0x32,  // five stored indices in three bytes, and the padding
+                      0x10, 0,                 //
+                      0,    1};
+  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(6, 4, 4, kRle4, kFour), rle4)).pixels,
+            Expected(kFour, {3, 1, 3, 2, 1, 0,  //
+                             0, 0, 2, 2, 0, 0,  //
+                             1, 2, 1, 2, 1, 0,  //
+                             1, 1, 1, 0, 0, 0},
+                     6)
+                .pixels);
+}
+
+TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
+  const std::vector<std::uint32_t> palette = {0xFFFFFF, 0xFF0000};
+  struct Case {
+    const char* what;
+    Bytes codes;
+    Indices expected;  // 4 x 3, top to bottom
+  };
+  const Case cases[] = {
+      {"a run past the end of its row", {200, 1, 0, 0, 1, 1, 0, 1}, {0, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}},
+      {"a stored run past the end of its row", {0, 6, 1, 1, 1, 1, 1, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}},
+      {"a move past the right edge", {0, 2, 250, 0, 3, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}},
+      {"a move past the top", {2, 1, 0, 2, 0, 200, 9, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0}},
+      {"more lines than the picture has", {0, 0, 0, 0, 0, 0, 0, 0, 4, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"a stored run cut short by the file's end", {0, 0, 0, 5, 1, 1}, {0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0}},
+      {"a move cut short by the file's end", {1, 1, 0, 2, 1}, {0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}},
+      {"no codes at all", {}, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(4, 3, 8, kRle8, palette), c.codes)).pixels,
+              Expected(palette, c.expected, 4).pixels);
+  }
+
+  // Cut anywhere, a coded picture shows each pixel right or as index 0.
+  for (int bits : {8, 4}) {
+    const Indices indices = Mixed(21, 5, 16);
+    const Shape shape = PaletteShape(21, 5, bits, bits == 8 ? kRle8 : kRle4, Palette(16));
+    const Bytes whole = bmpfile::File(shape, bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5));
+    const size_t codesAt = whole.size() - (bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5)).size();
+    const Picture full = Expected(shape.palette, indices, 21);
+    for (size_t n = codesAt; n < whole.size(); ++n) {
+      const Picture got = DecodeOk(Bytes(whole.begin(), whole.begin() + long(n)));
+      ASSERT_EQ(got.pixels.size(), full.pixels.size());
+      for (size_t i = 0; i < got.pixels.size(); ++i)
+        ASSERT_TRUE(got.pixels[i] == full.pixels[i] || got.pixels[i] == ColourOf(shape.palette[0]))
+            << bits << " bits cut at " << n << ", pixel " << i;
+    }
+  }
+}
+
+TEST_F(BmpReading, HeadersOfEveryGenerationAndTheirPixelLayouts) {
+  const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, grey{132, 130, 132};
+
+  // The core header: 16-bit sizes and 3-byte palette entries.
+  Shape core = PaletteShape(3, 2, 8, 0, {0xFF0000, 0x00FF00, 0x0000FF});
+  core.header = Header::Core;
+  EXPECT_EQ(DecodeOk(bmpfile::File(core, bmpfile::Rows(core, {0, 1, 2, 2, 1, 0}))).pixels,
+            (std::vector<Rgb>{red, green, blue, blue, green, red}));
+  core = Shape{3, 1, 24, 0, Header::Core, {}, {}};
+  EXPECT_EQ(DecodeOk(bmpfile::File(core, bmpfile::Rows(core, {0xFF0000, 0x00FF00, 0x0000FF}))).pixels,
+            (std::vector<Rgb>{red, green, blue}));
+
+  // 5-6-5 through bit fields: the masks after an info header, or inside a V4 or V5 header.
+  for (Header header : {Header::Info, Header::V4, Header::V5}) {
+    SCOPED_TRACE(int(header));
+    Shape shape{2, -2, 16, kBitFields, header, {}, {0xF800, 0x07E0, 0x001F, 0}};
+    EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rows(shape, {0xF800, 0x07E0, 0x001F, 0x8410}))).pixels,
+              (std::vector<Rgb>{red, green, blue, grey}));
+  }
+  // 5-5-5 without bit fields.
+  Shape fifteen{2, 1, 16, 0, Header::Info, {}, {}};
+  EXPECT_EQ(DecodeOk(bmpfile::File(fifteen, bmpfile::Rows(fifteen, {0x7C00, 0x03E0}))).pixels, (std::vector<Rgb>{red, green}));
+
+  // 32 bits: channels in another order, 10-bit channels, masks with alpha after an info
+  // header, and a V5 header's alpha mask on plain pixels (alpha is not used).
+  Shape reordered{2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}};
+  EXPECT_EQ(DecodeOk(bmpfile::File(reordered, bmpfile::Rows(reordered, {0x0000FF, 0xFF0000}))).pixels,
+            (std::vector<Rgb>{red, blue}));
+  Shape wide{2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}};
+  EXPECT_EQ(DecodeOk(bmpfile::File(wide, bmpfile::Rows(wide, {0x3FF00000, 0x20080200}))).pixels,
+            (std::vector<Rgb>{red, Rgb{128, 128, 128}}));
+  Shape alpha{1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
+  EXPECT_EQ(DecodeOk(bmpfile::File(alpha, bmpfile::Rows(alpha, {0x8000FF00}))).pixels, (std::vector<Rgb>{green}));
+  Shape plain{1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
+  EXPECT_EQ(DecodeOk(bmpfile::File(plain, bmpfile::Rows(plain, {0x000000FF}))).pixels, (std::vector<Rgb>{blue}));
+
+  // Some writers leave out the last row's padding.
+  Shape padded{3, 2, 24, 0, Header::Info, {}, {}};
+  const Bytes file = bmpfile::File(padded, bmpfile::Rows(padded, {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF}));
+  EXPECT_EQ(DecodeOk(Bytes(file.begin(), file.end() - 3)).pixels, (std::vector<Rgb>{red, red, red, blue, blue, blue}));
+  EXPECT_EQ(OpenResult(Bytes(file.begin(), file.end() - 4)), IMGERR_CORRUPT);
+}
+
+TEST_F(BmpReading, LyingHeadersFailCleanly) {
+  const Shape eight = PaletteShape(4, 2, 8, 0, kFour);
+  const Bytes good = bmpfile::File(eight, bmpfile::Rows(eight, {0, 1, 2, 3, 3, 2, 1, 0}));
+  ASSERT_EQ(OpenResult(good), S_OK);
+  auto with = [&](size_t at, std::initializer_list<BYTE> bytes, Bytes file) {
+    std::copy(bytes.begin(), bytes.end(), file.begin() + long(at));
+    return file;
+  };
+  auto cut = [](const Bytes& file, size_t n) { return Bytes(file.begin(), file.begin() + long(n)); };
+  // Offsets: 10 pixels, 14 header size, 18 width, 22 height, 28 bits, 30 compression, 46
+  // colours used. A palette ends where the pixels start, whatever count the header gives.
+  EXPECT_EQ(DecodeOk(with(46, {0, 1, 0, 0}, good)).pixels, DecodeOk(good).pixels);
+  EXPECT_EQ(OpenResult(with(10, {40, 0, 0, 0}, good)), IMGERR_CORRUPT);  // pixels inside the header
+  EXPECT_EQ(OpenResult(with(14, {20, 0, 0, 0}, good)), IMGERR_CORRUPT);  // no header has 20 bytes
+  EXPECT_EQ(OpenResult(with(14, {0, 1, 0, 0}, good)), IMGERR_CORRUPT);  // a header longer than the file
+  EXPECT_EQ(OpenResult(with(10, {0, 1, 0, 0}, good)), IMGERR_CORRUPT);  // pixels past the end
+  EXPECT_EQ(OpenResult(with(22, {3, 0, 0, 0}, good)), IMGERR_CORRUPT);  // a row more than the file holds
+  EXPECT_EQ(OpenResult(with(18, {0, 0, 0, 0}, good)), IMGERR_CORRUPT);  // no width
+  EXPECT_EQ(OpenResult(with(18, {0xFF, 0xFF, 0xFF, 0xFF}, good)), IMGERR_CORRUPT);  // negative width
+  EXPECT_EQ(OpenResult(with(18, {0x80, 0x84, 0x1E, 0}, good)), IMGERR_TOOLARGE);  // 2,000,000 wide
+  EXPECT_EQ(OpenResult(with(22, {0, 0, 0, 0x80}, good)), IMGERR_TOOLARGE);  // the most negative height
+  // Kinds that do not exist or are not read: run-length codes of the wrong depth, bit fields
+  // of 24 bits, 2 bits a pixel, JPEG inside.
+  EXPECT_EQ(OpenResult(with(30, {2}, good)), IMGERR_UNKNOWNFORMAT);
+  EXPECT_EQ(OpenResult(with(28, {4, 0, 1}, good)), IMGERR_UNKNOWNFORMAT);
+  EXPECT_EQ(OpenResult(with(28, {24, 0, 3}, good)), IMGERR_UNKNOWNFORMAT);
+  EXPECT_EQ(OpenResult(with(28, {2}, good)), IMGERR_UNKNOWNFORMAT);
+  EXPECT_EQ(OpenResult(with(30, {4}, good)), IMGERR_UNKNOWNFORMAT);
+  // Bit fields whose masks are missing: after an info header cut short, or a header too
+  // short to hold them.
+  Shape fields{1, 1, 16, kBitFields, Header::Info, {}, {0xF800, 0x07E0, 0x001F, 0}};
+  EXPECT_EQ(OpenResult(cut(bmpfile::File(fields, {}), 60)), IMGERR_CORRUPT);
+  EXPECT_EQ(OpenResult(with(14, {48}, bmpfile::File(fields, {0, 0, 0, 0}))), IMGERR_CORRUPT);
+  // A core header cut inside its palette.
+  Shape core = PaletteShape(1, 1, 8, 0, kFour);
+  core.header = Header::Core;
+  EXPECT_EQ(OpenResult(cut(bmpfile::File(core, {0, 0, 0, 0}), 32)), IMGERR_CORRUPT);
+
+  // A coded picture's header may claim any size the codes do not fill; it is expanded
+  // whole, so one above the pixel limit is refused even for a thumbnail.
+  Shape huge = PaletteShape(20000, 20000, 8, kRle8, kFour);
+  Ref<IStream> stream;
+  ASSERT_EQ(Stream(bmpfile::File(huge, {3, 1, 0, 1}), stream.put()), S_OK);
+  Ref<IImage> image, thumbnail;
+  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+  ImageInfo info;
+  ASSERT_EQ(image->GetImageInfo(&info), S_OK);
+  EXPECT_EQ(info.Width, 20000u);
+  EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_TOOLARGE);
+  // Below the limit, a thumbnail of a mostly empty coded picture is made.
+  huge.width = huge.height = 4000;
+  ASSERT_EQ(Stream(bmpfile::File(huge, {3, 1, 0, 1}), stream.put()), S_OK);
+  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+  EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), S_OK);
+}

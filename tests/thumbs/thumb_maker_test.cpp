@@ -1,0 +1,166 @@
+// The three ways to a thumbnail, through the photo list's LoadThumb and MakeThumb as the
+// thumbnail thread calls them, and what each way leaves on the NAND.
+#include "thumbs/thumb_maker.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "browser/photo_list.h"
+#include "platform/kernel/debug.h"
+#include "tests/platform/imaging/pictures.h"
+#include "tests/support/temp_root.h"
+#include "thumbs/thumb_index.h"
+
+namespace {
+
+std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// A photo of 320 x 240 with or without a thumbnail of its own inside.
+std::string Photo(bool innerThumb) {
+  Bytes inner = innerThumb ? MakeJpeg(Pattern(80, 60)) : Bytes();
+  return AsString(MakeJpeg(Pattern(320, 240), 90, inner));
+}
+
+SIZE ThumbSize(IImage* image) {
+  ImageInfo info;
+  image->GetImageInfo(&info);
+  return SIZE{static_cast<LONG>(info.Width), static_cast<LONG>(info.Height)};
+}
+
+class ThumbWays : public ::testing::Test {
+ protected:
+  void SetUp() override { TheThumbIndex() = CThumbIndex(); }
+  void TearDown() override { TheThumbIndex() = CThumbIndex(); }
+
+  // Lists the folder and runs the thread's two calls for entry i.
+  void Visit(int i) {
+    m_List.Fill(u"\\SDMMC\\");
+    m_List.LoadThumb(i);
+    m_Loaded = m_List.GetEntry(i)->thumb != nullptr;
+    m_List.MakeThumb(i);
+  }
+  std::filesystem::path Stored(int n) const { return m_Root.Path() / "NAND" / "_Thumbnails" / std::to_string(n); }
+  const std::vector<WString>& Index() const { return TheThumbIndex().Entries(); }
+
+  TempDeviceRoot m_Root;
+  CPhotoList m_List;
+  bool m_Loaded = false;
+};
+
+TEST_F(ThumbWays, AnInnerThumbnailIsShownAndNothingIsWritten) {
+  m_Root.WriteFile("SDMMC/camera.jpg", Photo(true));
+  Visit(0);
+  EXPECT_TRUE(m_Loaded);
+  PhotoEntry* entry = m_List.GetEntry(0);
+  ASSERT_NE(entry->thumb, nullptr);
+  EXPECT_EQ(entry->state, kThumbTried);
+  EXPECT_EQ(ThumbSize(entry->thumb).cx, 50);
+  EXPECT_TRUE(Index().empty());
+  EXPECT_FALSE(m_Root.Exists("NAND/_Thumbnails"));
+}
+
+TEST_F(ThumbWays, AMadeThumbnailIsStoredOnceAndFoundAgainUntilItsFileGoes) {
+  m_Root.WriteFile("SDMMC/a.png", AsString(MakePng(Pattern(90, 30), PngKind::Rgb)));
+  m_Root.WriteFile("SDMMC/b.jpg", Photo(false));
+  SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+  DebugCapture log;
+
+  // First visit: loading finds nothing, making stores the picture under the next position.
+  Visit(1);
+  EXPECT_FALSE(m_Loaded);
+  ASSERT_NE(m_List.GetEntry(1)->thumb, nullptr);
+  EXPECT_EQ(m_List.GetEntry(1)->state, kThumbTried);
+  EXPECT_EQ(Index(), (std::vector<WString>{u"\\SDMMC\\b.jpg"}));
+  std::string bmp = m_Root.ReadFile("NAND/_Thumbnails/0");
+  ASSERT_GT(bmp.size(), 54u);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  // Zone 1 (no inner thumbnail, the opening of the photo) is not printed.
+  EXPECT_FALSE(log.Contains("GetThumbnail failed"));
+  EXPECT_FALSE(log.Contains("Opening"));
+
+  // Second visit: the stored file is loaded; nothing is made or written.
+  auto written = std::filesystem::last_write_time(Stored(0));
+  Visit(1);
+  EXPECT_TRUE(m_Loaded);
+  EXPECT_EQ(ThumbSize(m_List.GetEntry(1)->thumb).cx, 50);
+  EXPECT_EQ(Index().size(), 1u);
+  EXPECT_EQ(std::filesystem::last_write_time(Stored(0)), written);
+  EXPECT_EQ(m_Root.ReadFile("NAND/_Thumbnails/0"), bmp);
+
+  // Another photo takes the next number.
+  Visit(0);
+  EXPECT_EQ(Index(), (std::vector<WString>{u"\\SDMMC\\b.jpg", u"\\SDMMC\\a.png"}));
+  EXPECT_TRUE(std::filesystem::exists(Stored(1)));
+
+  // The stored file deleted: its position is emptied and the photo is made again at the end.
+  std::filesystem::remove(Stored(0));
+  Visit(1);
+  EXPECT_FALSE(m_Loaded);
+  EXPECT_NE(m_List.GetEntry(1)->thumb, nullptr);
+  EXPECT_EQ(Index(), (std::vector<WString>{u"", u"\\SDMMC\\a.png", u"\\SDMMC\\b.jpg"}));
+  EXPECT_TRUE(std::filesystem::exists(Stored(2)));
+  EXPECT_FALSE(std::filesystem::exists(Stored(0)));
+  SetFindOrderForTests(nullptr);
+}
+
+TEST_F(ThumbWays, FolderNamesAreNeverLookedUpAsFiles) {
+  // Files that are named like the entries would give thumbnails if they were opened.
+  m_Root.WriteFile("<..>", Photo(true));
+  m_Root.WriteFile("<Trips>", Photo(false));
+  DebugCapture log;
+  EXPECT_EQ(GetThumbWithoutDecoding(m_List.ThumbFactory(), u"<..>"), nullptr);
+  EXPECT_EQ(GetThumbWithoutDecoding(m_List.ThumbFactory(), u"<Trips>"), nullptr);
+  EXPECT_EQ(MakeThumbFromWholePhoto(m_List.ThumbFactory(), u"<Trips>"), nullptr);
+  EXPECT_EQ(log.Text(), "");
+  EXPECT_TRUE(Index().empty());
+}
+
+TEST_F(ThumbWays, ACorruptPhotoEndsWithoutThumbnailAndSaysWhy) {
+  m_Root.WriteFile("SDMMC/broken.jpg", "this is not a picture at all");
+  DebugCapture log;
+  Visit(0);
+  EXPECT_EQ(m_List.GetEntry(0)->thumb, nullptr);
+  EXPECT_EQ(m_List.GetEntry(0)->state, kThumbNone);
+  EXPECT_TRUE(log.Contains("CreateImageDecoder failed, hr: 0x80040201"));
+  EXPECT_TRUE(log.Contains("CreateImageFromFile failed, hr: 0x80040201"));
+  EXPECT_TRUE(Index().empty());
+
+  // A photo that went away between listing and loading: the stream loading says so.
+  m_Root.WriteFile("SDMMC/gone.jpg", Photo(false));
+  m_List.Fill(u"\\SDMMC\\");
+  std::filesystem::remove(m_Root.Path() / "SDMMC" / "gone.jpg");
+  log.Clear();
+  int gone = m_List.GetName(0) == u"\\SDMMC\\gone.jpg" ? 0 : 1;
+  m_List.LoadThumb(gone);
+  EXPECT_EQ(log.Text(), "CreateFile failed with GLE = 2CreateStreamOnFile failed, hr: 0x80000002");
+  EXPECT_EQ(m_List.GetEntry(gone)->state, kThumbTried);
+}
+
+TEST(ThumbFactory, WithoutItEveryWayFailsQuietlyAfterOneMessage) {
+  TempDeviceRoot root;
+  root.WriteFile("SDMMC/a.jpg", Photo(true));
+  SetCoCreateInstanceFailureForTests(E_FAIL);
+  DebugCapture log;
+  CPhotoList list;
+  SetCoCreateInstanceFailureForTests(S_OK);
+  EXPECT_EQ(log.Text(), "CoCreateInstance failed, hr: 0x80004005");
+  list.Fill(u"\\SDMMC\\");
+  list.LoadThumb(0);
+  list.MakeThumb(0);
+  EXPECT_EQ(list.GetEntry(0)->thumb, nullptr);
+  EXPECT_EQ(list.GetEntry(0)->state, kThumbNone);
+  CLSID clsid{};
+  EXPECT_FALSE(list.GetCodecCLSID(&clsid, u"image/bmp"));
+}
+
+TEST(ThumbFactory, TheEncoderIsFoundByItsExactMimeType) {
+  CPhotoList list;
+  CLSID clsid{};
+  EXPECT_TRUE(list.GetCodecCLSID(&clsid, u"image/bmp"));
+  EXPECT_EQ(clsid, CLSID_BmpEncoder);
+  EXPECT_FALSE(list.GetCodecCLSID(&clsid, u"image/BMP"));
+  EXPECT_FALSE(list.GetCodecCLSID(&clsid, u"image/jpeg"));
+}
+
+}  // namespace
