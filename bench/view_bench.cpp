@@ -267,6 +267,11 @@ int main(int argc, char** argv) {
   CoUninitialize();
   SetClockSpeed(1);
 
+  if (std::FILE* load = std::fopen("/proc/loadavg", "r")) {
+    char line[128] = {};
+    if (std::fgets(line, sizeof line, load)) std::printf("\nhost load (1, 5, 15 min): %.*s\n", 15, line);
+    std::fclose(load);
+  }
   std::printf("\nphoto view, press of \"Next\" to the photo drawn in the frame, median of %d:\n", reps);
   std::printf("  %-18s %11s %13s %11s %12s %10s\n", "photo", "decoded at", "device clock", "work only", "libjpeg-turbo",
               "work/lib");
