@@ -65,6 +65,9 @@ BOOL CPhotoViewDlg::OnInitDialog() {
   m_FirstPaintDone = 0;
   m_Busy = 0;
   m_Ready = 0;
+  // No touch yet: the first one is never the second of a double tap, however young the
+  // process is.
+  m_LastTouchTime = GetTickCount() - kDoubleTapMs;
   m_PictureFrame.SubclassDlgItem(kPictureFrame, this);
   m_PictureFrame.MoveWindow(kNormalScreenRect.left, kNormalScreenRect.top, kNormalViewRect.right, kNormalViewRect.bottom);
   m_hDialog = m_hWnd;
