@@ -3,6 +3,7 @@
 #include "app/device_requests.h"
 #include "app/launcher.h"
 #include "browser/folder_nav.h"
+#include "dialogs/info_dlg.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/kernel.h"
 #include "res/resources.h"
@@ -193,7 +194,19 @@ void CMainPageDlg::OnSlideshow() {
 }
 
 void CMainPageDlg::OnInfo() {
-  // The information dialog is run from here.
+  // Not while the thread works on a page, which uses the list and the decoder.
+  if (!m_PageDone) return;
+  const LONG selected = m_SelectedIndex;
+  const WString name = m_pPhotoList->GetName(selected);
+  if (name.empty() || name[0] == u'<') return;  // no entry, or a folder
+  CInfoDlg info(&m_Player, m_pPhotoList.get(), selected, m_pBatteryIcon.get(), m_pDecoder.get());
+  if (RunScreen(info) == kModalClosedByLauncher) {
+    ClosePage();
+    return;
+  }
+  // The next paint draws the background and asks for a whole repaint through timer 7.
+  m_BackFromInfo = 1;
+  m_LastUpdated = -1;
 }
 
 void CMainPageDlg::OnFolderUp() {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "jpeg/jpeg_state.h"
+#include "jpeg/simd.h"
 
 namespace {
 
@@ -56,7 +57,12 @@ int ProgressiveScanCall() {
 
 void Dequantise(int16_t* block, const int16_t* quant, int level) {
   if (level == 0) {
+#if JPEG_SIMD
+    // The low 16 bits of each product, as the plain loop below stores them.
+    for (int i = 0; i < 64; i += 8) simd::Store(block + i, simd::MulLo(simd::Load(block + i), simd::Load(quant + i)));
+#else
     for (int i = 0; i < 64; ++i) block[i] = int16_t(block[i] * quant[i]);
+#endif
     return;
   }
   for (int r = 0; r < 3; ++r) {

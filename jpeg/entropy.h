@@ -6,20 +6,22 @@
 
 // The next DC value of a scan position. A symbol that matches no code leaves the
 // prediction as it is; sizes above 16 (possible only in corrupt tables) read 16 bits.
-inline int16_t DecodeDC(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t& pred) {
-  if (c.bits < 32) CursorRefill(c);
+inline int16_t DecodeDC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t& pred) {
+  BitCursor c = cursor;  // kept in registers (the caller's cursor has its address taken)
+  if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
   int32_t f = fast[CursorPeek(c, kFastBits)];
   if (f != 0) {
     CursorSkip(c, f & 0xFF);
     pred = int16_t(pred + (f >> 16));
-    return pred;
+  } else {
+    int size = CursorDecode(c, table);
+    if (size > 0) {
+      if (size > 16) size = 16;
+      if (c.bits < size) CursorRefill(c);
+      pred = int16_t(pred + Extend(CursorGet(c, size), size));
+    }
   }
-  int size = CursorDecode(c, table);
-  if (size > 0) {
-    if (size > 16) size = 16;
-    if (c.bits < size) CursorRefill(c);
-    pred = int16_t(pred + Extend(CursorGet(c, size), size));
-  }
+  cursor = c;
   return pred;
 }
 
@@ -30,23 +32,22 @@ inline int32_t DecodeMagnitude(BitCursor& c, int size) {
   return Extend(CursorGet(c, size), size);
 }
 
-// The AC part of a block, dequantised, into a block that was cleared; `limit` is the
+// The AC part of a block, dequantised, into a block that was cleared; `quant` is the
+// quantisation table in zigzag order (entry k for zigzag position k); `limit` is the
 // first zigzag position that is no longer stored (64 for all, 10 for the low band).
 template <int limit>
-inline void DecodeBlockAC(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
+inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t* block,
                           const int16_t* quant) {
+  BitCursor c = cursor;  // kept in registers, given back at the end
   for (int k = 1; k < 64;) {
-    if (c.bits < 32) CursorRefill(c);
+    if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
-      int run = (f >> 8) & 0xFF;
-      if (run == kFastEnd) break;
-      k += run;
-      if (k > 63) break;
+      k += (f >> 8) & 0xFF;
+      if (k > 63) break;  // also the end of block (kFastEnd)
       if (limit == 64 || k < limit) {
-        int z = kZigzag[k];
-        block[z] = int16_t(quant[z] * (f >> 16));
+        block[kZigzag[k]] = int16_t(quant[k] * (f >> 16));
       }
       ++k;
       continue;
@@ -61,11 +62,11 @@ inline void DecodeBlockAC(BitCursor& c, const HuffEntry* table, const int32_t* f
     k += rs >> 4;
     if (k > 63) break;
     if (limit == 64 || k < limit) {
-      int z = kZigzag[k];
-      block[z] = int16_t(quant[z] * value);
+      block[kZigzag[k]] = int16_t(quant[k] * value);
     }
     ++k;
   }
+  cursor = c;
 }
 
 inline void DecodeBlockFull(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
@@ -82,15 +83,14 @@ inline void DecodeBlockLow(BitCursor& c, const HuffEntry* table, const int32_t* 
 
 // Reads past the AC part of a block without storing anything. A symbol that matches no
 // code counts as a run of 15 with size 15.
-inline void SkipBlockAC(BitCursor& c, const HuffEntry* table, const int32_t* fast) {
+inline void SkipBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast) {
+  BitCursor c = cursor;  // kept in registers, given back at the end
   for (int k = 1; k < 64;) {
-    if (c.bits < 32) CursorRefill(c);
+    if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
-      int run = (f >> 8) & 0xFF;
-      if (run == kFastEnd) break;
-      k += run + 1;
+      k += ((f >> 8) & 0xFF) + 1;  // the end of block (kFastEnd) ends the loop
       continue;
     }
     int rs = CursorDecode(c, table);
@@ -105,4 +105,5 @@ inline void SkipBlockAC(BitCursor& c, const HuffEntry* table, const int32_t* fas
       break;
     }
   }
+  cursor = c;
 }

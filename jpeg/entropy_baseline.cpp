@@ -10,13 +10,15 @@ int DecodeBaselineBatch() {
   const HuffEntry* ac[3];
   const int32_t* dcFast[3];
   const int32_t* acFast[3];
-  const int16_t* quant[3];
+  // Quantisation tables in zigzag order, the order in which the coefficients arrive.
+  int16_t quant[3][64];
   for (int j = 0; j < s.ns; ++j) {
     dc[j] = s.huff[s.scanTd[j]].entries;
     ac[j] = s.huff[4 + s.scanTa[j]].entries;
     dcFast[j] = s.fast[s.scanTd[j]];
     acFast[j] = s.fast[4 + s.scanTa[j]];
-    quant[j] = s.quant[s.compTq[s.scanComp[j]]];
+    const int16_t* natural = s.quant[s.compTq[s.scanComp[j]]];
+    for (int k = 0; k < 64; ++k) quant[j][k] = natural[kZigzag[k]];
   }
   const int level = s.level;
   const uint32_t interval = uint16_t(s.restartInterval);
@@ -35,27 +37,40 @@ int DecodeBaselineBatch() {
     }
     const int mcuCol = int(s.mcuCounter % uint32_t(s.mcusPerRow));
     const int mcuRow = int(s.mcuCounter / uint32_t(s.mcusPerRow));
+    // Every block of the MCU is decoded before any is reconstructed: the inverse DCT's wide
+    // loads then meet coefficients whose scattered stores have long been completed.
     for (int j = 0; j < s.ns; ++j) {
+      const int comp = s.scanComp[j];
+      const int blocks = s.compH[comp] * s.compV[comp];
+      int16_t* block = areas[j];
+      for (int b = 0; b < blocks; ++b, block += 64) {
+        if (level == 0) {
+          std::memset(block, 0, 128);
+          block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+          DecodeBlockFull(c, ac[j], acFast[j], block, quant[j]);
+        } else if (level == 1) {
+          for (int r = 0; r < 3; ++r) std::memset(block + 8 * r, 0, 8);
+          block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+          DecodeBlockLow(c, ac[j], acFast[j], block, quant[j]);
+        } else {
+          int32_t dcValue = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
+          SkipBlockAC(c, ac[j], acFast[j]);
+          block[0] = int16_t(((dcValue * quant[j][0]) >> 5) & 1023);
+        }
+      }
+    }
+    for (int j = 0; j < s.ns && level != 2; ++j) {
       const int comp = s.scanComp[j];
       const int h = s.compH[comp], v = s.compV[comp];
       int16_t* block = areas[j];
       for (int by = 0; by < v; ++by) {
-        const uint32_t rows = level == 2 ? 0 : BlockRowMask(comp, by, mcuRow);
+        const uint32_t rows = BlockRowMask(comp, by, mcuRow);
         for (int bx = 0; bx < h; ++bx, block += 64) {
+          if (rows == 0) continue;
           if (level == 0) {
-            std::memset(block, 0, 128);
-            block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-            DecodeBlockFull(c, ac[j], acFast[j], block, quant[j]);
-            if (rows) IdctFull(block, rows);
-          } else if (level == 1) {
-            for (int r = 0; r < 3; ++r) std::memset(block + 8 * r, 0, 8);
-            block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-            DecodeBlockLow(c, ac[j], acFast[j], block, quant[j]);
-            if (rows) IdctLow(block, rows);
+            IdctFull(block, rows);
           } else {
-            int32_t dcValue = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-            SkipBlockAC(c, ac[j], acFast[j]);
-            block[0] = int16_t(((dcValue * quant[j][0]) >> 5) & 1023);
+            IdctLow(block, rows);
           }
         }
       }

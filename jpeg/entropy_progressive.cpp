@@ -24,20 +24,35 @@ inline uint32_t EobRun(BitCursor& c, int r) {
   return run;
 }
 
-void AcFirst(BitCursor& c, const HuffEntry* table, int16_t* block, int ss, int se, int al) {
+// The first pass of a band. A symbol that fits the one-lookup table (run, size and the
+// extended value in one entry) takes the same steps as the full decode below it.
+void AcFirst(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t* block, int ss, int se,
+             int al) {
   JpegDecoderState& s = gJpegState;
   if (s.eobRun > 0) {
     s.eobRun--;
     return;
   }
+  BitCursor c = cursor;  // kept in registers, given back at the end
   for (int k = ss; k <= se; ++k) {
+    if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
+    int32_t f = fast[CursorPeek(c, kFastBits)];
+    if (f != 0) {
+      CursorSkip(c, f & 0xFF);
+      // The end of band without run bits (kFastEnd) carries k past the band; the end-of-band
+      // run it starts is 0.
+      k += (f >> 8) & 0xFF;
+      int32_t value = f >> 16;  // 0 for the run of sixteen zeros and the end of band
+      if (value != 0 && k <= se) block[kZigzag[k]] = int16_t(value * (1 << al));
+      continue;
+    }
     int rs = CursorDecode(c, table);
-    if (rs < 0) return;  // no code matches: the rest of the band stays zero
+    if (rs < 0) break;  // no code matches: the rest of the band stays zero
     int r = rs >> 4, size = rs & 15;
     if (size == 0) {
       if (r < 15) {
         s.eobRun = int16_t(EobRun(c, r) - 1);
-        return;
+        break;
       }
       k += 15;
       continue;
@@ -46,15 +61,17 @@ void AcFirst(BitCursor& c, const HuffEntry* table, int16_t* block, int ss, int s
     int32_t value = DecodeMagnitude(c, size);
     if (k <= se) block[kZigzag[k]] = int16_t(value * (1 << al));
   }
+  cursor = c;
 }
 
 inline void Correct(BitCursor& c, int16_t& coef, int p1, int m1) {
   if (CursorGetChecked(c, 1) && (coef & p1) == 0) coef = int16_t(coef + (coef >= 0 ? p1 : m1));
 }
 
-void AcRefine(BitCursor& c, const HuffEntry* table, int16_t* block, int ss, int se, int al) {
+void AcRefine(BitCursor& cursor, const HuffEntry* table, int16_t* block, int ss, int se, int al) {
   JpegDecoderState& s = gJpegState;
   const int p1 = 1 << al, m1 = -(1 << al);
+  BitCursor c = cursor;  // kept in registers, given back at the end
   int k = ss;
   if (s.eobRun == 0) {
     for (; k <= se; ++k) {
@@ -87,6 +104,7 @@ void AcRefine(BitCursor& c, const HuffEntry* table, int16_t* block, int ss, int 
     }
     s.eobRun--;
   }
+  cursor = c;
 }
 
 }  // namespace
@@ -132,6 +150,7 @@ void DecodeACScan() {
   const int ss = s.ss, se = s.se, al = s.al;
   const bool refine = s.ah != 0;
   const HuffEntry* table = s.huff[4 + s.scanTa[0]].entries;
+  const int32_t* fast = s.fast[4 + s.scanTa[0]];
   int16_t* const base = s.area[comp];
   s.eobRun = 0;
   BitCursor c = CursorBegin();
@@ -144,7 +163,7 @@ void DecodeACScan() {
           if (refine) {
             AcRefine(c, table, block, ss, se, al);
           } else {
-            AcFirst(c, table, block, ss, se, al);
+            AcFirst(c, table, fast, block, ss, se, al);
           }
           --countdown;
         }

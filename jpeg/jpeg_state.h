@@ -31,7 +31,7 @@ constexpr int kFastBits = 10;
 // A one-lookup entry: 0 when the next bits need the full decode; otherwise bits 0-7 the
 // bits taken (code and magnitude), bits 8-15 the zero run (kFastEnd for end of block),
 // bits 16-31 the extended value.
-constexpr int kFastEnd = 0xFF;
+constexpr int kFastEnd = 64;  // a run that carries any position past the last
 
 struct JpegDecoderState {
   // Input. The stream is read in 1024-byte chunks into a ring of four; the chunk after the
@@ -150,8 +150,14 @@ int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int sym
 
 // Reconstruction (idct.cpp).
 void BuildRangeLimit();
+// The full inverse DCT; IdctFullPlain is the plain form that IdctFull must equal on the
+// rows in rowMask.
 void IdctFull(int16_t* block, uint32_t rowMask);
+void IdctFullPlain(int16_t* block, uint32_t rowMask);
+// The low-frequency inverse DCT, and the plain form it must equal on columns 0 to 2 and on
+// the rows in rowMask.
 void IdctLow(int16_t* block, uint32_t rowMask);
+void IdctLowPlain(int16_t* block, uint32_t rowMask);
 
 // Output (output.cpp).
 void SetupOutputMapping();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "jpeg/jpeg_state.h"
+#include "jpeg/simd.h"
 
 uint16_t* gOutSurface = nullptr;
 
@@ -136,7 +137,116 @@ inline int ChromaIndex(const Chroma& c, int lx, int ly) {
   return ((w >> 3) * c.h + (u >> 3)) * 64 + (w & 7) * 8 + (u & 7);
 }
 
+// The chroma values under luma row ly of the MCU, from luma column 8 * bx on: value sx is
+// row[sx >> hShift].
+inline const int16_t* ChromaRow(const Chroma& c, int bx, int ly) {
+  return c.area + ChromaIndex(c, 8 * bx, ly);
+}
+
+#if JPEG_SIMD
+using simd::V16;
+
+// The range-limit lookup rangeLimit[(v >> 5) & 1023] on eight lanes: bits 5 to 14 of v
+// taken as a signed value, plus 128, clamped to 0..255.
+inline V16 Sample8(V16 v) {
+  using namespace simd;
+  return Min(Max(Add(Sra<6>(Shl<1>(v)), Set(128)), Set(0)), Set(255));
+}
+
+// The colour terms ((d * k) >> 20) of the plain writer, for d = chroma - 128 from -128 to
+// 127, as the high half of one 16-bit product: (d << 2) * 22970 >> 16 equals
+// (d * 1470103) >> 20 for every such d, and likewise (d << 1) * 23370 for 748830, d * 22553
+// for 360857 and (d << 2) * 29033 for 1858076 (each checked over all 256 values).
+constexpr int kCrR = 22970, kCrG = 23370, kCbG = 22553, kCbB = 29033;
+
+inline V16 Clamp8(V16 v) { return simd::Min(simd::Max(v, simd::Set(0)), simd::Set(255)); }
+
+inline V16 Pack565(V16 r, V16 g, V16 b) {
+  using namespace simd;
+  return Or(Or(Shl<8>(And(r, Set(0xF8))), Shl<3>(And(g, Set(0xFC)))), Srl<3>(b));
+}
+
+inline V16 LoadChroma(const int16_t* row, int hShift) {
+  if (hShift == 0) return simd::Load(row);
+  V16 v = simd::Load4(row);
+  return simd::ZipLo16(v, v);
+}
+
+// Eight RGB565 pixels of one luma block row. Must equal, for each sx from 0 to 7, the plain
+// writer's pixel: YccTo565 (RgbTo565 for format 1) of the range-limited luma value lrow[sx]
+// and chroma values cb[sx >> hShift], cr[sx >> hShift] (128 each for grey).
+inline V16 Row565(const int16_t* lrow, const int16_t* cbRow, const int16_t* crRow, const Chroma& cb,
+                  const Chroma& cr, bool gray, uint32_t colorFormat) {
+  using namespace simd;
+  V16 y = Sample8(Load(lrow));
+  if (gray) return Pack565(y, y, y);
+  V16 u = Sample8(LoadChroma(cbRow, cb.hShift));
+  V16 v = Sample8(LoadChroma(crRow, cr.hShift));
+  if (colorFormat == 1) return Pack565(y, u, v);
+  V16 du = Sub(u, Set(128)), dv = Sub(v, Set(128));
+  V16 r = Clamp8(Add(y, MulHi(Shl<2>(dv), Set(kCrR))));
+  V16 g = Clamp8(Sub(Sub(y, MulHi(Shl<1>(dv), Set(kCrG))), MulHi(du, Set(kCbG))));
+  V16 b = Clamp8(Add(y, MulHi(Shl<2>(du), Set(kCbB))));
+  return Pack565(r, g, b);
+}
+#endif
+
 }  // namespace
+
+#if JPEG_SIMD
+namespace {
+
+// OutputMcuFull for PutPixelRGB565, which it must equal: each sampled row of a luma block
+// is converted whole (Row565), and the box takes the columns it samples from it.
+void OutputMcu565(int16_t* const areas[3], int mcuCol, int mcuRow) {
+  const JpegDecoderState& s = gJpegState;
+  const int32_t* coord = s.coordTable;
+  const int hy = s.compH[1], vy = s.compV[1];
+  const bool gray = s.nf == 1;
+  const uint32_t format = s.colorFormat;
+  const size_t tw = size_t(s.targetWidth);
+  uint16_t* const box = gOutSurface + size_t(s.offY) * tw + size_t(s.offX);
+  const bool oneToOne = s.ratio == 0x10000;  // target column x samples column x
+  Chroma cb{}, cr{};
+  if (!gray) {
+    cb = ChromaOf(s, 2, areas[1]);
+    cr = ChromaOf(s, 3, areas[2]);
+  }
+  for (int by = 0; by < vy; ++by) {
+    const int br = vy * mcuRow + by;
+    const int y0 = s.rowStart[br], y1 = s.rowEnd[br];
+    if (y0 >= y1) continue;
+    for (int bx = 0; bx < hy; ++bx) {
+      const int bc = hy * mcuCol + bx;
+      const int x0 = s.colStart[bc], x1 = s.colEnd[bc];
+      if (x0 >= x1) continue;
+      const int16_t* lum = areas[0] + (by * hy + bx) * 64;
+      // The chroma under the block's first row; row sy lies (sy >> vShift) rows further.
+      const int16_t* cbBlock = gray ? nullptr : ChromaRow(cb, bx, 8 * by);
+      const int16_t* crBlock = gray ? nullptr : ChromaRow(cr, bx, 8 * by);
+      alignas(16) uint16_t row[8];
+      int lastSy = -1;  // the block row held in `row`
+      for (int y = y0; y < y1; ++y) {
+        const int sy = coord[y] & 7;
+        if (sy != lastSy) {
+          const int16_t* cbRow = gray ? nullptr : cbBlock + ((sy >> cb.vShift) << 3);
+          const int16_t* crRow = gray ? nullptr : crBlock + ((sy >> cr.vShift) << 3);
+          simd::Store(row, Row565(lum + 8 * sy, cbRow, crRow, cb, cr, gray, format));
+          lastSy = sy;
+        }
+        uint16_t* out = box + size_t(y) * tw;
+        if (oneToOne && x1 - x0 == 8) {
+          std::memcpy(out + x0, row, sizeof row);
+        } else {
+          for (int x = x0; x < x1; ++x) out[x] = row[coord[x] & 7];
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+#endif
 
 void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
   const JpegDecoderState& s = gJpegState;
@@ -150,6 +260,12 @@ void OutputMcuFull(int16_t* const areas[3], int mcuCol, int mcuRow) {
     cr = ChromaOf(s, 3, areas[2]);
   }
   const bool fast = s.putPixel == PutPixelRGB565;
+#if JPEG_SIMD
+  if (fast && gOutSurface) {
+    OutputMcu565(areas, mcuCol, mcuRow);
+    return;
+  }
+#endif
   const int tw = s.targetWidth;
   for (int by = 0; by < vy; ++by) {
     int br = vy * mcuRow + by;

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libexif-dev
+  libjpeg-turbo-progs  # jpegtran, for the variants of bench/real-photos.sh
   libfreetype-dev fonts-liberation fonts-wqy-microhei
   libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libvips-tools  # vipsthumbnail, the reference of the photo benchmark's thumbnail

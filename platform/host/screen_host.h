@@ -46,8 +46,9 @@ void StopScreenHost();
 //   shot NAME        DIR/NAME.png of the frame being shown, once the screen has settled
 //   launcher WPARAM [LPARAM]   message 0x0BFB to the front window, as the launcher sends it
 //   battery STATE    the battery driver's state, then launcher code 6 to the front window
+//   card out|in|readonly   takes the card out, puts it back, or write-protects it
 struct ScreenCommand {
-  enum Kind { Wait, Tap, Down, Move, Up, Shot, Launcher, Battery } kind = Wait;
+  enum Kind { Wait, Tap, Down, Move, Up, Shot, Launcher, Battery, Card } kind = Wait;
   long a = 0, b = 0;
   std::string name;
 };

@@ -8,6 +8,7 @@
 #include "platform/device/framebuffer.h"
 #include "platform/kernel/kernel.h"
 #include "platform/gdi/png_file.h"
+#include "platform/storage/files.h"
 #include "platform/host/screen_host.h"
 #include "platform/windows/window.h"
 
@@ -68,6 +69,10 @@ std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& t
       c.name = words[1];
     } else if (verb == "launcher" && (args == 1 || args == 2) && numbers(args)) c.kind = ScreenCommand::Launcher;
     else if (verb == "battery" && args == 1 && numbers(1)) c.kind = ScreenCommand::Battery;
+    else if (verb == "card" && args == 1 && (words[1] == "out" || words[1] == "in" || words[1] == "readonly")) {
+      c.kind = ScreenCommand::Card;
+      c.name = words[1];
+    }
     else return fail("not a command: " + line);
     commands.push_back(c);
   }
@@ -112,6 +117,11 @@ bool RunScreenScript(const std::vector<ScreenCommand>& commands, const std::stri
       case ScreenCommand::Battery:
         SetBatteryState(static_cast<LONG>(c.a));
         ToFront(kLauncherMessage, 6, 0);
+        break;
+      case ScreenCommand::Card:
+        Settle();
+        SetCardTakenOut(c.name == "out");
+        SetCardWriteProtected(c.name == "readonly");
         break;
     }
   }

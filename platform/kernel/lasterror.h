@@ -23,6 +23,7 @@ constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_NO_MORE_FILES = 18;
+constexpr DWORD ERROR_NO_MORE_ITEMS = 259;
 
 DWORD GetLastError();
 void SetLastError(DWORD code);

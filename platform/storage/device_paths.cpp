@@ -116,8 +116,12 @@ bool IsInsideRoot(const std::string& hostPath) {
   return !root.empty() && !real.empty() && IsWithin(real, root);
 }
 
+namespace {
+ResolvedPath ResolveOnHost(LPCWSTR devicePath);
+}  // namespace
+
 bool IsOnCard(const std::string& hostPath) {
-  ResolvedPath card = ResolvePath(u"SDMMC");
+  ResolvedPath card = ResolveOnHost(u"SDMMC");
   std::string cardReal = card.exists ? RealPath(card.host) : std::string();
   if (cardReal.empty()) return false;
   std::string real = RealPath(hostPath);
@@ -145,7 +149,10 @@ std::vector<std::string> RealPathsOnTheWay(const std::string& hostFolder) {
   return way;
 }
 
-ResolvedPath ResolvePath(LPCWSTR devicePath) {
+namespace {
+
+// The host path of a device path as the folders are, whether or not the card is in.
+ResolvedPath ResolveOnHost(LPCWSTR devicePath) {
   ResolvedPath result;
   if (!devicePath) {
     result.error = ERROR_INVALID_PARAMETER;
@@ -179,6 +186,19 @@ ResolvedPath ResolvePath(LPCWSTR devicePath) {
   }
   result.host = host;
   result.exists = exists;
+  return result;
+}
+
+}  // namespace
+
+ResolvedPath ResolvePath(LPCWSTR devicePath) {
+  ResolvedPath result = ResolveOnHost(devicePath);
+  // A card taken out leaves nothing of it to reach, also through links onto it.
+  if (IsCardTakenOut() && !result.host.empty() && IsOnCard(result.host)) {
+    ResolvedPath gone;
+    gone.error = ERROR_PATH_NOT_FOUND;
+    return gone;
+  }
   return result;
 }
 

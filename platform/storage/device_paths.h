@@ -25,6 +25,8 @@ bool IsInsideRoot(const std::string& hostPath);
 // True when the host path (existing or about to be created) lies on the card, the root's
 // SDMMC folder, also when a link elsewhere in the root leads there.
 bool IsOnCard(const std::string& hostPath);
+// True while the card is taken out (SetCardTakenOut): paths on it then resolve to nothing.
+bool IsCardTakenOut();
 
 // The stream device that the device layer registered (SetStreamDevices) and that names it.
 bool IsStreamDeviceName(LPCWSTR name);

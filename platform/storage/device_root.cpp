@@ -28,6 +28,8 @@ void SetDeviceRoot(const std::string& hostFolder) {
   Root() = hostFolder;
   while (Root().size() > 1 && Root().back() == '/') Root().pop_back();
   SetNameSpaceRoot(Root());
+  SetCardTakenOut(false);
+  SetCardWriteProtected(false);
   LoadRegistryFromRoot();
   if (StreamDevices devices = Devices(); devices.rootChosen) devices.rootChosen();
 }

@@ -127,13 +127,15 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 
 // Folder search for "folder\*.*" patterns (also other wildcards and exact names, and
 // "folder\" for the folder itself). "." and ".." are not reported; symbolic links are
-// reported as what they point to, and only when that lies inside the device root. The
-// order is the host's; tests may fix it with SetFindOrderForTests.
+// reported as what they point to, and only when that lies inside the device root.
+// Entries come in the byte order of their host names: the host's own directory order
+// differs from one file system and machine to the next, and a person browsing the card
+// should see the same listing everywhere. Tests may rearrange it with SetFindOrderForTests.
 HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data);
 BOOL FindNextFileW(HANDLE search, WIN32_FIND_DATAW* data);
 BOOL FindClose(HANDLE search);
-// Rearranges the host names (UTF-8) of every later search before they are reported;
-// an empty hook restores the host's order.
+// Rearranges the host names (UTF-8, in byte order) of every later search before they are
+// reported; an empty hook restores the byte order.
 using FindOrderHook = std::function<void(std::vector<std::string>& names)>;
 void SetFindOrderForTests(FindOrderHook hook);
 
@@ -142,6 +144,15 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
 
 // ---- Store presence ----------------------------------------------------------------
 
-// The card ("SD Memory Card") is there when the root's SDMMC folder exists.
+// The card ("SD Memory Card") is there when the root's SDMMC folder exists and the card has
+// not been taken out. It cannot be written when its folder is on a read-only mount or has no
+// write permission, or while it is write-protected.
 bool IsCardMounted();
 bool IsCardReadOnly();
+
+// The card slot, for tests and the hosts, as a user would handle the card while the program
+// runs. Taken out, the card and every path on it are gone (not found) until it is put back;
+// write-protected, it refuses every change. The host folder itself is left alone. Choosing
+// the device root puts the card back, writable.
+void SetCardTakenOut(bool out);
+void SetCardWriteProtected(bool writeProtected);

@@ -163,6 +163,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
     if (Matches(foldedPattern, FoldCase(FromHostName(name)))) names.push_back(name);
   }
   dir.reset();
+  std::sort(names.begin(), names.end());
   {
     std::lock_guard guard(g_orderLock);
     if (OrderHook()) OrderHook()(names);

@@ -447,4 +447,75 @@ TEST_F(MainPageTest, RefillsRacingPaintsLeaveAConsistentPage) {
   ExpectScreen(last, {u"\\", u"1/1", {FolderCell(u"<Sub>")}}, "back at the top");
 }
 
+// A gated page that counts the ticks of its whole-repaint timer.
+class CountingPage : public GatedPage {
+ public:
+  std::atomic<int> m_RepaintTicks = 0;
+  void OnTimer(UINT_PTR id) override {
+    if (id == 7) ++m_RepaintTicks;
+    GatedPage::OnTimer(id);
+  }
+};
+
+// Settle, also past a 1 ms timer that was not due yet when the window thread went idle.
+void SettlePastTimers(const CMainPageDlg& page) {
+  Settle(page);
+  Sleep(5);
+  Settle(page);
+}
+
+constexpr int kInfoX = 535;
+constexpr int kInfoExitX = 735, kInfoExitY = 433;
+
+TEST_F(MainPageTest, InformationOpensOnlyForAPhotoOnAFinishedPageAndThePageComesBackWhole) {
+  Folder("A");
+  for (int i = 0; i < 15; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(10 + i) + ".jpg", Jpeg(64, 48));
+  CountingPage page;
+  bool openedOnFolder = true, openedWhileWorking = true, openedOnPhoto = false;
+  Frame before, after;
+  Run(page, [&] {
+    Press(kInfoX);  // the folder <A> is selected
+    Settle(page);
+    openedOnFolder = GetForegroundWindow() != page.m_hWnd;
+
+    page.m_pList->Close(8);
+    Press(kNextX);
+    page.m_pList->WaitUntilReached();  // the thread works on page 2, whose first photo is selected
+    Press(kInfoX);
+    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
+    openedWhileWorking = GetForegroundWindow() != page.m_hWnd;
+    page.m_pList->Open();
+    Settle(page);
+
+    before = Snapshot();
+    Press(kInfoX);
+    SettlePastTimers(page);
+    openedOnPhoto = GetForegroundWindow() != page.m_hWnd;
+    Tap(kInfoExitX, kInfoExitY);
+    SettlePastTimers(page);
+    after = Snapshot();
+  });
+  EXPECT_FALSE(openedOnFolder);
+  EXPECT_FALSE(openedWhileWorking);
+  EXPECT_TRUE(openedOnPhoto);
+  EXPECT_TRUE(m_Log.Contains("2.rendRect(18,49,419,345)"));
+  EXPECT_EQ(page.m_RepaintTicks, 1);  // one whole repaint, then the timer stops
+  EXPECT_TRUE(after == before) << "the page is not what it was before the information";
+}
+
+TEST_F(MainPageTest, TheLauncherClosingTheInformationClosesThePage) {
+  m_Root.WriteFile("SDMMC/p.jpg", Jpeg(64, 48));
+  CMainPageDlg page;
+  std::thread driver([&] {
+    while (!FindWindowW(nullptr, u"photo")) std::this_thread::sleep_for(1ms);
+    Settle(page);
+    Press(kInfoX);
+    SettlePastTimers(page);
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
+  });
+  EXPECT_EQ(page.DoModal(), IDOK);
+  driver.join();
+  EXPECT_TRUE(m_Log.Contains(" ..............ThumbDecThreads exit\r\n"));
+}
+
 }  // namespace

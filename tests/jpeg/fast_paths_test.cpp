@@ -1,0 +1,164 @@
+// The decoder's fast paths against the plain ones they must equal: the inverse DCTs on
+// eight lanes against the plain passes, and the pixel writing a block row at a time against
+// the writer called pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "tests/jpeg/jpeg_test_support.h"
+
+namespace {
+
+// Coefficient blocks of the kinds that take different paths: DC only, sparse, values that
+// fit the narrow or the wide lanes, and values anywhere in 16 bits.
+std::vector<std::vector<int16_t>> SampleBlocks() {
+  std::mt19937 rng(7);
+  std::vector<std::vector<int16_t>> blocks;
+  const int limits[] = {0, 300, 2047, 2048, 8191, 8192, 32767};
+  for (int limit : limits) {
+    for (int n = 0; n < 300; ++n) {
+      std::vector<int16_t> b(64, 0);
+      std::uniform_int_distribution<int> value(-limit - 1, limit);
+      int filled = n % 3 == 0 ? 64 : n % 3 == 1 ? 10 : 3;
+      for (int i = 0; i < filled; ++i) b[size_t(rng() % 64)] = int16_t(value(rng));
+      b[0] = int16_t(std::uniform_int_distribution<int>(-32768, 32767)(rng));
+      blocks.push_back(b);
+    }
+  }
+  return blocks;
+}
+
+TEST(JpegFastPaths, FullInverseDctEqualsThePlainPasses) {
+  std::mt19937 rng(3);
+  for (const std::vector<int16_t>& coefficients : SampleBlocks()) {
+    uint32_t rows = rng() % 2 ? 0xFFu : (rng() & 0xFFu) | 1u;
+    int16_t fast[64], plain[64];
+    std::memcpy(fast, coefficients.data(), sizeof fast);
+    std::memcpy(plain, coefficients.data(), sizeof plain);
+    IdctFull(fast, rows);
+    IdctFullPlain(plain, rows);
+    for (int r = 0; r < 8; ++r) {
+      if (!(rows & (1u << r))) continue;
+      for (int c = 0; c < 8; ++c) ASSERT_EQ(fast[8 * r + c], plain[8 * r + c]) << "row " << r << " column " << c;
+    }
+  }
+}
+
+TEST(JpegFastPaths, LowInverseDctEqualsThePlainPasses) {
+  std::mt19937 rng(5);
+  for (const std::vector<int16_t>& coefficients : SampleBlocks()) {
+    uint32_t rows = (rng() & 0xFFu) | 1u;
+    int16_t fast[64], plain[64];
+    std::memcpy(fast, coefficients.data(), sizeof fast);
+    std::memcpy(plain, coefficients.data(), sizeof plain);
+    IdctLow(fast, rows);
+    IdctLowPlain(plain, rows);
+    for (int r = 0; r < 8; ++r) {
+      if (!(rows & (1u << r))) continue;
+      for (int c = 0; c < 8; ++c) ASSERT_EQ(fast[8 * r + c], plain[8 * r + c]) << "row " << r << " column " << c;
+    }
+  }
+}
+
+// Renames the components R, G, B and drops the APP0 segment, so that the samples are taken
+// as RGB; the coded data stay as they are.
+std::vector<uint8_t> NamedRgb(std::vector<uint8_t> j) {
+  for (size_t p = 2; p + 4 <= j.size() && j[p] == 0xFF && j[p + 1] != 0xDA;) {
+    size_t len = size_t(j[p + 2]) << 8 | j[p + 3];
+    if (j[p + 1] == 0xE0) {
+      j.erase(j.begin() + std::ptrdiff_t(p), j.begin() + std::ptrdiff_t(p + 2 + len));
+      continue;
+    }
+    if (j[p + 1] == 0xC0 || j[p + 1] == 0xC2) {
+      for (int c = 0; c < j[p + 9]; ++c) j[p + 10 + 3 * size_t(c)] = uint8_t("RGB"[c]);
+    }
+    p += 2 + len;
+  }
+  // Scan headers: FF DA never occurs inside coded data.
+  for (size_t p = 0; p + 5 < j.size(); ++p) {
+    if (j[p] != 0xFF || j[p + 1] != 0xDA) continue;
+    for (int c = 0; c < j[p + 4]; ++c) {
+      uint8_t& id = j[p + 5 + 2 * size_t(c)];
+      id = uint8_t("RGB"[id - 1]);
+    }
+  }
+  return j;
+}
+
+// Strong colours in hard-edged patches with noise, so that the colour terms clamp.
+Rgb Saturated(int w, int h) {
+  Rgb pic;
+  pic.width = w;
+  pic.height = h;
+  pic.pixels.resize(size_t(w) * h * 3);
+  std::mt19937 rng(11);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      int patch = (x / 13) * 7 + (y / 11) * 3;
+      for (int c = 0; c < 3; ++c) {
+        int v = (patch >> c) & 1 ? 245 : 10;
+        pic.pixels[(size_t(y) * w + x) * 3 + size_t(c)] = uint8_t(v + int(rng() % 11));
+      }
+    }
+  }
+  return pic;
+}
+
+std::vector<uint16_t> DecodePixelByPixel(const std::vector<uint8_t>& jpeg, int tw, int th) {
+  std::vector<uint16_t> surface(size_t(tw) * th, 0x5A5A);
+  MemoryStream stream{jpeg.data(), jpeg.size(), 0};
+  std::vector<int32_t> resize(size_t(std::max(tw, th)) * 2);
+  JpegDecInfo info;
+  EXPECT_EQ(TCCXXX_JPEGDEC_Init2(&stream, tw, th, resize.data(), &info, MemoryStreamRead), 0);
+  std::vector<uint8_t> work(info.CalcBufSize);
+  gOutSurface = surface.data();
+  // Any writer but PutPixelRGB565 itself is called pixel by pixel.
+  auto writer = [](int c0, int c1, int c2, int index, int x, int y, int format) {
+    PutPixelRGB565(c0, c1, c2, index, x, y, format);
+  };
+  while (TCCXXX_JPEGDEC_Decode(surface.data(), work.data(), writer) > 0) {
+  }
+  return surface;
+}
+
+TEST(JpegFastPaths, BlockRowsEqualTheWriterPixelByPixel) {
+  struct Layout {
+    const char* name;
+    bool gray;
+    int h1, v1;
+  };
+  const Layout layouts[] = {{"4:4:4", false, 1, 1}, {"4:2:2", false, 2, 1}, {"4:4:0", false, 1, 2},
+                            {"4:2:0", false, 2, 2}, {"grey", true, 1, 1}};
+  const Rgb pictures[] = {MakePicture(181, 133, Content::Detailed, 4), Saturated(181, 133)};
+  for (const Rgb& pic : pictures) {
+    for (bool progressive : {false, true}) {
+      for (const Layout& l : layouts) {
+        EncodeOptions o;
+        o.quality = 95;
+        o.progressive = progressive;
+        o.gray = l.gray;
+        o.h1 = l.h1;
+        o.v1 = l.v1;
+        std::vector<uint8_t> ycc = EncodeJpeg(pic, o);
+        for (bool rgb : {false, true}) {
+          if (rgb && l.gray) continue;
+          std::vector<uint8_t> jpeg = rgb ? NamedRgb(ycc) : ycc;
+          // Enlarged, one to one, slightly and strongly reduced (levels 0 and 1).
+          const int boxes[][2] = {{400, 290}, {181, 133}, {150, 100}, {50, 40}};
+          for (const auto& b : boxes) {
+            CoreOutput fast = DecodeWithCore(jpeg, b[0], b[1], 0x5A5A);
+            ASSERT_EQ(fast.result.status, 0);
+            EXPECT_EQ(fast.result.info.ColorFormat, rgb ? 1u : 0u);
+            EXPECT_TRUE(fast.surface == DecodePixelByPixel(jpeg, b[0], b[1]))
+                << l.name << (progressive ? " progressive" : " baseline") << (rgb ? " RGB" : "") << " box " << b[0]
+                << "x" << b[1];
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace

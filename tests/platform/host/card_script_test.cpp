@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+
+#include "platform/host/screen_host.h"
+#include "platform/kernel/kernel.h"
+#include "tests/support/temp_root.h"
+
+TEST(CardScript, TakesTheCardOutWriteProtectsItAndPutsItBack) {
+  EXPECT_FALSE(ParseScreenScript("card sideways\n", nullptr));
+  TempDeviceRoot root;
+  SetClockSpeed(1000.0);  // no window thread to settle here: each command's wait runs out at once
+  auto commands = ParseScreenScript("card out\n", nullptr);
+  ASSERT_TRUE(commands);
+  RunScreenScript(*commands, "");
+  EXPECT_FALSE(IsCardMounted());
+  RunScreenScript(*ParseScreenScript("card readonly\n", nullptr), "");
+  EXPECT_TRUE(IsCardMounted() && IsCardReadOnly());
+  RunScreenScript(*ParseScreenScript("card in\n", nullptr), "");
+  EXPECT_FALSE(IsCardReadOnly());
+  SetClockSpeed(1.0);
+}

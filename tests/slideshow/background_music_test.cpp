@@ -1,0 +1,232 @@
+#include "slideshow/background_music.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+
+#include "platform/kernel/debug.h"
+#include "platform/kernel/wide.h"
+#include "platform/media/player.h"
+#include "tests/platform/media/capture.h"
+#include "tests/platform/media/media_files.h"
+#include "tests/support/temp_root.h"
+
+namespace {
+
+constexpr char kBookmark[] = "SDMMC/bmkPho.rom";
+
+// A bookmark file made here byte by byte: checksum, payload size, 8 reserved bytes, then the
+// position, the volume and the UTF-16 path.
+std::string BookmarkFile(std::int64_t position, std::int32_t volume, const std::u16string& path, size_t size = 528) {
+  std::string payload(size, '\0');
+  std::memcpy(&payload[0], &position, 8);
+  std::memcpy(&payload[8], &volume, 4);
+  std::memcpy(&payload[12], path.data(), std::min(path.size() * 2, size - 14));
+  std::int32_t sum = 0;
+  for (char c : payload) sum += static_cast<signed char>(c);
+  std::string header(16, '\0');
+  const auto count = static_cast<std::int32_t>(size);
+  std::memcpy(&header[0], &sum, 4);
+  std::memcpy(&header[4], &count, 4);
+  return header + payload;
+}
+
+// A card whose folders list in name order, the null audio output, a clock ten times as fast.
+class BackgroundMusicTest : public MediaTest {
+ protected:
+  BackgroundMusicTest() : MediaTest(10.0) {}
+  void SetUp() override {
+    MediaTest::SetUp();
+    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+  }
+  void TearDown() override {
+    SetFindOrderForTests({});
+    MediaTest::TearDown();
+  }
+  void Track(const std::string& name, double seconds = 3.0, size_t keep = std::string::npos) {
+    ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
+    m_root.WriteFile("SDMMC/" + name, m_root.ReadFile("SDMMC/" + name).substr(0, keep));
+  }
+  // Files that are no music: empty, a header without sound, text.
+  void BadTracks(const std::string& prefix) {
+    m_root.WriteFile("SDMMC/" + prefix + "1-empty.wma", "");
+    Track(prefix + "2-cut.wma", 1.0, 600);
+    m_root.WriteFile("SDMMC/" + prefix + "3-text.mp3", "ID3 is how this begins, and nothing more");
+  }
+  std::int64_t Position() {
+    std::int64_t position = -1;
+    m_player.GetTimPos(&position);
+    return position;
+  }
+  static std::string Current(const CBackgroundMusic& music) {
+    return ToUtf8(music.MusicList().at(static_cast<size_t>(music.MusicIndex())));
+  }
+
+  TempDeviceRoot m_root;
+  Cplayerc m_player;
+};
+
+TEST_F(BackgroundMusicTest, ABookmarkThatCannotBeUsedStartsTheFirstTrackAtVolume12) {
+  Track("a.wma");
+  Track("b.wma");
+  const std::string good = BookmarkFile(1500, 5, u"\\SDMMC\\b.wma");
+  std::string corrupt = good;
+  corrupt[16 + 300] ^= 0x10;
+  for (const std::string& bytes : {std::string("missing"), std::string(), good.substr(0, 40), corrupt,
+                                   BookmarkFile(1500, 5, u"\\SDMMC\\b.wma", 32), BookmarkFile(0, 5, u"", 600)}) {
+    std::filesystem::remove(m_root.Path() / kBookmark);
+    if (bytes != "missing") m_root.WriteFile(kBookmark, bytes);
+    CBackgroundMusic music(m_player);
+    EXPECT_EQ(music.RestoreAndStart(), 0);
+    EXPECT_EQ(Current(music), "\\SDMMC\\a.wma");
+    EXPECT_EQ(m_player.Getsts(), 2);
+    EXPECT_EQ(music.VolumeLevel(), 12);
+  }
+}
+
+TEST_F(BackgroundMusicTest, ABookmarkResumesItsTrackWithItsVolumeUnlessTheTrackIsGone) {
+  Track("a.wma");
+  Track("b.wma");
+  m_root.WriteFile(kBookmark, BookmarkFile(1500, 7, u"\\SDMMC\\b.wma"));
+  CBackgroundMusic music(m_player);
+  EXPECT_EQ(music.RestoreAndStart(), 0);
+  EXPECT_EQ(Current(music), "\\SDMMC\\b.wma");
+  EXPECT_EQ(m_player.Getsts(), 2);
+  EXPECT_GE(Position(), 1500);
+  EXPECT_EQ(music.VolumeLevel(), 7);
+
+  // Gone, or there in another case only (paths compare exactly): silence, the volume taken.
+  for (const char16_t* path : {u"\\SDMMC\\gone.wma", u"\\SDMMC\\A.WMA"}) {
+    m_player.mp3Release();
+    m_root.WriteFile(kBookmark, BookmarkFile(1500, 3, path));
+    CBackgroundMusic silent(m_player);
+    EXPECT_EQ(silent.RestoreAndStart(), -1);
+    EXPECT_EQ(m_player.Getsts(), 0);
+    EXPECT_EQ(silent.VolumeLevel(), 3);
+  }
+  // A volume no slideshow saves is brought into 0..24.
+  m_root.WriteFile(kBookmark, BookmarkFile(0, 99, u"\\SDMMC\\a.wma"));
+  CBackgroundMusic loud(m_player);
+  loud.RestoreAndStart();
+  EXPECT_EQ(loud.VolumeLevel(), 24);
+}
+
+TEST_F(BackgroundMusicTest, TracksThatDoNotLoadAreSkippedRoundTheList) {
+  Track("a.wma");
+  BadTracks("b");
+  Track("c.wma");
+  // The bookmarked track does not load: the next that does gets the position.
+  m_root.WriteFile(kBookmark, BookmarkFile(2000, 12, u"\\SDMMC\\b2-cut.wma"));
+  CBackgroundMusic music(m_player);
+  EXPECT_EQ(music.RestoreAndStart(), 0);
+  EXPECT_EQ(Current(music), "\\SDMMC\\c.wma");
+  EXPECT_GE(Position(), 2000);
+  music.NextTrack();  // after the last, the first
+  EXPECT_EQ(Current(music), "\\SDMMC\\a.wma");
+  EXPECT_EQ(m_player.Getsts(), 2);
+  music.NextTrack();
+  EXPECT_EQ(Current(music), "\\SDMMC\\c.wma");
+
+  // Nothing loads: no music, nothing hangs, the index on the last tried.
+  std::filesystem::remove(m_root.Path() / "SDMMC/a.wma");
+  std::filesystem::remove(m_root.Path() / "SDMMC/c.wma");
+  std::filesystem::remove(m_root.Path() / kBookmark);
+  CBackgroundMusic none(m_player);
+  EXPECT_EQ(none.RestoreAndStart(), -1);
+  EXPECT_EQ(none.MusicIndex(), 2);
+  none.NextTrack();
+  EXPECT_EQ(m_player.Getsts(), 0);
+}
+
+// As the slideshow's music thread runs it: each end of a track steps to the next. A track
+// cut off in the middle plays what it has.
+TEST_F(BackgroundMusicTest, TheEndOfEachTrackLeadsToTheNext) {
+  static std::mutex lock;
+  static std::condition_variable ended;
+  static int notices;
+  notices = 0;
+  SetPlayerNotifyHook([](HWND, UINT) {
+    std::lock_guard guard(lock);
+    ++notices;
+    ended.notify_all();
+  });
+  Track("a.wma", 0.4);
+  Track("b-half.wma", 2.0, 9000);
+  m_root.WriteFile("SDMMC/c-empty.mp3", "");
+  Track("d.wma", 0.4);
+  m_player.SetNotify(reinterpret_cast<HWND>(1), 0x464);
+
+  CBackgroundMusic music(m_player);
+  ASSERT_EQ(music.RestoreAndStart(), 0);
+  std::vector<std::string> played = {Current(music)};
+  for (int handled = 0; played.size() < 5; ++handled) {
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(ended.wait_for(guard, kGiveUp, [&] { return notices > handled; }));
+    guard.unlock();
+    for (std::int32_t code = -1; m_player.GetEvent(&code); code = -1)
+      if (code == 0) music.NextTrack(), played.push_back(Current(music));
+  }
+  SetPlayerNotifyHook(nullptr);
+  m_player.mp3Release();
+  EXPECT_EQ(played, (std::vector<std::string>{"\\SDMMC\\a.wma", "\\SDMMC\\b-half.wma", "\\SDMMC\\d.wma",
+                                              "\\SDMMC\\a.wma", "\\SDMMC\\b-half.wma"}));
+}
+
+TEST_F(BackgroundMusicTest, SaveWritesAHiddenBookmarkTheNextStartResumes) {
+  Track("a.wma");
+  Track("b.wma");
+  CBackgroundMusic music(m_player);
+  ASSERT_EQ(music.RestoreAndStart(), 0);
+  music.NextTrack();
+  m_player.Pause();
+  const std::int64_t at = 1234;
+  m_player.SetTimPos(&at);
+  const std::int64_t position = Position();
+  music.VolumeLevel() = 17;
+  music.Save();
+  EXPECT_EQ(m_root.ReadFile(kBookmark), BookmarkFile(position, 17, u"\\SDMMC\\b.wma"));
+  EXPECT_NE(GetFileAttributesW(u"\\SDMMC\\bmkPho.rom") & FILE_ATTRIBUTE_HIDDEN, 0u);
+
+  m_player.mp3Release();
+  CBackgroundMusic next(m_player);
+  EXPECT_EQ(next.RestoreAndStart(), 0);
+  EXPECT_EQ(Current(next), "\\SDMMC\\b.wma");
+  EXPECT_GE(Position(), position - 1);  // positions are kept in sound frames
+  EXPECT_EQ(next.VolumeLevel(), 17);
+
+  // Without music the bookmark keeps the volume only.
+  std::filesystem::remove(m_root.Path() / "SDMMC/a.wma");
+  std::filesystem::remove(m_root.Path() / "SDMMC/b.wma");
+  CBackgroundMusic empty(m_player);
+  EXPECT_EQ(empty.RestoreAndStart(), -1);
+  empty.VolumeLevel() = 9;
+  empty.Save();
+  EXPECT_EQ(m_root.ReadFile(kBookmark), BookmarkFile(0, 9, u""));
+}
+
+TEST_F(BackgroundMusicTest, NoCardOrACardThatCannotBeWrittenKeepsTheOldBookmark) {
+  Track("a.wma");
+  const std::string old = BookmarkFile(777, 4, u"\\SDMMC\\old.wma");
+  const std::filesystem::path folder = m_root.Path() / "SDMMC";
+  using std::filesystem::perms;
+  const std::function<void(bool)> cards[] = {
+      [](bool on) { SetCardTakenOut(on); }, [](bool on) { SetCardWriteProtected(on); },
+      [&](bool on) { std::filesystem::permissions(folder, on ? perms::owner_read | perms::owner_exec : perms::owner_all); }};
+  for (const auto& card : cards) {
+    m_root.WriteFile(kBookmark, old);
+    CBackgroundMusic music(m_player);
+    music.RestoreAndStart();
+    card(true);
+    DebugCapture capture;
+    music.Save();
+    card(false);
+    EXPECT_EQ(m_root.ReadFile(kBookmark), old);
+    EXPECT_FALSE(capture.Contains("CParmFileRW")) << "no write was tried";
+  }
+}
+
+}  // namespace
