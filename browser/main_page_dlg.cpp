@@ -10,6 +10,7 @@
 #include "skin/skin.h"
 #include "skin/thumb_painter.h"
 #include "slideshow/sshow_dlg.h"
+#include "viewer/photo_view_dlg.h"
 
 namespace {
 
@@ -169,8 +170,25 @@ void CMainPageDlg::OpenFolder(const WString& name) {
   SetEvent(m_EvThumbDecNew);
 }
 
-void CMainPageDlg::OpenPhoto(int) {
-  // The photo view is run from here.
+void CMainPageDlg::OpenPhoto(int index) {
+  int first = 0, last = 0;
+  if (!FindPhotoRange(*m_pPhotoList, first, last)) return;
+  CPhotoViewDlg view(&m_Player, m_pPhotoList.get(), &m_SysParam, index, first, last, m_pDecoder.get());
+  // The view uses the list and the decoder: the thumbnail thread leaves its page first.
+  m_AbortFlag = 1;
+  Sleep(100);
+  if (RunScreen(view) == kModalClosedByLauncher) {
+    ClosePage();
+    return;
+  }
+  m_AbortFlag = 0;
+  // Back on the page of the photo shown last, with that photo selected.
+  const LONG shown = view.CurrentIndex();
+  m_SelectedIndex = shown;
+  m_PendingSelection = shown;
+  m_CurPage = shown / kCellsPerPage;
+  SetEvent(m_EvThumbDecPage);
+  m_LastUpdated = -1;
 }
 
 void CMainPageDlg::OnSlideshow() {

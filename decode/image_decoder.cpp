@@ -175,7 +175,13 @@ std::uintptr_t CImageDecoder::Decode(UINT frame) {
     DebugPrintW(u"BeginDecode into Bitmap Image failed, hr = 0x%08d", static_cast<int>(hr));
   } else {
     HRESULT decoded;
-    while ((decoded = m_pImageDecoder->Decode()) == E_PENDING) Sleep(0);
+    while ((decoded = m_pImageDecoder->Decode()) == E_PENDING) {
+      if (m_pCancel && *m_pCancel) {
+        decoded = E_ABORT;
+        break;
+      }
+      Sleep(0);
+    }
     hr = m_pImageDecoder->EndDecode(decoded);
     if (FAILED(hr)) DebugPrintW(u"Decoding failed, hr = 0x%08x", static_cast<unsigned>(hr));
   }
@@ -186,6 +192,11 @@ std::uintptr_t CImageDecoder::Decode(UINT frame) {
     return 0;
   }
   return reinterpret_cast<std::uintptr_t>(m_pImage);
+}
+
+void CImageDecoder::SetCancelFlag(const std::atomic<DWORD>* flag) {
+  m_pCancel = flag;
+  if (m_pJpgSw) m_pJpgSw->SetCancelFlag(flag);
 }
 
 BOOL CImageDecoder::IsDecoded() { return m_pImage != nullptr || m_bJpgDecoded; }

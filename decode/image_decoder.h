@@ -33,6 +33,9 @@ class CImageDecoder {
   // path, one step from the current turn on the JPEG path).
   BOOL Rotate(float angle);
   void Close();
+  // Decode gives up, as a failed decode, soon after *flag becomes nonzero: a screen that
+  // closes need not wait for a large photo. nullptr (the default) lets every decode finish.
+  void SetCancelFlag(const std::atomic<DWORD>* flag);
 
   ImageInfo m_ImageInfo{};
 
@@ -56,6 +59,7 @@ class CImageDecoder {
   CJpgSwDecoder* m_pJpgSw = nullptr;
   BOOL m_bJpg = FALSE;
   BOOL m_bJpgDecoded = FALSE;
+  const std::atomic<DWORD>* m_pCancel = nullptr;
 };
 
 // Reads a whole file (device path) into a memory stream that owns the memory. A negative

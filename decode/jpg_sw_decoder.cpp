@@ -201,6 +201,7 @@ WORD* CJpgSwDecoder::Decode(DWORD* byteSize) {
   int result;
   do {
     result = TCCXXX_JPEGDEC_Decode(m_pPixels, m_pCalcBuf, m_OutCallback);
+    if (result > 0 && m_pCancel && *m_pCancel) result = -1;  // its owner no longer wants the picture
   } while (result > 0);
   printf("4. JPG SW Decoding End.(%d)\n", result);
   if (result < 0) {

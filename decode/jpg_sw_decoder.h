@@ -7,6 +7,7 @@
 // one pipeline may decode at a time in the whole process.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 
@@ -45,6 +46,9 @@ class CJpgSwDecoder {
   // Runs the core to the end: the pixels, with their byte count in *byteSize; nullptr and 0
   // when nothing is prepared or the core fails (then nothing is held any more).
   WORD* Decode(DWORD* byteSize);
+  // Decode stops between the core's steps, as a failure, once *flag is nonzero; nullptr
+  // (the default) never stops it.
+  void SetCancelFlag(const std::atomic<DWORD>* flag) { m_pCancel = flag; }
   // Selects the decoded bitmap into the memory context so that it can be drawn. Always true.
   bool EndDecode();
   // Stretches the whole bitmap into rect of dc with the display frozen. Always true.
@@ -83,4 +87,5 @@ class CJpgSwDecoder {
   HDC m_hMemDC = nullptr;
   HBITMAP m_hBitmap = nullptr;
   HBITMAP m_hOldBitmap = nullptr;
+  const std::atomic<DWORD>* m_pCancel = nullptr;
 };

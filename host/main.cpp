@@ -1,5 +1,13 @@
 // The vellumet program: chooses the device root and the host that shows the screen, then
-// runs the photo application on it as the device does.
+// runs the photo application on it as the device does. The process ends as soon as the
+// application has ended, and its exit status says how:
+//   0  the application ended by itself: its exit button, or the launcher closed it
+//   2  nothing ran: a bad command line, or a script, log file, frame buffer, touch device
+//      or /sys folder that cannot be used
+//   3  refused: another copy runs on this device root (the launcher was still told)
+//   4  the host ended the application: the script or standard input ran out, the window
+//      was closed, or SIGINT or SIGTERM came
+//   5  a screenshot could not be written (the run went on to its end)
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -11,7 +19,11 @@
 #include "platform/device/drivers.h"
 #include "platform/storage/files.h"
 #include "platform/kernel/kernel.h"
+#include "platform/host/host_end.h"
 #include "platform/host/screen_host.h"
+#include "platform/host/stop_signals.h"
+#include "platform/media/audio_output.h"
+#include "platform/windows/window.h"
 #include "platform/windows/window_link.h"
 #include "res/resources.h"
 #include "thumbs/thumb_index.h"
@@ -22,6 +34,14 @@ namespace {
 
 constexpr const char* kTourShots = "vellumet-shots";
 
+enum ExitStatus {
+  kEndedByItself = 0,
+  kNothingRan = 2,
+  kRefused = 3,
+  kEndedByHost = 4,
+  kHostFailed = 5,
+};
+
 ScreenHostOptions ScreenOptions(const HostOptions& options) {
   ScreenHostOptions screen;
   screen.headless = options.headless;
@@ -29,6 +49,13 @@ ScreenHostOptions ScreenOptions(const HostOptions& options) {
   screen.shotsDir = options.shotsDir;
   screen.scale = options.scale;
   screen.tour = kHeadlessTour;
+  screen.frameBuffer = options.frameBuffer;
+  screen.touch = options.touch;
+  screen.touchRotate = options.touchRotate;
+  screen.touchSwapXY = options.touchSwapXY;
+  screen.sysBacklight = options.sysBacklight;
+  screen.sysBattery = options.sysBattery;
+  if (!options.frameBuffer.empty()) return screen;  // a panel: no tour, no screenshots
   const bool tour = !options.headless || options.script.empty();
   if (tour && screen.shotsDir.empty()) screen.shotsDir = kTourShots;
   if (!screen.shotsDir.empty()) {
@@ -43,11 +70,12 @@ ScreenHostOptions ScreenOptions(const HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  BlockStopSignals();  // before any thread starts: the screen host's watch receives them
   std::optional<HostOptions> options = ParseHostOptions(argc, argv);
-  if (!options) return 2;
+  if (!options) return kNothingRan;
   if (!options->logFile.empty() && !DebugSinkToFile(options->logFile)) {
     std::fprintf(stderr, "vellumet: cannot write the log file %s\n", options->logFile.c_str());
-    return 2;
+    return kNothingRan;
   }
   SetClockSpeed(options->speed);
   SetDeviceRoot(options->root);
@@ -58,13 +86,20 @@ int main(int argc, char** argv) {
   if (!StartWindowLink()) std::fprintf(stderr, "vellumet: the launcher link could not be opened\n");
 
   TheThumbIndex();  // loaded before the application starts, saved at exit
-  if (!StartScreenHost(ScreenOptions(*options))) return 2;
-  int result = 0;
+  if (!StartScreenHost(ScreenOptions(*options))) {
+    StopWindowLink();
+    return kNothingRan;
+  }
   {
     CPhotoApp app;
-    result = AfxWinMain();
+    AfxWinMain();
   }
+  // A refused copy is the only run in which the application makes no window.
+  const bool refused = !HasWindowThread();
   StopScreenHost();
+  CloseAudioSystem();
   StopWindowLink();
-  return result;
+  if (refused) return kRefused;
+  if (HostFailed()) return kHostFailed;
+  return HostEndedApplication() ? kEndedByHost : kEndedByItself;
 }

@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
 void PrintUsage() {
   std::fputs(
       "usage: vellumet [--root DIR] [--headless] [--script FILE|-] [--shots DIR] [--scale N]\n"
-      "                [--speed X] [--log FILE] [--no-backlight]\n",
+      "                [--speed X] [--log FILE] [--no-backlight]\n"
+      "                [--fb DEVICE [--touch DEVICE] [--touch-rotate 0|90|180|270] [--touch-swap-xy]]\n"
+      "                [--sys-backlight DIR|auto] [--sys-battery DIR|auto]\n",
       stderr);
 }
 
@@ -35,6 +38,23 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
       options.script = argv[++i];
     } else if (arg == "--shots" && hasValue) {
       options.shotsDir = argv[++i];
+    } else if (arg == "--fb" && hasValue) {
+      options.frameBuffer = argv[++i];
+    } else if (arg == "--touch" && hasValue) {
+      options.touch = argv[++i];
+    } else if (arg == "--touch-rotate" && hasValue) {
+      const std::string turn = argv[++i];
+      if (turn != "0" && turn != "90" && turn != "180" && turn != "270") {
+        std::fprintf(stderr, "vellumet: --touch-rotate takes 0, 90, 180 or 270\n");
+        return std::nullopt;
+      }
+      options.touchRotate = std::atoi(turn.c_str());
+    } else if (arg == "--touch-swap-xy") {
+      options.touchSwapXY = true;
+    } else if (arg == "--sys-backlight" && hasValue) {
+      options.sysBacklight = argv[++i];
+    } else if (arg == "--sys-battery" && hasValue) {
+      options.sysBattery = argv[++i];
     } else if (arg == "--headless") {
       options.headless = true;
     } else if (arg == "--no-backlight") {
@@ -54,6 +74,14 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
       PrintUsage();
       return std::nullopt;
     }
+  }
+  if (!options.frameBuffer.empty() && (options.headless || !options.script.empty())) {
+    std::fprintf(stderr, "vellumet: --fb shows the screen on a panel; it takes no --headless or --script\n");
+    return std::nullopt;
+  }
+  if (options.frameBuffer.empty() && !options.touch.empty()) {
+    std::fprintf(stderr, "vellumet: --touch goes with --fb\n");
+    return std::nullopt;
   }
   if (!options.script.empty()) options.headless = true;
   return options;

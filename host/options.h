@@ -13,6 +13,15 @@ struct HostOptions {
   std::string shotsDir;            // where "shot NAME" writes NAME.png
   int scale = 1;                   // window size factor
   bool backlight = true;           // false: the device has no "BKL1:" driver
+  // The frame-buffer host: a frame-buffer device (or a regular file taken as a raw frame),
+  // an input device (or a FIFO or file of raw events), and how the touch panel is mounted.
+  std::string frameBuffer;
+  std::string touch;
+  int touchRotate = 0;
+  bool touchSwapXY = false;
+  // /sys folders, or "auto", that the backlight driver follows and the battery driver reads.
+  std::string sysBacklight;
+  std::string sysBattery;
 };
 
 // Parses argv; on a bad command line, prints why to standard error and returns nothing.

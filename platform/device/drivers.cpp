@@ -19,6 +19,7 @@ struct DriverState {
   LONG battery = kFullBattery;
   bool backlightPresent = true;
   std::vector<BacklightCall> backlightCalls;
+  std::function<void(DWORD, DWORD)> backlightFollower;
 };
 
 DriverState& State() {
@@ -67,7 +68,7 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
   Driver* driver = HandleAs<Driver>(device);
   if (!driver) return FALSE;
   DriverState& state = State();
-  std::lock_guard guard(state.lock);
+  std::unique_lock guard(state.lock);
   if (driver->kind == DriverKind::Battery) {
     if (code != IOCTL_BATTERY_READ_STATE || !out || outSize < sizeof(LONG)) {
       SetLastError(ERROR_INVALID_PARAMETER);
@@ -81,7 +82,11 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID 
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  state.backlightCalls.push_back({code, *static_cast<const DWORD*>(in)});
+  const DWORD value = *static_cast<const DWORD*>(in);
+  state.backlightCalls.push_back({code, value});
+  const std::function<void(DWORD, DWORD)> follower = state.backlightFollower;
+  guard.unlock();
+  if (follower) follower(code, value);
   return TRUE;
 }
 
@@ -120,4 +125,9 @@ void ClearBacklightCalls() {
 void SetBacklightPresent(bool present) {
   std::lock_guard guard(State().lock);
   State().backlightPresent = present;
+}
+
+void SetBacklightFollower(std::function<void(DWORD code, DWORD value)> follower) {
+  std::lock_guard guard(State().lock);
+  State().backlightFollower = std::move(follower);
 }

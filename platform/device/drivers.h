@@ -3,6 +3,7 @@
 // Their simulated state is set by the device root, the host or tests.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/kernel/handle.h"
@@ -30,6 +31,9 @@ std::vector<BacklightCall> GetBacklightCalls();
 void ClearBacklightCalls();
 // An absent driver cannot be opened.
 void SetBacklightPresent(bool present);
+// Called with every request the backlight driver takes, after it has recorded it, so that
+// a real panel's backlight can follow (an empty function: none). Runs on the caller's thread.
+void SetBacklightFollower(std::function<void(DWORD code, DWORD value)> follower);
 
 // Opens a driver by device name ("BAT2:", "BKL1:"); nullptr when the name is not a driver
 // (CreateFileW then treats it as a file). Sets ERROR_FILE_NOT_FOUND for absent drivers.

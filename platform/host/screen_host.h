@@ -7,13 +7,24 @@
 //   Q  close (code 2)                 P  pause (message 52999)
 //   B  next battery state (0..7) and tell the program (code 6)
 //   C  charging (code 7 with state 6)
-// Closing the window ends the program's loops.
+// Closing the window ends the application. Without a display to show it on (no DISPLAY or
+// WAYLAND_DISPLAY, and SDL_VIDEODRIVER not set), SDL is not asked at all: the host says so
+// in one line and runs headless.
+//
+// The frame-buffer host (a frame buffer given) shows the frame on a Linux frame-buffer
+// device and takes touches from a Linux input device, without a desktop (see hosts.h and
+// docs/device.md); a regular file as the frame buffer is written as a raw 800 x 480 RGB565
+// frame, and a FIFO or regular file as the touch device gives raw input_event records.
 //
 // The headless host shows nothing; it runs a script (see ParseScreenScript) and ends the
-// program's loops after the script's last line. The script "-" is standard input, read as
-// it comes: each line is answered on standard output with "done" once it has run ("failed"
-// when a shot could not be written, "error: ..." when it is not a command), so that another
-// program can drive the screen in step; the end of the input ends the program's loops.
+// application after the script's last line. The script "-" is standard input, read as it
+// comes: each line is answered on standard output with "done" once it has run ("failed"
+// when a shot could not be written, "error: ..." when it is not a command, "ended" when the
+// application has ended, while the line ran or before), so that another program can drive
+// the screen in step; the end of the input ends the application.
+//
+// Every host stops as soon as the application has ended (see host_end.h), whatever its
+// script still holds: the line in progress is answered and nothing more is read.
 #pragma once
 
 #include <optional>
@@ -29,12 +40,24 @@ struct ScreenHostOptions {
   int scale = 1;
   // Script text run when headless without a script, and when no display can be opened.
   std::string tour;
+  // The frame-buffer host: the frame buffer, the touch device (none: no touches) and how
+  // the touch panel is mounted (touchRotate 0, 90, 180 or 270 degrees clockwise).
+  std::string frameBuffer;
+  std::string touch;
+  int touchRotate = 0;
+  bool touchSwapXY = false;
+  // /sys folders (or "auto") the backlight driver follows and the battery driver reads;
+  // empty: simulated.
+  std::string sysBacklight;
+  std::string sysBattery;
 };
 
-// Starts the host on a thread of its own. The SDL host falls back to the headless one when
-// no display can be opened. False when the script cannot be read.
+// Starts the host on a thread of its own, and the watch of the stop signals when they are
+// blocked (stop_signals.h). The SDL host falls back to the headless one when no display can
+// be opened. False, having said why on standard error, when the script cannot be read or a
+// device or /sys folder cannot be used.
 bool StartScreenHost(const ScreenHostOptions& options);
-// Waits for the host's thread to end (call after the program's window loops have ended).
+// Tells the host that the application has ended and waits for its thread to end.
 void StopScreenHost();
 
 // ---- Scripts -----------------------------------------------------------------------------
@@ -55,9 +78,17 @@ struct ScreenCommand {
 };
 // Nothing, with the line number and the fault in error, when a line is not a command.
 std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& text, std::string* error);
-// Runs the commands on the calling thread against the window thread; false when a shot
-// could not be written. Does not end the program.
-bool RunScreenScript(const std::vector<ScreenCommand>& commands, const std::string& shotsDir);
+enum class ScriptResult {
+  Done,    // every command ran
+  Failed,  // every command ran, but a shot could not be written
+  Ended,   // the application ended (the event below was signalled)
+};
+// Runs the commands on the calling thread against the window thread; each command but a wait
+// acts on the settled screen, and the screen settles once more after the last. With an
+// `ended` event, commands wait for a screen to be up, and the run stops as soon as the event
+// is signalled, also inside a wait or a settle. Does not end the application.
+ScriptResult RunScreenScript(const std::vector<ScreenCommand>& commands, const std::string& shotsDir,
+                             HANDLE ended = nullptr);
 // Writes the frame being shown as a PNG file.
 bool WriteScreenShot(const std::string& hostPath);
 

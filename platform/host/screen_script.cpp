@@ -17,6 +17,8 @@
 namespace {
 
 constexpr DWORD kSettleMs = 10000;
+// A settle waits in slices this long so that it notices the application's end.
+constexpr DWORD kSettleSliceMs = 20;
 
 bool Number(const std::string& word, long* out) {
   if (word.empty()) return false;
@@ -26,10 +28,37 @@ bool Number(const std::string& word, long* out) {
   return *end == '\0' && errno == 0;
 }
 
-void Settle() { WaitForWindowThreadIdle(kSettleMs); }
+bool Ended(HANDLE ended) { return ended && WaitForSingleObject(ended, 0) == WAIT_OBJECT_0; }
 
-void ToFront(UINT message, WPARAM w, LPARAM l) {
-  Settle();
+// Waits until a screen is up and has settled, for at most kSettleMs; false when the
+// application ended first. With no screen up the program is between two screens or its
+// application is ending, so the wait goes on until a screen comes or the end does: a
+// command never runs after the application's last screen has gone.
+bool Settle(HANDLE ended) {
+  if (!ended) {
+    WaitForWindowThreadIdle(kSettleMs);
+    return true;
+  }
+  for (DWORD waited = 0; waited < kSettleMs; waited += kSettleSliceMs) {
+    if (!GetForegroundWindow()) {
+      if (WaitForSingleObject(ended, kSettleSliceMs) == WAIT_OBJECT_0) return false;
+    } else if (WaitForWindowThreadIdle(kSettleSliceMs) && GetForegroundWindow()) {
+      break;  // settled with a screen up (the idle wait also returns when the last window went)
+    }
+  }
+  return !Ended(ended);
+}
+
+// False when the application ended before the time was up.
+bool Pause(DWORD ms, HANDLE ended) {
+  if (!ended) {
+    Sleep(ms);
+    return true;
+  }
+  return WaitForSingleObject(ended, ms) != WAIT_OBJECT_0;
+}
+
+void PostToFront(UINT message, WPARAM w, LPARAM l) {
   if (HWND front = GetForegroundWindow()) PostMessage(front, message, w, l);
 }
 
@@ -84,27 +113,30 @@ bool WriteScreenShot(const std::string& hostPath) {
   return WritePng565(hostPath, GetShownFrame(), kScreenWidth, kScreenHeight, kScreenWidth);
 }
 
-bool RunScreenScript(const std::vector<ScreenCommand>& commands, const std::string& shotsDir) {
+ScriptResult RunScreenScript(const std::vector<ScreenCommand>& commands, const std::string& shotsDir, HANDLE ended) {
   bool ok = true;
   for (const ScreenCommand& c : commands) {
     const int x = static_cast<int>(c.a), y = static_cast<int>(c.b);
+    // Every command but a wait acts on the settled screen.
+    if (c.kind == ScreenCommand::Wait ? !Pause(static_cast<DWORD>(c.a), ended) : !Settle(ended))
+      return ScriptResult::Ended;
     switch (c.kind) {
       case ScreenCommand::Wait:
-        Sleep(static_cast<DWORD>(c.a));
         break;
       case ScreenCommand::Tap:
-        Settle();
         PostTouch(TouchKind::Down, x, y);
         PostTouch(TouchKind::Up, x, y);
         break;
       case ScreenCommand::Down:
+        PostTouch(TouchKind::Down, x, y);
+        break;
       case ScreenCommand::Move:
+        PostTouch(TouchKind::Move, x, y);
+        break;
       case ScreenCommand::Up:
-        Settle();
-        PostTouch(c.kind == ScreenCommand::Down ? TouchKind::Down : c.kind == ScreenCommand::Move ? TouchKind::Move : TouchKind::Up, x, y);
+        PostTouch(TouchKind::Up, x, y);
         break;
       case ScreenCommand::Shot: {
-        Settle();
         const std::string path = (shotsDir.empty() ? std::string(".") : shotsDir) + "/" + c.name + ".png";
         if (!WriteScreenShot(path)) {
           std::fprintf(stderr, "vellumet: cannot write the screenshot %s\n", path.c_str());
@@ -113,22 +145,21 @@ bool RunScreenScript(const std::vector<ScreenCommand>& commands, const std::stri
         break;
       }
       case ScreenCommand::Launcher:
-        ToFront(kLauncherMessage, static_cast<WPARAM>(c.a), static_cast<LPARAM>(c.b));
+        PostToFront(kLauncherMessage, static_cast<WPARAM>(c.a), static_cast<LPARAM>(c.b));
         break;
       case ScreenCommand::Battery:
         SetBatteryState(static_cast<LONG>(c.a));
-        ToFront(kLauncherMessage, 6, 0);
+        PostToFront(kLauncherMessage, 6, 0);
         break;
       case ScreenCommand::Pause:
         ToFront(kPauseMessage, 0, 0);
         break;
       case ScreenCommand::Card:
-        Settle();
         SetCardTakenOut(c.name == "out");
         SetCardWriteProtected(c.name == "readonly");
         break;
     }
   }
-  Settle();
-  return ok;
+  if (!Settle(ended)) return ScriptResult::Ended;
+  return ok ? ScriptResult::Done : ScriptResult::Failed;
 }

@@ -27,6 +27,8 @@ std::unique_ptr<AudioOutput> AudioOutput::Open(int rate, int channels, Source so
   return OpenNullAudioOutput(rate, channels, std::move(source));
 }
 
+void CloseAudioSystem() { CloseSdlAudio(); }
+
 void SetAudioTap(AudioTap tap) {
   std::lock_guard guard(g_tapLock);
   g_tap = tap ? std::make_shared<const AudioTap>(std::move(tap)) : nullptr;

@@ -41,6 +41,10 @@ class AudioOutput {
   int m_channels;
 };
 
+// Releases what the outputs opened in the host's sound system (SDL's audio subsystem). The
+// program calls it at its end, once every output is closed; a later Open starts it again.
+void CloseAudioSystem();
+
 // Sees every buffer that any output hands to its device (or, for the null output, discards),
 // after the source has filled it. For tests; called on the output threads.
 using AudioTap = std::function<void(const AudioOutput& output, const std::int16_t* samples, size_t frames)>;

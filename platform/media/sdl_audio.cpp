@@ -9,7 +9,8 @@
 namespace {
 
 // SDL's audio subsystem is started once, on first use, and only kept when it has a device;
-// the answer is remembered so that a machine without sound is asked only once.
+// the answer is remembered so that a machine without sound is asked only once, until the
+// program closes the subsystem at its end.
 std::mutex g_sdlLock;
 enum class SdlState { Unknown, Ready, Absent };
 SdlState g_sdlState = SdlState::Unknown;
@@ -39,6 +40,7 @@ class SdlAudioOutput final : public AudioOutput {
     if (m_device) {
       std::lock_guard guard(g_sdlLock);
       SDL_CloseAudioDevice(m_device);  // waits for a callback in progress
+      SDL_TLSCleanup();
     }
   }
 
@@ -85,8 +87,22 @@ class SdlAudioOutput final : public AudioOutput {
 
 std::unique_ptr<AudioOutput> OpenSdlAudioOutput(int rate, int channels, AudioOutput::Source source) {
   std::lock_guard guard(g_sdlLock);
-  if (!SdlAudioReady()) return nullptr;
-  auto output = std::make_unique<SdlAudioOutput>(rate, channels, std::move(source));
-  if (!output->Start()) return nullptr;
+  std::unique_ptr<SdlAudioOutput> output;
+  if (SdlAudioReady()) {
+    output = std::make_unique<SdlAudioOutput>(rate, channels, std::move(source));
+    if (!output->Start()) output.reset();
+  }
+  // SDL keeps its error text in data of the calling thread and frees it by itself only for
+  // threads that SDL made; the threads that play sounds are ours and come and go.
+  SDL_TLSCleanup();
   return output;
+}
+
+void CloseSdlAudio() {
+  std::lock_guard guard(g_sdlLock);
+  if (g_sdlState == SdlState::Unknown) return;  // never asked
+  if (g_sdlState == SdlState::Ready) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  g_sdlState = SdlState::Unknown;
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+  SDL_TLSCleanup();
 }

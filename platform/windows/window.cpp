@@ -27,6 +27,7 @@ struct Timer {
   UINT period;
   TIMERPROC callback;
   std::uint64_t due;
+  bool fired = false;  // has ticked since it was (re)started
 };
 
 using Region = std::vector<RECT>;
@@ -258,6 +259,17 @@ Timer* DueTimer(HWND* owner, std::uint64_t now) {
   return best;
 }
 
+// When the first tick of a timer that has not ticked since it was started comes, if it comes
+// by the given time; 0 when none does.
+std::uint64_t FirstTickDueBy(std::uint64_t time) {
+  std::uint64_t first = 0;
+  ForEachWindow([&](HWND w) {
+    for (const Timer& t : w->timers)
+      if (!t.fired && t.due <= time && (first == 0 || t.due < first)) first = t.due;
+  });
+  return first;
+}
+
 std::uint64_t NextTimerDue() {
   std::uint64_t next = UINT64_MAX;
   ForEachWindow([&](HWND w) {
@@ -382,7 +394,10 @@ bool NextMessage(MSG* msg, bool wait, bool remove) {
       msg->wParam = t->id;
       msg->lParam = reinterpret_cast<LPARAM>(t->callback);
       msg->time = static_cast<DWORD>(now);
-      if (remove) t->due = now + std::max<UINT>(t->period, 1);
+      if (remove) {
+        t->due = now + std::max<UINT>(t->period, 1);
+        t->fired = true;
+      }
       return true;
     }
     if (!wait) return false;
@@ -976,19 +991,31 @@ void PostTouch(TouchKind kind, int x, int y) {
   Post(std::move(item));
 }
 
+// A newly started timer whose first tick comes this soon is still part of the drawing in
+// progress: screens start 1 ms timers from a paint to draw the rest of it. Timers that keep
+// ticking (a blinking icon) are not waited for.
+constexpr std::uint64_t kSettleHorizonMs = 20;
+
 bool WaitForWindowThreadIdle(DWORD timeoutMs) {
   State& s = S();
   Lock lock(s.mutex);
   const std::uint64_t deadline = DeviceTimeMs() + timeoutMs;
   for (;;) {
     if (s.hasThread && s.live.empty()) return true;  // no window left to settle
+    std::uint64_t wakeAt = deadline;
     if (s.hasThread && s.idle && s.queue.empty() && !s.quit) {
       bool painting = false;
       ForEachWindow([&](HWND w) { painting |= !w->update.empty() && VisibleChain(w); });
       HWND owner = nullptr;
-      if (!painting && !DueTimer(&owner, DeviceTimeMs())) return true;
+      const std::uint64_t now = DeviceTimeMs();
+      const std::uint64_t firstTick = FirstTickDueBy(now + kSettleHorizonMs);
+      if (!painting && !DueTimer(&owner, now) && firstTick == 0) return true;
+      // The thread sleeps until that tick; look again once it has come. A tick already due
+      // waits for the window thread to take it, which it can only do while this one waits.
+      if (!painting && firstTick != 0) wakeAt = std::min(deadline, std::max(firstTick, now) + 1);
     }
-    if (WaitUntilDeviceTime(s.done, lock, deadline)) return false;
+    if (DeviceTimeMs() >= deadline) return false;
+    WaitUntilDeviceTime(s.done, lock, wakeAt);
   }
 }
 

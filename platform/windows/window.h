@@ -178,7 +178,9 @@ enum class TouchKind { Down, Move, Up };
 // the up go to the same window.
 void PostTouch(TouchKind kind, int x, int y);
 // Waits until the window thread waits for messages with nothing to do: nothing queued, nothing
-// to paint, no timer due. False when that did not happen within timeoutMs of device time.
+// to paint, no timer due, and no newly started timer about to tick for the first time within
+// 20 ms (a screen that starts a 1 ms timer from its paint to finish drawing has not settled
+// yet; a timer that keeps ticking is not waited for). False when that did not happen within timeoutMs of device time.
 // With no window alive it returns at once: the window thread may be busy between two dialogs.
 bool WaitForWindowThreadIdle(DWORD timeoutMs);
 // Ends the window thread's loops from any thread (the end of a script).

@@ -212,3 +212,30 @@ TEST_F(PhotoDecoder, WithoutAFactoryJpegPhotosStillWork) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PhotoDecoder, ACancelledDecodeFailsAndTheNextOneRuns) {
+  CImageDecoder decoder;
+  std::atomic<DWORD> cancel = 1;
+  decoder.SetCancelFlag(&cancel);
+  const WString jpeg = PutJpeg("a.jpg", 640, 480);
+  const WString png = Put("b.png", MakePng(Pattern(640, 480), PngKind::Rgb));
+  for (const WString& path : {jpeg, png}) {
+    decoder.Close();
+    ASSERT_NE(decoder.Open(path.c_str(), 640, 480), 0u);
+    EXPECT_EQ(decoder.Decode(0), 0u);
+    EXPECT_FALSE(decoder.IsDecoded());
+  }
+  EXPECT_TRUE(Logged("4. JPG SW Decoding End.(-1)"));
+  cancel = 0;
+  for (const WString& path : {jpeg, png}) {
+    decoder.Close();
+    ASSERT_NE(decoder.Open(path.c_str(), 640, 480), 0u);
+    EXPECT_NE(decoder.Decode(0), 0u);
+    EXPECT_TRUE(decoder.IsDecoded());
+  }
+  decoder.SetCancelFlag(nullptr);
+}
+
+}  // namespace

@@ -17,18 +17,34 @@ extern char** environ;
 
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv) {
+  // extraEnv: "NAME=VALUE" entries added to (or replacing those of) this process's environment.
+  // inputFd: when not -1, the program's standard input is this descriptor (a terminal, say)
+  // instead of a pipe from the test.
+  explicit ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
+                        int inputFd = -1) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, inputFd >= 0 ? inputFd : in[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    if (posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ) != 0) m_pid = -1;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      bool replaced = false;
+      for (const std::string& extra : extraEnv)
+        replaced = replaced || entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
+      if (!replaced) env.push_back(entry);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    if (posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0) m_pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
@@ -86,6 +102,16 @@ class ChildProcess {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   void Signal(int signal) { kill(m_pid, signal); }
+  // Everything the program wrote to standard error until it closed it (call after Wait).
+  std::string ReadAllErrors(int timeoutMs = kDefaultTimeoutMs) {
+    std::string all;
+    const long deadline = NowMs() + timeoutMs;
+    while (!m_errEnded && NowMs() < deadline) {
+      const std::string line = ReadErrorLine(static_cast<int>(deadline - NowMs()));
+      if (!line.empty() || !m_errEnded) all += line + "\n";
+    }
+    return all;
+  }
 
   static constexpr int kDefaultTimeoutMs = 30000;
 
@@ -112,6 +138,7 @@ class ChildProcess {
       const ssize_t n = read(fd, buffer, sizeof buffer);
       if (n <= 0) {
         if (fd == m_out) m_outEnded = true;
+        if (fd == m_err) m_errEnded = true;
         std::string rest;
         rest.swap(pending);
         return rest;
@@ -123,6 +150,7 @@ class ChildProcess {
   pid_t m_pid = -1;
   bool m_reaped = false;
   bool m_outEnded = false;
+  bool m_errEnded = false;
   int m_in = -1, m_out = -1, m_err = -1;
   std::string m_outPending, m_errPending;
 };

@@ -61,12 +61,12 @@ TEST(ScreenScript, DrivesTheScreenAndTakesShots) {
   std::filesystem::create_directories(dir);
   auto commands = ParseScreenScript("shot before\ntap 30 40\nshot after\nbattery 5\nlauncher 34\n", nullptr);
   ASSERT_TRUE(commands);
-  bool ok = false;
-  std::thread host([&] { ok = RunScreenScript(*commands, dir.string()); });
+  ScriptResult result = ScriptResult::Failed;
+  std::thread host([&] { result = RunScreenScript(*commands, dir.string()); });
   Target target;
   EXPECT_EQ(target.DoModal(), 34);
   host.join();
-  EXPECT_TRUE(ok);
+  EXPECT_EQ(result, ScriptResult::Done);
   EXPECT_EQ(target.m_tap.x, 30);
   EXPECT_EQ(target.m_tap.y, 40);
   EXPECT_EQ(target.m_launcher, (std::vector<std::pair<int, int>>{{6, 0}, {34, 0}}));

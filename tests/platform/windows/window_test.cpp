@@ -166,6 +166,38 @@ TEST(Windows, TimersIncludingOneMillisecondAndCallbacks) {
   EXPECT_EQ(log.size(), after);  // the callback form sends no WM_TIMER
 }
 
+// Screens finish their drawing from a 1 ms timer that their paint starts; a host that waits
+// for the screen to settle must not take its picture between the paint and that timer.
+TEST(Windows, SettlingWaitsForTheTimerAPaintStarted) {
+  class TwoStep : public CWnd {
+   public:
+    std::atomic<bool> finished{false};
+    void OnPaint() override {
+      CPaintDC dc(this);
+      SetTimer(2, 1, nullptr);
+    }
+    void OnTimer(UINT_PTR id) override {
+      KillTimer(id);
+      finished = true;
+    }
+  } window;
+  window.m_hWnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 10, 10}, u"", 0, &window);
+  ShowWindow(window.m_hWnd, SW_SHOW);
+  InvalidateRect(window.m_hWnd, nullptr, FALSE);
+  bool settled = false, finishedWhenSettled = false;
+  std::thread host([&] {
+    settled = WaitForWindowThreadIdle(2000);
+    finishedWhenSettled = window.finished;
+    PostQuitToWindowThread(0);
+  });
+  MSG msg;
+  while (GetMessage(&msg, nullptr, 0, 0)) DispatchMessage(&msg);
+  host.join();
+  ::DestroyWindow(window.m_hWnd);
+  EXPECT_TRUE(settled);
+  EXPECT_TRUE(finishedWhenSettled);
+}
+
 TEST(Windows, OtherThreadsSendPostAndInvalidate) {
   std::vector<std::string> log;
   Recorder w(0x4444, &log, "w");

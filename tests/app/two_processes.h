@@ -1,0 +1,84 @@
+// The program and the launcher stand-in as real processes on one device root, for the tests
+// that look at the program from outside: its messages, its screenshots, its exit status.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/temp_root.h"
+
+inline const std::string kBin = VELLUMET_BIN_DIR;
+
+// The program's exit statuses (host/main.cpp).
+constexpr int kEndedByItself = 0;
+constexpr int kRefused = 3;
+constexpr int kEndedByHost = 4;
+constexpr int kHostFailed = 5;
+
+inline std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class TwoProcessTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kDisplayKeys =
+      "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
+      "\"LCD_Height\"=dword:000001e0\n";
+
+  void SetUp() override {
+    m_root.WriteFile("registry.txt", kDisplayKeys);
+    m_shots = m_root.Path() / "shots";
+    std::filesystem::create_directories(m_shots);
+  }
+
+  std::string Root() const { return m_root.Path().string(); }
+  std::string Log() const { return (m_root.Path() / "debug.log").string(); }
+
+  // The launcher stand-in, listening once its window is reachable.
+  std::unique_ptr<ChildProcess> StartLauncher() {
+    auto launcher = std::make_unique<ChildProcess>(std::vector<std::string>{kBin + "/vellumet-launcher", "--root", Root(), "listen"});
+    EXPECT_EQ(launcher->ReadErrorLine(), "vellumet-launcher: listening");
+    return launcher;
+  }
+  static void StopLauncher(ChildProcess& launcher) {
+    launcher.Signal(SIGTERM);
+    EXPECT_EQ(launcher.Wait(), 0);
+  }
+  // The program headless on the root with a script ("-": driven line by line through its
+  // standard input), and more arguments.
+  std::unique_ptr<ChildProcess> StartProgram(const std::string& script = "-", std::vector<std::string> extra = {},
+                                             const std::vector<std::string>& env = {}) {
+    std::vector<std::string> argv{kBin + "/vellumet", "--root", Root(), "--headless", "--script", script,
+                                  "--shots", m_shots.string(), "--log", Log()};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return std::make_unique<ChildProcess>(argv, env);
+  }
+  // A script file under the root.
+  std::string Script(const std::string& name, const std::string& text) {
+    m_root.WriteFile(name, text);
+    return (m_root.Path() / name).string();
+  }
+  // Runs one screen command in the program and waits until it has been carried out.
+  static void Command(ChildProcess& program, const std::string& line) {
+    program.Write(line);
+    EXPECT_EQ(program.ReadLine(), "done") << line;
+  }
+  // Sends a launcher code to the program's main page and waits until it was handled.
+  int Send(const std::string& code) {
+    ChildProcess send({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", "0x0bfb", code, "0", "--wait"});
+    return send.Wait();
+  }
+  std::string Shot(const std::string& name) const { return ReadAll(m_shots / (name + ".png")); }
+  bool HasShot(const std::string& name) const { return std::filesystem::exists(m_shots / (name + ".png")); }
+
+  TempDeviceRoot m_root;
+  std::filesystem::path m_shots;
+};

@@ -1,0 +1,262 @@
+// The photo view on the screen: the dialog runs on this (the window) thread while a driver
+// thread touches it as a person would and looks at the frame buffer.
+#include "viewer/photo_view_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include "app/launcher.h"
+#include "browser/folder_nav.h"
+#include "platform/device/framebuffer.h"
+#include "platform/kernel/debug.h"
+#include "platform/kernel/kernel.h"
+#include "res/resources.h"
+#include "tests/platform/imaging/pictures.h"
+#include "tests/support/temp_root.h"
+#include "viewer/open_size.h"
+
+namespace {
+
+// Left half red, right half blue.
+Picture RedBlue(int width, int height) {
+  Picture p{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height)};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) p.at(x, y) = x < width / 2 ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
+  return p;
+}
+
+WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
+bool IsRed(int x, int y) { return (Pixel(x, y) >> 11) > 24 && (Pixel(x, y) & 31) < 8; }
+bool IsBlue(int x, int y) { return (Pixel(x, y) & 31) > 24 && (Pixel(x, y) >> 11) < 8; }
+
+enum ButtonPlace { kPrev, kNext, kRotate, kOriginal, kZoomIn, kZoomOut, kExit };
+POINT Button(ButtonPlace place) { return POINT{25 + 108 * place + 50, 432}; }
+constexpr POINT kOverPhoto{400, 200};
+
+void Tap(POINT p) {
+  PostTouch(TouchKind::Down, p.x, p.y);
+  PostTouch(TouchKind::Up, p.x, p.y);
+}
+// Two touches at once, long enough after any touch before for the first not to pair with it.
+void DoubleTap(POINT p) {
+  Sleep(400);
+  Tap(p);
+  Tap(p);
+}
+bool Visible(int id) { return IsWindowVisible(GetDlgItem(GetForegroundWindow(), id)); }
+
+int CountLines(const DebugCapture& log, const std::string& prefix) {
+  const std::vector<std::string> lines = log.Lines();
+  return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+class PhotoViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallResources();
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+  }
+  void TearDown() override {
+    SetClockSpeed(1);
+    CoUninitialize();
+  }
+
+  void Put(const std::string& name, const Picture& picture) {
+    const Bytes bytes = MakeJpeg(picture, 95);
+    m_root.WriteFile("SDMMC/album/" + name, std::string(bytes.begin(), bytes.end()));
+  }
+  // The album's listing (in the host's order) and the entry index of a file in it.
+  void List() {
+    m_list.Fill(u"\\SDMMC\\album\\");
+    ASSERT_TRUE(FindPhotoRange(m_list, m_first, m_last));
+  }
+  int IndexOf(const std::string& name) const {
+    for (int i = 0; i < m_list.GetCount(); ++i)
+      if (m_list.GetName(i) == u"\\SDMMC\\album\\" + WString(name.begin(), name.end())) return i;
+    return -1;
+  }
+
+  // Runs the view on the photo at index until it ends, with drive() on another thread once
+  // the photo has been shown; the dialog's result.
+  INT_PTR Run(int index, const std::function<void(CPhotoViewDlg&)>& drive) {
+    CPhotoViewDlg view(&m_player, &m_list, &m_sysParam, index, m_first, m_last, &m_decoder);
+    std::thread driver([&] {
+      while (!GetForegroundWindow()) Sleep(1);
+      HWND dialog = GetForegroundWindow();
+      Settle(view);
+      drive(view);
+      PostMessage(dialog, kLauncherMessage, 34, 0);  // a failed check may have left it up
+    });
+    const INT_PTR result = view.DoModal();
+    driver.join();
+    m_shownLast = view.CurrentIndex();
+    return result;
+  }
+
+  // Waits until the window thread and the view's worker have nothing left to do.
+  static void Settle(const CPhotoViewDlg& view) {
+    for (const DWORD start = GetTickCount();; Sleep(1)) {
+      ASSERT_TRUE(WaitForWindowThreadIdle(20000));
+      if (!view.IsWorkPending() && WaitForWindowThreadIdle(20000) && !view.IsWorkPending()) return;
+      ASSERT_LT(GetTickCount() - start, 60000u) << "the view never settled";
+    }
+  }
+  static void Press(const CPhotoViewDlg& view, ButtonPlace place) {
+    Tap(Button(place));
+    Settle(view);
+  }
+
+  TempDeviceRoot m_root;
+  CPhotoList m_list;
+  int m_first = 0, m_last = 0, m_shownLast = -1;
+  Cplayerc m_player;
+  CSysParam m_sysParam;
+  CImageDecoder m_decoder;
+  DebugCapture m_log;
+};
+
+TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
+  Put("a.jpg", RedBlue(640, 480));
+  Put("b.jpg", RedBlue(320, 240));
+  Put("c.jpg", RedBlue(160, 120));
+  List();
+  const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
+    // 466 x 350 from x = 22 + 146, the rest of the frame black.
+    EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
+    EXPECT_EQ(Pixel(100, 195), 0);
+    EXPECT_FALSE(IsWaitCursorShown());
+    for (int i = 0; i < 3 && view.CurrentIndex() != m_last; ++i) Press(view, kNext);
+    Press(view, kNext);
+    EXPECT_EQ(view.CurrentIndex(), m_first);
+    Press(view, kPrev);
+    EXPECT_EQ(view.CurrentIndex(), m_last);
+    Press(view, kExit);
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(m_shownLast, m_last);
+  EXPECT_EQ(CountLines(m_log, " thread exit!!"), 1);
+  EXPECT_EQ(CountLines(m_log, " OnButViewExit..."), 1);
+}
+
+TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPicture) {
+  Put("big.jpg", Picture{4000, 3000, std::vector<Rgb>(12000000, Rgb{255, 0, 0})});
+  m_root.WriteFile("SDMMC/album/bad.jpg", "this is no photo");
+  List();
+  Run(IndexOf("big.jpg"), [&](CPhotoViewDlg& view) {
+    // Opened at a third; the JPEG pipeline then finds both sides wrong and uses its own size.
+    EXPECT_TRUE(m_log.Contains("1. JPG SW PrepareImage->Width :1333, Height:1000\r\n"));
+    EXPECT_TRUE(m_log.Contains("m_Width, : 1450, m_Height : 1088\r\n"));
+    EXPECT_TRUE(IsRed(400, 195));
+
+    Press(view, kNext);  // of two photos, the other one
+    ASSERT_EQ(view.CurrentIndex(), IndexOf("bad.jpg"));
+    EXPECT_EQ(view.ErrorState(), kPhotoDamaged);
+    EXPECT_TRUE(m_log.Contains(" ImageOpen GetTickCount = "));
+    // Picture 179 stretched to 350 x 350 at (204, 0) of the frame, black around it.
+    EXPECT_NE(Pixel(22 + 204 + 175, 20 + 175), 0);
+    EXPECT_EQ(Pixel(22 + 203, 195), 0);
+    EXPECT_EQ(Pixel(22 + 204 + 350, 195), 0);
+
+    // Nothing switches the layout, turns or zooms over the error picture.
+    DoubleTap(kOverPhoto);
+    Press(view, kRotate);
+    Press(view, kZoomIn);
+    EXPECT_FALSE(view.IsFullScreen());
+    EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 2, 0);  // closes the program, not the view
+    Settle(view);
+    EXPECT_TRUE(Visible(CPhotoViewDlg::kExit));
+  });
+}
+
+TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesAndGoesBackToTheOriginal) {
+  Put("a.jpg", RedBlue(640, 480));
+  List();
+  const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
+    // With the clock slowed down, the drawing that makes the view ready again is still
+    // 100 ms away when the second press comes.
+    SetClockSpeed(0.01);
+    Tap(Button(kRotate));
+    Tap(Button(kRotate));
+    ASSERT_TRUE(WaitForWindowThreadIdle(20));
+    SetClockSpeed(1);
+    Settle(view);
+    EXPECT_EQ(view.Geometry().m_Rotation, 1);
+    // The left (red) half went down; 262 x 350 from x = 22 + 248.
+    EXPECT_TRUE(IsBlue(401, 100) && IsRed(401, 300));
+    EXPECT_EQ(Pixel(200, 195), 0);
+    Press(view, kRotate);
+    EXPECT_TRUE(IsBlue(250, 195));  // upside down
+    Press(view, kZoomIn);
+    Press(view, kOriginal);
+    EXPECT_TRUE(view.Geometry().m_Rotation == 0 && view.Geometry().m_ZoomLevel == kDefaultZoomLevel);
+    EXPECT_TRUE(IsRed(250, 195));
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 20, 0);
+  });
+  EXPECT_EQ(result, kModalClosedByLauncher);
+}
+
+TEST_F(PhotoViewTest, ZoomedPhotosFollowTheFingerAndADoubleTapSwitchesToFullScreen) {
+  Put("a.jpg", RedBlue(640, 480));
+  List();
+  Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
+    Press(view, kZoomIn);
+    Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
+    // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
+    // its right half.
+    PostTouch(TouchKind::Down, 400, 200);
+    PostTouch(TouchKind::Move, 400, 200);
+    PostTouch(TouchKind::Move, 300, 150);
+    PostTouch(TouchKind::Up, 300, 150);
+    Settle(view);
+    EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
+    EXPECT_TRUE(view.Geometry().MouseEndPoint.x == -100 && view.Geometry().MouseEndPoint.y == -50);
+    EXPECT_TRUE(IsBlue(400, 195));
+
+    // Two touches 400 ms apart are not a double tap.
+    for (int i = 0; i < 2; ++i, Settle(view)) Sleep(400), Tap(kOverPhoto);
+    EXPECT_FALSE(view.IsFullScreen());
+
+    DoubleTap(kOverPhoto);
+    Settle(view);
+    ASSERT_TRUE(view.IsFullScreen());
+    // 640 x 480 from x = 80 over black, at 100 %; the buttons and the frame are gone.
+    EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
+    EXPECT_TRUE(Pixel(79, 240) == 0 && IsRed(100, 240) && IsBlue(700, 240));
+    EXPECT_FALSE(Visible(CPhotoViewDlg::kExit) || Visible(CPhotoViewDlg::kPictureFrame));
+
+    DoubleTap(kOverPhoto);
+    Settle(view);
+    EXPECT_FALSE(view.IsFullScreen());
+    EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
+    EXPECT_TRUE(Visible(CPhotoViewDlg::kExit) && Visible(CPhotoViewDlg::kPictureFrame));
+  });
+}
+
+TEST_F(PhotoViewTest, PressesDuringAnOpenMergeAndClosingBeforeAnOpenOpensNothing) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) Put(name, RedBlue(64, 48));
+  List();
+  Run(m_first, [&](CPhotoViewDlg& view) {
+    // Slowed down, the worker's delay before an open outlasts the five presses.
+    SetClockSpeed(0.1);
+    for (int i = 0; i < 5; ++i) Tap(Button(kNext));
+    ASSERT_TRUE(WaitForWindowThreadIdle(20000));
+    SetClockSpeed(1);
+    Settle(view);
+    EXPECT_EQ(view.CurrentIndex(), m_first + 1);  // five steps round four photos
+    EXPECT_LE(CountLines(m_log, "Call CheckJPGCodec"), 1 + 2);
+
+    const int opens = CountLines(m_log, "Call CheckJPGCodec");
+    SetClockSpeed(0.1);
+    Tap(Button(kNext));
+    while (!view.IsBusy()) Sleep(1);
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
+    while (CountLines(m_log, " thread exit!!") == 0) Sleep(1);
+    EXPECT_EQ(CountLines(m_log, "Call CheckJPGCodec"), opens);
+  });
+}
+
+}  // namespace
