@@ -152,7 +152,7 @@ ScriptResult RunScreenScript(const std::vector<ScreenCommand>& commands, const s
         PostToFront(kLauncherMessage, 6, 0);
         break;
       case ScreenCommand::Pause:
-        ToFront(kPauseMessage, 0, 0);
+        PostToFront(kPauseMessage, 0, 0);
         break;
       case ScreenCommand::Card:
         SetCardTakenOut(c.name == "out");
