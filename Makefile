@@ -5,7 +5,7 @@ ASAN      ?= build-asan
 TSAN      ?= build-tsan
 DEMO_ROOT ?= demo-root
 
-.PHONY: all deps build build-asan build-tsan run test test-normal test-asan test-tsan test-fuzz demo-root clean
+.PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz demo-root clean
 
 all: build
 
@@ -34,6 +34,14 @@ demo-root: build
 	@test -d $(DEMO_ROOT)/SDMMC || $(BUILD)/bin/vellumet-make-demo $(DEMO_ROOT)
 
 # Status 4 is a closed window (host/main.cpp lists the statuses): not a failure here.
+# The pictures of docs/ and the README: the headless tour on a fresh demo card into
+# docs/screens/, and the slideshow's thirteen effects into docs/effects.gif.
+screenshots: build
+	rm -rf $(BUILD)/screens-root docs/screens
+	$(BUILD)/bin/vellumet-make-demo $(BUILD)/screens-root >/dev/null
+	$(BUILD)/bin/vellumet --root $(BUILD)/screens-root --headless --shots docs/screens --log $(BUILD)/screens.log
+	$(BUILD)/bin/vellumet-effects --root $(BUILD)/screens-root '\SDMMC\Welcome.jpg' --gif docs/effects.gif
+
 run: build demo-root
 	$(BUILD)/bin/vellumet --root $(DEMO_ROOT) || test $$? -eq 4
 
