@@ -170,29 +170,27 @@ void CPhotoList::PutThumb(int i, const PhotoEntry* expected, IImage* thumb, LONG
   if (thumb) thumb->Release();  // the listing changed meanwhile
 }
 
+PhotoEntry* CPhotoList::EntryWithoutThumb(int i, WString* name) {
+  Hold hold(*this);
+  PhotoEntry* entry = GetEntry(i);
+  if (!entry || entry->thumb) return nullptr;
+  *name = entry->name;
+  return entry;
+}
+
 void CPhotoList::LoadThumb(int i) {
-  PhotoEntry* entry;
   WString name;
-  {
-    Hold hold(*this);
-    entry = GetEntry(i);
-    if (!entry || entry->thumb) return;
-    name = entry->name;
-  }
+  PhotoEntry* entry = EntryWithoutThumb(i, &name);
+  if (!entry) return;
   // The work happens outside the lock, so that painting is never held up by it.
   IImage* thumb = GetThumbWithoutDecoding(m_pThumbFactory, name);
   PutThumb(i, entry, thumb, kThumbTried, true);
 }
 
 void CPhotoList::MakeThumb(int i) {
-  PhotoEntry* entry;
   WString name;
-  {
-    Hold hold(*this);
-    entry = GetEntry(i);
-    if (!entry || entry->thumb) return;
-    name = entry->name;
-  }
+  PhotoEntry* entry = EntryWithoutThumb(i, &name);
+  if (!entry) return;
   IImage* thumb = MakeThumbFromWholePhoto(m_pThumbFactory, name);
   if (!thumb) {
     PutThumb(i, entry, nullptr, kThumbNone, true);

@@ -102,6 +102,8 @@ class CPhotoList {
  private:
   using Entries = std::vector<PhotoEntry*>;
   static void Release(Entries& entries);
+  // Entry i and its name when it has no thumbnail yet (read under the lock), else nullptr.
+  PhotoEntry* EntryWithoutThumb(int i, WString* name);
   // Gives the thumbnail to entry i if it is still the same entry, else releases it.
   void PutThumb(int i, const PhotoEntry* expected, IImage* thumb, LONG state, bool setState);
 
