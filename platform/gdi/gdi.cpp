@@ -6,6 +6,7 @@
 
 #include "platform/device/framebuffer.h"
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/lasterror.h"
 
 namespace {
 
@@ -156,8 +157,18 @@ void Fill(DeviceContext& dc, const RECT& rect, WORD pixel) {
     for (int py = part.top; py < part.bottom; ++py) std::fill(dc.surface.Row(py) + part.left, dc.surface.Row(py) + part.right, pixel);
 }
 
+// Whether a bitmap of this size may be made; sets the last error when not.
+bool BitmapSizeAllowed(int width, int height) {
+  if (width > kMaxBitmapSide || height > kMaxBitmapSide ||
+      static_cast<long long>(width) * height > kMaxBitmapPixels) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return false;
+  }
+  return true;
+}
+
 GdiBitmap* NewBitmap(int width, int height) {
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
+  if (width <= 0 || height <= 0 || !BitmapSizeAllowed(width, height)) return nullptr;
   auto* b = new GdiBitmap;
   b->owned.assign(static_cast<size_t>(width) * height, 0);
   b->surface = {b->owned.data(), width, height, width};
@@ -317,7 +328,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE,
   }
   const int width = h.biWidth;
   const int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-  if (width > 16384 || height > 16384) return nullptr;
+  if (!BitmapSizeAllowed(width, height)) return nullptr;
   const int widthBytes = (width * 2 + 3) & ~3;
   std::lock_guard lock(GdiLock());
   auto* b = new GdiBitmap;

@@ -120,6 +120,10 @@ constexpr UINT DIB_RGB_COLORS = 0;
 // BI_BITFIELDS with the masks 0xF800, 0x07E0, 0x001F following the header (the masks of the
 // screen) or BI_RGB (taken as 565 as well). Rows are 4-byte aligned; a negative height
 // stores them top to bottom, a positive one bottom to top.
+// Bitmaps larger than kMaxBitmapPixels (or a side above kMaxBitmapSide) are refused with
+// ERROR_NOT_ENOUGH_MEMORY: a 20000 x 100 panorama is fine, a 30000 x 30000 page is not.
+constexpr long long kMaxBitmapPixels = 32ll * 1024 * 1024;
+constexpr int kMaxBitmapSide = 65535;
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // A bitmap made from 8-bit pixels (rows top to bottom, width bytes each) and a palette of

@@ -15,7 +15,7 @@
 #include "platform/gdi/gdi.h"
 
 constexpr ULONGLONG kMaxImagePixels = 32ull * 1024 * 1024;  // 33,554,432 pixels
-constexpr UINT kMaxImageSide = 16384;
+constexpr UINT kMaxImageSide = 65535;  // long panoramas are fine; the pixel count is the limit
 
 // ---- Results -------------------------------------------------------------------------
 

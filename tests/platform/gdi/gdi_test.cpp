@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/lasterror.h"
 
 namespace {
 
@@ -96,6 +97,33 @@ TEST(Gdi, DibSectionRowsTopDownAndBottomUp) {
 
   info.masks[0] = 0x7C00;  // 555 is not the screen's format
   EXPECT_EQ(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+}
+
+// A long panorama is one bitmap like any other; only the pixel count sets the limit.
+TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biBitCount = 16;
+  header.biCompression = BI_RGB;
+  const auto make = [&](int width, int height) {
+    header.biWidth = width;
+    header.biHeight = -height;
+    void* bits = nullptr;
+    return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  };
+  HBITMAP wide = make(20000, 100);
+  ASSERT_NE(wide, nullptr);
+  EXPECT_TRUE(DeleteObject(wide));
+  HBITMAP tall = CreateCompatibleBitmap(nullptr, 100, 20000);
+  ASSERT_NE(tall, nullptr);
+  EXPECT_TRUE(DeleteObject(tall));
+
+  SetLastError(0);
+  EXPECT_EQ(make(30000, 30000), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+  SetLastError(0);
+  EXPECT_EQ(CreateCompatibleBitmap(nullptr, 70000, 1), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }
 
 TEST(Gdi, SelectedBitmapCannotBeDeletedOrSelectedTwice) {
