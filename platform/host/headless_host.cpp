@@ -21,9 +21,9 @@ const char* Answer(ScriptResult result) {
   return "failed";
 }
 
-void RunAnsweredLine(const std::string& line, const std::string& shotsDir) {
+void RunAnsweredLine(const std::string& line, int number, const std::string& shotsDir) {
   std::string error;
-  std::optional<std::vector<ScreenCommand>> commands = ParseScreenScript(line, &error);
+  std::optional<std::vector<ScreenCommand>> commands = ParseScreenScript(line, &error, number);
   if (!commands) {
     std::printf("error: %s\n", error.c_str());
   } else {
@@ -43,17 +43,18 @@ void RunScriptHost(const std::vector<ScreenCommand>& commands, const std::string
 
 void RunStandardInputHost(const std::string& shotsDir) {
   std::string pending;
+  int lineNumber = 0;
   bool inputEnded = false;
   while (!ApplicationHasEnded()) {
     const size_t end = pending.find('\n');
     if (end != std::string::npos) {
       const std::string line = pending.substr(0, end);
       pending.erase(0, end + 1);
-      RunAnsweredLine(line, shotsDir);
+      RunAnsweredLine(line, ++lineNumber, shotsDir);
       continue;
     }
     if (inputEnded) {
-      if (!pending.empty()) RunAnsweredLine(pending, shotsDir);
+      if (!pending.empty()) RunAnsweredLine(pending, ++lineNumber, shotsDir);
       break;
     }
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {ApplicationEndedFd(), POLLIN, 0}};

@@ -77,7 +77,10 @@ struct ScreenCommand {
   std::string name;
 };
 // Nothing, with the line number and the fault in error, when a line is not a command.
-std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& text, std::string* error);
+// Numbers are decimal, or hexadecimal after 0x. The text's first line has the number
+// firstLine (standard input is parsed a line at a time).
+std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& text, std::string* error,
+                                                           int firstLine = 1);
 enum class ScriptResult {
   Done,    // every command ran
   Failed,  // every command ran, but a shot could not be written

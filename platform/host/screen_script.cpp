@@ -20,11 +20,14 @@ constexpr DWORD kSettleMs = 10000;
 // A settle waits in slices this long so that it notices the application's end.
 constexpr DWORD kSettleSliceMs = 20;
 
+// A decimal number, or a hexadecimal one after 0x (launcher codes are often written so).
 bool Number(const std::string& word, long* out) {
-  if (word.empty()) return false;
+  const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+  const char* digits = word.c_str() + (hex ? 2 : 0);
+  if (*digits == '\0' || (hex && (*digits == '-' || *digits == '+'))) return false;
   char* end = nullptr;
   errno = 0;
-  *out = std::strtol(word.c_str(), &end, 10);
+  *out = std::strtol(digits, &end, hex ? 16 : 10);
   return *end == '\0' && errno == 0;
 }
 
@@ -64,11 +67,12 @@ void PostToFront(UINT message, WPARAM w, LPARAM l) {
 
 }  // namespace
 
-std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& text, std::string* error) {
+std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& text, std::string* error,
+                                                           int firstLine) {
   std::vector<ScreenCommand> commands;
   std::istringstream lines(text);
   std::string line;
-  int number = 0;
+  int number = firstLine - 1;
   auto fail = [&](const std::string& why) {
     if (error) *error = "line " + std::to_string(number) + ": " + why;
     return std::nullopt;

@@ -51,9 +51,11 @@ TEST_F(ProgramEndTest, AClosedApplicationEndsTheProgramWithLinesLeft) {
 
   // Through standard input: the line that closed it is answered "ended", the next one is
   // neither run nor answered.
+  // A line that is no command is answered with its own number and changes nothing.
   program = StartProgram();
-  program->Write("down 710 432\nup 710 432\nshot after\n");
+  program->Write("down 710 432\ntap 710\nup 710 432\nshot after\n");
   EXPECT_EQ(program->ReadLine(), "done");
+  EXPECT_EQ(program->ReadLine(), "error: line 2: not a command: tap 710");
   EXPECT_EQ(program->ReadLine(), "ended");
   EXPECT_EQ(program->ReadLine(), "");  // the end of its output
   EXPECT_EQ(program->Wait(), kEndedByItself);

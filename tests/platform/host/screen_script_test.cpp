@@ -28,6 +28,16 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   EXPECT_FALSE(ParseScreenScript("wait -5\n", &error));
   EXPECT_FALSE(ParseScreenScript("shot ../elsewhere\n", &error));
   EXPECT_FALSE(ParseScreenScript("jump 1 2\n", &error));
+
+  // Launcher codes may be written in hexadecimal; standard input numbers its lines itself.
+  commands = ParseScreenScript("launcher 0x22 0X10\n", &error);
+  ASSERT_TRUE(commands) << error;
+  EXPECT_EQ((*commands)[0].a, 34);
+  EXPECT_EQ((*commands)[0].b, 16);
+  EXPECT_FALSE(ParseScreenScript("launcher 0x\n", &error));
+  EXPECT_FALSE(ParseScreenScript("launcher 0x-5\n", &error));
+  EXPECT_FALSE(ParseScreenScript("tap 0x 1\n", &error, 7));
+  EXPECT_EQ(error.rfind("line 7:", 0), 0u) << error;
 }
 
 // A dialog that paints itself one colour and records what reaches it.
