@@ -149,10 +149,13 @@ void RunSdlHost(int scale, BatteryWatch* battery, const std::function<void(bool 
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   if (why.empty()) {
+    // An 800 x 480 frame needs no graphics card: the window is drawn in software, so that no
+    // OpenGL driver is loaded (some keep memory they never free once they are unloaded).
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && ShowsAnything(SDL_GetCurrentVideoDriver())) {
       window = SDL_CreateWindow("vellumet", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kScreenWidth * scale,
                                 kScreenHeight * scale, 0);
-      renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+      renderer = window ? SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE) : nullptr;
       texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                              kScreenWidth, kScreenHeight)
                          : nullptr;
