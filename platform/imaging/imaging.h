@@ -14,8 +14,9 @@
 #include "platform/imaging/com.h"
 #include "platform/gdi/gdi.h"
 
-constexpr ULONGLONG kMaxImagePixels = 32ull * 1024 * 1024;  // 33,554,432 pixels
-constexpr UINT kMaxImageSide = 65535;  // long panoramas are fine; the pixel count is the limit
+// A picture held at full size must fit a bitmap: 33,554,432 pixels, 65535 a side.
+constexpr ULONGLONG kMaxImagePixels = kMaxBitmapPixels;
+constexpr UINT kMaxImageSide = kMaxBitmapSide;
 
 // ---- Results -------------------------------------------------------------------------
 
