@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
+#include <vector>
 
 #include "platform/kernel/debug.h"
 #include "platform/device/drivers.h"
@@ -10,6 +11,7 @@
 #include "platform/gdi/png_file.h"
 #include "platform/storage/files.h"
 #include "platform/host/screen_host.h"
+#include "platform/host/shown_frame_copy.h"
 #include "platform/windows/window.h"
 
 #undef printf
@@ -114,7 +116,10 @@ std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& t
 }
 
 bool WriteScreenShot(const std::string& hostPath) {
-  return WritePng565(hostPath, GetShownFrame(), kScreenWidth, kScreenHeight, kScreenWidth);
+  // A shot is taken like the panel's scan-out: the frame as it is at that moment.
+  std::vector<WORD> frame(kFrameBytes / sizeof(WORD));
+  CopyShownFrame(frame.data());
+  return WritePng565(hostPath, frame.data(), kScreenWidth, kScreenHeight, kScreenWidth);
 }
 
 ScriptResult RunScreenScript(const std::vector<ScreenCommand>& commands, const std::string& shotsDir, HANDLE ended) {
