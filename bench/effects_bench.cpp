@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "platform/device/framebuffer.h"
 #include "platform/kernel/kernel.h"
 #include "platform/storage/files.h"
@@ -25,7 +26,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MedianMs;
 
 double Us(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
@@ -121,18 +123,6 @@ size_t PlainWalk(const std::filesystem::path& card) {
     music += ext == ".MP3" || ext == ".WMA";
   }
   return music;
-}
-
-template <typename F>
-double MedianMs(int reps, F&& run) {
-  std::vector<double> times;
-  for (int i = 0; i < reps; ++i) {
-    const Clock::time_point start = Clock::now();
-    run();
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
 }
 
 void BenchMusicList(int reps) {

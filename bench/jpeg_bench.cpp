@@ -15,27 +15,19 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "bench/libjpeg_box.h"
 #include "jpeg/memory_decode.h"
 #include "tests/jpeg/support/jpeg_samples.h"
 
 namespace {
 
+using bench::Median;
+using bench::TimeMs;
+
 struct Size {
   int megapixels, w, h;
 };
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-template <typename F>
-double TimeMs(F f) {
-  auto t0 = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "decode/image_decoder.h"
 #include "platform/kernel/debug.h"
 #include "platform/storage/files.h"
@@ -36,22 +37,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double TimeMs(const std::function<void()>& run) {
-  auto start = std::chrono::steady_clock::now();
-  run();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-double MedianMs(int reps, const std::function<void()>& run) {
-  std::vector<double> times;
-  for (int i = 0; i < reps; ++i) times.push_back(TimeMs(run));
-  return Median(times);
-}
+using bench::MedianMs;
 
 std::string Quote(const std::string& s) {
   std::string out = "'";

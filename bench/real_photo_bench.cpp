@@ -16,11 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "bench/libjpeg_box.h"
 #include "jpeg/jpeg_decoder.h"
 #include "jpeg/memory_decode.h"
 
 namespace {
+
+using bench::Median;
+using bench::TimeMs;
 
 struct Case {
   std::string name, path, box;
@@ -89,18 +93,6 @@ std::string Describe(const std::vector<uint8_t>& jpeg, int& w, int& h) {
   std::snprintf(text, sizeof text, "%d x %d | %s | %d | %s%s", w, h, sampling.c_str(), quality,
                 progressive ? "progressive" : "baseline", restarts ? ", restarts" : "");
   return text;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-template <typename F>
-double TimeMs(F f) {
-  auto t0 = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>& out) {

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/launcher.h"
+#include "bench/bench_timing.h"
 #include "browser/folder_nav.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/kernel.h"
@@ -40,17 +41,13 @@
 #undef printf
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using bench::Clock;
+using bench::Median;
 
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 struct Photo {
   int megapixels, w, h;

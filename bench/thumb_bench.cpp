@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/launcher.h"
+#include "bench/bench_timing.h"
 #include "browser/main_page_dlg.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/kernel.h"
@@ -38,21 +39,15 @@
 #undef printf
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using bench::Clock;
+using bench::Median;
+using bench::MsSince;
+
 constexpr int kPhotos = 8;
 constexpr int kWidth = 4000, kHeight = 3000;
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
 
 std::string Quote(const std::string& s) {
   std::string out = "'";

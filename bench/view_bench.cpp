@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/launcher.h"
+#include "bench/bench_timing.h"
 #include "browser/folder_nav.h"
 #include "platform/gdi/png_file.h"
 #include "platform/imaging/com.h"
@@ -49,18 +50,12 @@
 #undef printf
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
+using bench::Clock;
+using bench::Median;
+using bench::MsSince;
 
 struct Photo {
   std::string label;
