@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "platform/kernel/debug.h"
@@ -72,7 +73,10 @@ void PostToFront(UINT message, WPARAM w, LPARAM l) {
 std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& text, std::string* error,
                                                            int firstLine) {
   std::vector<ScreenCommand> commands;
-  std::istringstream lines(text);
+  // A script saved by an editor that marks UTF-8 files starts with a byte-order mark.
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  const bool marked = firstLine == 1 && std::string_view(text).substr(0, 3) == kByteOrderMark;
+  std::istringstream lines(marked ? text.substr(kByteOrderMark.size()) : text);
   std::string line;
   int number = firstLine - 1;
   auto fail = [&](const std::string& why) {

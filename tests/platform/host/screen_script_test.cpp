@@ -37,6 +37,7 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   EXPECT_EQ((*commands)[0].b, 16);
   EXPECT_FALSE(ParseScreenScript("launcher 0x\n", &error));
   EXPECT_FALSE(ParseScreenScript("launcher 0x-5\n", &error));
+  EXPECT_TRUE(ParseScreenScript("\xEF\xBB\xBFwait 5\r\ntap 1 2\r\n", &error)) << error;  // saved on another system
   EXPECT_FALSE(ParseScreenScript("tap 0x 1\n", &error, 7));
   EXPECT_EQ(error.rfind("line 7:", 0), 0u) << error;
 }
