@@ -9,7 +9,7 @@
 //   press to the photo drawn again;
 // - libjpeg-turbo decoding the same JPEG files to the size the view decoded them at, in the
 //   same process (smallest M/8 scale that covers it, fast integer DCT, RGB565, then sampled
-//   nearest-neighbour into that size);
+//   nearest-neighbour into that size, the decompressor kept between runs: bench/libjpeg_box.h);
 // - how long the view takes to close when the launcher closes it while a 24-megapixel photo
 //   decodes.
 // --keep DIR leaves the generated device root in DIR instead of a temporary folder.
@@ -42,10 +42,9 @@
 #include "viewer/open_size.h"
 #include "viewer/photo_view_dlg.h"
 
-// After the system's headers: libjpeg defines TRUE and FALSE as macros when they are not.
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
+// After the project's headers: jpeglib.h defines TRUE and FALSE as macros.
+#include "bench/libjpeg_box.h"
+
 
 #undef printf
 
@@ -64,40 +63,6 @@ struct Photo {
   bool progressive;
   bool png;
 };
-
-// The picture decoded by libjpeg-turbo into a box of tw x th RGB565 pixels.
-void LibjpegDecode(const std::vector<uint8_t>& jpeg, int tw, int th, std::vector<uint16_t>& box,
-                   std::vector<uint16_t>& scaled) {
-  jpeg_decompress_struct d;
-  jpeg_error_mgr err;
-  d.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&d);
-  jpeg_mem_src(&d, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
-  jpeg_read_header(&d, TRUE);
-  int m = 1;
-  while (m < 8 && (static_cast<long>(d.image_width) * m < 8L * tw || static_cast<long>(d.image_height) * m < 8L * th)) ++m;
-  d.scale_num = static_cast<unsigned>(m);
-  d.scale_denom = 8;
-  d.dct_method = JDCT_IFAST;
-  d.do_fancy_upsampling = FALSE;
-  d.out_color_space = JCS_RGB565;
-  d.dither_mode = JDITHER_NONE;
-  jpeg_start_decompress(&d);
-  const int sw = static_cast<int>(d.output_width), sh = static_cast<int>(d.output_height);
-  scaled.resize(static_cast<size_t>(sw) * sh);
-  while (d.output_scanline < d.output_height) {
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(&scaled[static_cast<size_t>(d.output_scanline) * sw]);
-    jpeg_read_scanlines(&d, &row, 1);
-  }
-  jpeg_finish_decompress(&d);
-  jpeg_destroy_decompress(&d);
-  box.resize(static_cast<size_t>(tw) * th);
-  for (int y = 0; y < th; ++y) {
-    const uint16_t* src = &scaled[static_cast<size_t>(static_cast<int64_t>(y) * sh / th) * sw];
-    uint16_t* dst = &box[static_cast<size_t>(y) * tw];
-    for (int x = 0; x < tw; ++x) dst[x] = src[static_cast<int64_t>(x) * sw / tw];
-  }
-}
 
 std::vector<uint8_t> ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -276,11 +241,12 @@ int main(int argc, char** argv) {
     std::string lib = "-", ratio = "-";
     if (!p.png) {
       const std::vector<uint8_t> jpeg = ReadAll(folder / p.name);
-      std::vector<uint16_t> box, scaled;
+      LibjpegBoxDecoder libjpeg;
+      std::vector<uint16_t> box(static_cast<size_t>(w) * h);
       std::vector<double> times;
       for (int i = 0; i < reps; ++i) {
         const Clock::time_point start = Clock::now();
-        LibjpegDecode(jpeg, static_cast<int>(w), static_cast<int>(h), box, scaled);
+        libjpeg.Decode(jpeg, static_cast<int>(w), static_cast<int>(h), box.data());
         times.push_back(MsSince(start));
       }
       char text[32];
