@@ -20,6 +20,7 @@
 #include "bench/libjpeg_box.h"
 #include "jpeg/jpeg_decoder.h"
 #include "jpeg/memory_decode.h"
+#include "tests/jpeg/support/jpeg_samples.h"
 
 namespace {
 
@@ -29,13 +30,6 @@ using bench::TimeMs;
 struct Case {
   std::string name, path, box;
 };
-
-uint64_t Fnv1a(const void* data, size_t n) {
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  uint64_t h = 1469598103934665603ull;
-  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
 
 // The core with every buffer kept between runs, as a caller decoding many photos would.
 class CoreBoxDecoder {

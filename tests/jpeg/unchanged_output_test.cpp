@@ -23,13 +23,6 @@ const Pinned kPinned[] = {
 };
 // clang-format on
 
-uint64_t Fnv1a(const void* data, size_t n) {
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  uint64_t h = 1469598103934665603ull;
-  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
-
 struct Case {
   std::string name;
   std::vector<uint8_t> jpeg;

@@ -195,3 +195,10 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   f.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return bool(f);
 }
+
+uint64_t Fnv1a(const void* data, size_t n) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}

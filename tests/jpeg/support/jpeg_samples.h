@@ -1,6 +1,7 @@
 // Test pictures for the JPEG core: generated content, encoded and decoded with libjpeg.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,3 +39,6 @@ std::vector<uint8_t> MoveDriBeforeFrame(const std::vector<uint8_t>& jpeg);
 std::vector<uint8_t> MergeDqtSegments(const std::vector<uint8_t>& jpeg);
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A 64-bit FNV-1a checksum: how decoded pictures are pinned and compared between runs.
+uint64_t Fnv1a(const void* data, size_t n);
