@@ -44,26 +44,16 @@ enum ExitStatus {
 };
 
 ScreenHostOptions ScreenOptions(const HostOptions& options) {
-  ScreenHostOptions screen;
-  screen.headless = options.headless;
-  screen.script = options.script;
-  screen.shotsDir = options.shotsDir;
-  screen.scale = options.scale;
+  ScreenHostOptions screen = options.screen;
   screen.tour = kHeadlessTour;
-  screen.frameBuffer = options.frameBuffer;
-  screen.touch = options.touch;
-  screen.touchRotate = options.touchRotate;
-  screen.touchSwapXY = options.touchSwapXY;
-  screen.sysBacklight = options.sysBacklight;
-  screen.sysBattery = options.sysBattery;
-  if (!options.frameBuffer.empty()) return screen;  // a panel: no tour, no screenshots
-  const bool tour = !options.headless || options.script.empty();
+  if (!screen.frameBuffer.empty()) return screen;  // a panel: no tour, no screenshots
+  const bool tour = !screen.headless || screen.script.empty();
   if (tour && screen.shotsDir.empty()) screen.shotsDir = kTourShots;
   if (!screen.shotsDir.empty()) {
     std::error_code ignored;
     std::filesystem::create_directories(screen.shotsDir, ignored);
   }
-  if (options.headless && options.script.empty())
+  if (screen.headless && screen.script.empty())
     std::fprintf(stderr, "vellumet: headless tour, screenshots in %s/\n", screen.shotsDir.c_str());
   return screen;
 }

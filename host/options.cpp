@@ -35,28 +35,28 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
     } else if (arg == "--log" && hasValue) {
       options.logFile = argv[++i];
     } else if (arg == "--script" && hasValue) {
-      options.script = argv[++i];
+      options.screen.script = argv[++i];
     } else if (arg == "--shots" && hasValue) {
-      options.shotsDir = argv[++i];
+      options.screen.shotsDir = argv[++i];
     } else if (arg == "--fb" && hasValue) {
-      options.frameBuffer = argv[++i];
+      options.screen.frameBuffer = argv[++i];
     } else if (arg == "--touch" && hasValue) {
-      options.touch = argv[++i];
+      options.screen.touch = argv[++i];
     } else if (arg == "--touch-rotate" && hasValue) {
       const std::string turn = argv[++i];
       if (turn != "0" && turn != "90" && turn != "180" && turn != "270") {
         std::fprintf(stderr, "vellumet: --touch-rotate takes 0, 90, 180 or 270\n");
         return std::nullopt;
       }
-      options.touchRotate = std::atoi(turn.c_str());
+      options.screen.touchRotate = std::atoi(turn.c_str());
     } else if (arg == "--touch-swap-xy") {
-      options.touchSwapXY = true;
+      options.screen.touchSwapXY = true;
     } else if (arg == "--sys-backlight" && hasValue) {
-      options.sysBacklight = argv[++i];
+      options.screen.sysBacklight = argv[++i];
     } else if (arg == "--sys-battery" && hasValue) {
-      options.sysBattery = argv[++i];
+      options.screen.sysBattery = argv[++i];
     } else if (arg == "--headless") {
-      options.headless = true;
+      options.screen.headless = true;
     } else if (arg == "--no-backlight") {
       options.backlight = false;
     } else if (arg == "--speed" && hasValue) {
@@ -69,20 +69,20 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
         std::fprintf(stderr, "vellumet: --scale needs a whole number from 1 to 8\n");
         return std::nullopt;
       }
-      options.scale = static_cast<int>(number);
+      options.screen.scale = static_cast<int>(number);
     } else {
       PrintUsage();
       return std::nullopt;
     }
   }
-  if (!options.frameBuffer.empty() && (options.headless || !options.script.empty())) {
+  if (!options.screen.frameBuffer.empty() && (options.screen.headless || !options.screen.script.empty())) {
     std::fprintf(stderr, "vellumet: --fb shows the screen on a panel; it takes no --headless or --script\n");
     return std::nullopt;
   }
-  if (options.frameBuffer.empty() && !options.touch.empty()) {
+  if (options.screen.frameBuffer.empty() && !options.screen.touch.empty()) {
     std::fprintf(stderr, "vellumet: --touch goes with --fb\n");
     return std::nullopt;
   }
-  if (!options.script.empty()) options.headless = true;
+  if (!options.screen.script.empty()) options.screen.headless = true;
   return options;
 }
