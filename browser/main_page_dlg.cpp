@@ -176,19 +176,13 @@ void CMainPageDlg::OpenPhoto(int index) {
   CPhotoViewDlg view(&m_Player, m_pPhotoList.get(), &m_SysParam, index, first, last, m_pDecoder.get());
   // The view uses the list and the decoder: the thumbnail thread leaves its page first.
   m_AbortFlag = 1;
-  Sleep(100);
+  Sleep(kBeforeScreenMs);
   if (RunScreen(view) == kModalClosedByLauncher) {
     ClosePage();
     return;
   }
-  m_AbortFlag = 0;
   // Back on the page of the photo shown last, with that photo selected.
-  const LONG shown = view.CurrentIndex();
-  m_SelectedIndex = shown;
-  m_PendingSelection = shown;
-  m_CurPage = shown / kCellsPerPage;
-  SetEvent(m_EvThumbDecPage);
-  m_LastUpdated = -1;
+  ResumeAt(view.CurrentIndex());
 }
 
 void CMainPageDlg::OnSlideshow() {
@@ -206,12 +200,15 @@ void CMainPageDlg::OnSlideshow() {
     ClosePage();
     return;
   }
-  m_AbortFlag = 0;
   // The page of the picture that would have come next, with it selected.
-  const LONG next = show.CurrentIndex();
-  m_PendingSelection = next;
-  m_SelectedIndex = next;
-  m_CurPage = PageOf(next);
+  ResumeAt(show.CurrentIndex());
+}
+
+void CMainPageDlg::ResumeAt(LONG index) {
+  m_AbortFlag = 0;
+  m_SelectedIndex = index;
+  m_PendingSelection = index;
+  m_CurPage = PageOf(index);
   SetEvent(m_EvThumbDecPage);
   m_LastUpdated = -1;
 }

@@ -99,6 +99,9 @@ class CMainPageDlg : public CDialog {
   void OnSlideshow();
   void OnInfo();
   void OpenPhoto(int index);
+  // After a screen that had the list: the thread goes on with the page of `index`, which is
+  // selected, and the whole page is painted again.
+  void ResumeAt(LONG index);
   void OpenFolder(const WString& name);
   void ShowButtons(int command);
   void ClosePage();
