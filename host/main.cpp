@@ -9,7 +9,6 @@
 //      was closed, or SIGINT or SIGTERM came
 //   5  a screenshot could not be written (the run went on to its end)
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -56,15 +55,6 @@ ScreenHostOptions ScreenOptions(const HostOptions& options) {
   if (screen.headless && screen.script.empty())
     std::fprintf(stderr, "vellumet: headless tour, screenshots in %s/\n", screen.shotsDir.c_str());
   return screen;
-}
-
-// SDL and the sound libraries look for a session bus. Where none is given, libdbus would try
-// to start one through the X display: a bus daemon that outlives the program when it can be
-// started, and a buffer libdbus never frees when it cannot. The program needs no bus, so
-// without a given address it uses none. (Before any thread starts: setenv is not safe later.)
-void KeepOffAnUnnamedSessionBus() {
-  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  if (!address || !*address) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 }  // namespace

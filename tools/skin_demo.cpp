@@ -203,6 +203,7 @@ class CDemoApp : public CWinApp {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepOffAnUnnamedSessionBus();
   ScreenHostOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

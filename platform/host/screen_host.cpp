@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -105,6 +106,11 @@ bool StartWindow(const ScreenHostOptions& options) {
 }
 
 }  // namespace
+
+void KeepOffAnUnnamedSessionBus() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (!address || !*address) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
 
 bool StartScreenHost(const ScreenHostOptions& options) {
   ResetHostEnd();

@@ -52,6 +52,13 @@ struct ScreenHostOptions {
   std::string sysBattery;
 };
 
+// SDL and the sound libraries look for a session bus. Where none is given, libdbus would try
+// to start one through the X display: a bus daemon that outlives the program when it can be
+// started, and a buffer libdbus never frees when it cannot. The programs need no bus, so
+// without a given address they use none. Call it first in main(), before any thread starts
+// (it sets the environment).
+void KeepOffAnUnnamedSessionBus();
+
 // Starts the host on a thread of its own, and the watch of the stop signals when they are
 // blocked (stop_signals.h). The SDL host falls back to the headless one when no display can
 // be opened. False, having said why on standard error, when the script cannot be read or a
