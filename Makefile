@@ -4,6 +4,8 @@ BUILD     ?= build
 ASAN      ?= build-asan
 TSAN      ?= build-tsan
 DEMO_ROOT ?= demo-root
+# ccache, where a developer has it, shares compiled objects between build folders and clones.
+LAUNCHER  := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz demo-root clean
 
@@ -13,13 +15,13 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 $(ASAN)/CMakeCache.txt: | deps
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_SANITIZE=ON
+	cmake -S . -B $(ASAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_SANITIZE=ON
 
 $(TSAN)/CMakeCache.txt: | deps
-	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TSAN=ON
+	cmake -S . -B $(TSAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TSAN=ON
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)

@@ -25,7 +25,7 @@
 
 #include "app/launcher.h"
 #include "bench/bench_timing.h"
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/kernel.h"
 #include "platform/media/player.h"

@@ -30,7 +30,7 @@
 
 #include "app/launcher.h"
 #include "bench/bench_timing.h"
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "platform/gdi/png_file.h"
 #include "platform/imaging/com.h"
 #include "platform/kernel/debug.h"

@@ -2,7 +2,7 @@
 
 #include "app/device_requests.h"
 #include "app/launcher.h"
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "dialogs/info_dlg.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/kernel.h"

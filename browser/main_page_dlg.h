@@ -6,7 +6,7 @@
 // the window to repaint each cell as it is ready; all drawing happens on the window thread.
 // The window thread asks for work only through two events (a new folder, a new page) and
 // interrupts work in progress with the abort flag. Values the two threads share are atomic;
-// the listing is guarded by the list's Hold (browser/photo_list.h), the folder path by its
+// the listing is guarded by the list's Hold (folders/photo_list.h), the folder path by its
 // own lock.
 #pragma once
 
@@ -17,7 +17,7 @@
 
 #include "app/battery_icon.h"
 #include "app/sys_param.h"
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "decode/image_decoder.h"
 #include "platform/media/player.h"
 #include "platform/windows/afx.h"

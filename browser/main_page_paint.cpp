@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/launcher.h"
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "browser/main_page_dlg.h"
 #include "skin/skin.h"
 #include "skin/thumb_painter.h"

@@ -6,7 +6,7 @@
 
 #include "app/battery_icon.h"
 #include "app/sys_param.h"
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "decode/image_decoder.h"
 #include "dialogs/info_facts.h"
 #include "platform/media/player.h"

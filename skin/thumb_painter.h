@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "platform/gdi/gdi.h"
 
 class CThumbPainter {

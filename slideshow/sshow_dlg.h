@@ -19,7 +19,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "decode/image_decoder.h"
 #include "platform/media/player.h"
 #include "platform/windows/afx.h"

@@ -17,7 +17,7 @@
 #include <mutex>
 
 #include "app/sys_param.h"
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "decode/image_decoder.h"
 #include "platform/media/player.h"
 #include "platform/windows/afx.h"

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "app/launcher.h"
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "dialogs/volume_dlg.h"
 #include "platform/device/framebuffer.h"
 #include "platform/kernel/debug.h"

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "platform/kernel/debug.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "app/launcher.h"
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "platform/device/framebuffer.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/kernel.h"

@@ -1,8 +1,8 @@
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 
 #include <array>
 
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 #include "platform/kernel/debug.h"
 #include "platform/kernel/wide.h"
 #include "platform/storage/files.h"

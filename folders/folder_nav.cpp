@@ -1,4 +1,4 @@
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 
 bool FindPhotoRange(const CPhotoList& list, int& first, int& last) {
   int count = list.GetCount();

@@ -1,4 +1,4 @@
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 
 #include <gtest/gtest.h>
 

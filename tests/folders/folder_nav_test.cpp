@@ -1,4 +1,4 @@
-#include "browser/folder_nav.h"
+#include "folders/folder_nav.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // and the range of photos in a listing.
 #pragma once
 
-#include "browser/photo_list.h"
+#include "folders/photo_list.h"
 #include "platform/kernel/types.h"
 
 // The browser starts on the card; a path always ends with a backslash.
