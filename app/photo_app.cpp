@@ -11,6 +11,7 @@ namespace {
 constexpr DWORD kStartColour = 0x6E6334;  // becomes the pixel 0x330D
 
 HANDLE g_hInstanceEvent = nullptr;  // "belongstoPhoto": held while this copy runs
+enum class Claim { NotAsked, Held, Refused } g_claim = Claim::NotAsked;
 LONG g_LcdWidth = 480;
 LONG g_LcdHeight = 272;
 
@@ -37,9 +38,16 @@ void CPhotoApp::ReadLcdSize() {
   RegCloseKey(key);
 }
 
+bool CPhotoApp::ClaimInstance() {
+  if (g_claim == Claim::NotAsked) {
+    g_hInstanceEvent = CreateEventW(nullptr, TRUE, FALSE, u"belongstoPhoto");
+    g_claim = g_hInstanceEvent && GetLastError() == ERROR_ALREADY_EXISTS ? Claim::Refused : Claim::Held;
+  }
+  return g_claim == Claim::Held;
+}
+
 BOOL CPhotoApp::InitInstance() {
-  g_hInstanceEvent = CreateEventW(nullptr, TRUE, FALSE, u"belongstoPhoto");
-  if (g_hInstanceEvent && GetLastError() == ERROR_ALREADY_EXISTS) return FALSE;
+  if (!ClaimInstance()) return FALSE;
 
   ReadLcdSize();
   CMainPageDlg mainPage;
@@ -55,6 +63,7 @@ BOOL CPhotoApp::InitInstance() {
 int CPhotoApp::ExitInstance() {
   if (g_hInstanceEvent) CloseHandle(g_hInstanceEvent);
   g_hInstanceEvent = nullptr;
+  g_claim = Claim::NotAsked;
   BacklightRequest(kBacklightRequestA, 1);
   if (HWND launcher = FindLauncher()) PostMessage(launcher, kLauncherMessage, kLauncherEnded, kLauncherEndedParam);
   return CWinApp::ExitInstance();

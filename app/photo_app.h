@@ -10,6 +10,12 @@ class CPhotoApp : public CWinApp {
   BOOL InitInstance() override;
   int ExitInstance() override;
 
+  // The start's first step, the single-copy claim on the named event "belongstoPhoto":
+  // true when no other copy holds it. The program takes it before it starts a screen host,
+  // so that a refused copy shows nothing at all; InitInstance takes it when nobody has.
+  // The answer holds until ExitInstance lets the event go.
+  static bool ClaimInstance();
+
   // The LCD size from the registry (480 x 272 until read); nothing else uses it.
   static LONG LcdWidth();
   static LONG LcdHeight();

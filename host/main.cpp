@@ -14,9 +14,11 @@
 
 #include "app/photo_app.h"
 #include "host/options.h"
+#include "host/state_folder.h"
 #include "host/tour.h"
 #include "platform/kernel/debug.h"
 #include "platform/device/drivers.h"
+#include "platform/storage/card_watch.h"
 #include "platform/storage/files.h"
 #include "platform/kernel/kernel.h"
 #include "platform/host/host_end.h"
@@ -69,25 +71,34 @@ int main(int argc, char** argv) {
     return kNothingRan;
   }
   SetClockSpeed(options->speed);
-  SetDeviceRoot(options->root);
+  if (options->card.empty()) {
+    SetDeviceRoot(options->root);
+    if (!IsCardMounted()) std::fprintf(stderr, "vellumet: no card in %s\n", options->root.c_str());
+  } else if (!UseStateFolder(ChooseStateFolder(options->state), options->card)) {
+    return kNothingRan;
+  }
   SetBacklightPresent(options->backlight);
-  if (!IsCardMounted()) std::fprintf(stderr, "vellumet: no card in %s\n", options->root.c_str());
   InstallResources();
   // Without the link the launcher cannot reach the program; it still runs on its own.
   if (!StartWindowLink()) std::fprintf(stderr, "vellumet: the launcher link could not be opened\n");
 
   TheThumbIndex();  // loaded before the application starts, saved at exit
-  if (!StartScreenHost(ScreenOptions(*options))) {
+  if (!OpenScreenHost(ScreenOptions(*options))) {
     StopWindowLink();
     return kNothingRan;
   }
+  bool refused = false;
   {
     CPhotoApp app;
+    // A refused copy shows nothing: its screen host does not start (a headless one still
+    // answers its script), and the card it would show is not watched.
+    refused = !CPhotoApp::ClaimInstance();
+    if (!refused) StartCardWatch();
+    StartOpenedScreenHost(!refused);
     AfxWinMain();
   }
-  // A refused copy is the only run in which the application makes no window.
-  const bool refused = !HasWindowThread();
   StopScreenHost();
+  StopCardWatch();
   CloseAudioSystem();
   StopWindowLink();
   if (refused) return kRefused;

@@ -9,11 +9,22 @@ namespace {
 
 void PrintUsage() {
   std::fputs(
-      "usage: vellumet [--root DIR] [--headless] [--script FILE|-] [--shots DIR] [--scale N]\n"
-      "                [--speed X] [--log FILE] [--no-backlight]\n"
-      "                [--fb DEVICE [--touch DEVICE] [--touch-rotate 0|90|180|270] [--touch-swap-xy]]\n"
+      "usage: vellumet [--root DIR | --card DIR [--state DIR]] [--headless] [--script FILE|-] [--shots DIR]\n"
+      "                [--scale N] [--speed X] [--log FILE] [--no-backlight]\n"
+      "                [--fb DEVICE [--fb-rotate 0|90|180|270] [--touch DEVICE]\n"
+      "                     [--touch-rotate 0|90|180|270] [--touch-swap-xy]]\n"
       "                [--sys-backlight DIR|auto] [--sys-battery DIR|auto]\n",
       stderr);
+}
+
+// A quarter turn given as 0, 90, 180 or 270; false, having said so, for anything else.
+bool ParseTurn(const std::string& option, const std::string& text, int& degrees) {
+  if (text != "0" && text != "90" && text != "180" && text != "270") {
+    std::fprintf(stderr, "vellumet: %s takes 0, 90, 180 or 270\n", option.c_str());
+    return false;
+  }
+  degrees = std::atoi(text.c_str());
+  return true;
 }
 
 bool ParseNumber(const char* text, double& value) {
@@ -26,12 +37,18 @@ bool ParseNumber(const char* text, double& value) {
 
 std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
   HostOptions options;
+  bool fbRotateGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
     double number = 0;
     if (arg == "--root" && hasValue) {
       options.root = argv[++i];
+      options.rootGiven = true;
+    } else if (arg == "--card" && hasValue) {
+      options.card = argv[++i];
+    } else if (arg == "--state" && hasValue) {
+      options.state = argv[++i];
     } else if (arg == "--log" && hasValue) {
       options.logFile = argv[++i];
     } else if (arg == "--script" && hasValue) {
@@ -43,12 +60,10 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
     } else if (arg == "--touch" && hasValue) {
       options.screen.touch = argv[++i];
     } else if (arg == "--touch-rotate" && hasValue) {
-      const std::string turn = argv[++i];
-      if (turn != "0" && turn != "90" && turn != "180" && turn != "270") {
-        std::fprintf(stderr, "vellumet: --touch-rotate takes 0, 90, 180 or 270\n");
-        return std::nullopt;
-      }
-      options.screen.touchRotate = std::atoi(turn.c_str());
+      if (!ParseTurn(arg, argv[++i], options.screen.touchRotate)) return std::nullopt;
+    } else if (arg == "--fb-rotate" && hasValue) {
+      if (!ParseTurn(arg, argv[++i], options.screen.fbRotate)) return std::nullopt;
+      fbRotateGiven = true;
     } else if (arg == "--touch-swap-xy") {
       options.screen.touchSwapXY = true;
     } else if (arg == "--sys-backlight" && hasValue) {
@@ -79,8 +94,16 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
     std::fprintf(stderr, "vellumet: --fb shows the screen on a panel; it takes no --headless or --script\n");
     return std::nullopt;
   }
-  if (options.screen.frameBuffer.empty() && !options.screen.touch.empty()) {
-    std::fprintf(stderr, "vellumet: --touch goes with --fb\n");
+  if (options.screen.frameBuffer.empty() && (!options.screen.touch.empty() || fbRotateGiven)) {
+    std::fprintf(stderr, "vellumet: --touch and --fb-rotate go with --fb\n");
+    return std::nullopt;
+  }
+  if (!options.card.empty() && options.rootGiven) {
+    std::fprintf(stderr, "vellumet: --card and --root name the storage two ways; give one of them\n");
+    return std::nullopt;
+  }
+  if (options.card.empty() && !options.state.empty()) {
+    std::fprintf(stderr, "vellumet: --state goes with --card\n");
     return std::nullopt;
   }
   if (!options.screen.script.empty()) options.screen.headless = true;

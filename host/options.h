@@ -8,11 +8,16 @@
 
 struct HostOptions {
   std::string root = "demo-root";  // host folder holding the device's SDMMC/ and NAND/
+  bool rootGiven = false;
+  // --card: any host folder (a mount point, say) as the card; the rest of the device's
+  // storage is then in the state folder, --state or the default one (state_folder.h).
+  std::string card;
+  std::string state;
   std::string logFile;             // debug output goes here instead of standard error
   double speed = 1.0;              // clock speed factor
   bool backlight = true;           // false: the device has no "BKL1:" driver
   // --headless, --script, --shots, --scale, the frame buffer and touch device (--fb,
-  // --touch, --touch-rotate, --touch-swap-xy) and the /sys folders, as the screen host
+  // --fb-rotate, --touch, --touch-rotate, --touch-swap-xy) and the /sys folders, as the screen host
   // takes them; main adds the tour.
   ScreenHostOptions screen;
 };

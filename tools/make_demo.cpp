@@ -1,5 +1,5 @@
 // Makes the demo device root: a card with folders and photos of every kind the browser
-// lists, the settings file, the registry file and the battery state. Everything is drawn
+// lists, a new device's internal storage (host/new_device.h) and the battery state. Everything is drawn
 // here; nothing is copied from elsewhere.
 //
 //   vellumet-make-demo DIR
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "host/new_device.h"
 #include "platform/storage/files.h"
-#include "store/parm_file.h"
 #include "tools/demo/image_files.h"
 #include "tools/demo/music_files.h"
 #include "tools/demo/picture.h"
@@ -108,40 +108,6 @@ void MakeCard(const fs::path& card) {
   fs::create_directories(misc / "pics.jpg");  // a folder, listed as a folder
 }
 
-// The key-click sound: 40 ms of a decaying tone, 16-bit mono PCM at 22050 Hz.
-void MakeClickSound(const fs::path& path) {
-  const int rate = 22050, samples = rate / 25;
-  std::string wav;
-  auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
-  auto put16 = [&](std::uint32_t v) { for (int i = 0; i < 2; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
-  wav += "RIFF";
-  put32(36 + samples * 2);
-  wav += "WAVEfmt ";
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(rate);
-  put32(rate * 2);
-  put16(2);
-  put16(16);
-  wav += "data";
-  put32(samples * 2);
-  for (int i = 0; i < samples; ++i) {
-    double envelope = std::exp(-i / (rate * 0.006));
-    double value = 12000.0 * envelope * std::sin(2 * M_PI * 2200.0 * i / rate);
-    put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
-  }
-  Text(path, wav);
-}
-
-// The settings file: 32 bytes with the click switch (offset 12) on.
-bool MakeSettings() {
-  unsigned char payload[32] = {};
-  payload[12] = 1;
-  CParmFileRW file;
-  return file.Write(u"NAND\\SETTING.PAR", payload, sizeof payload) == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,7 +118,6 @@ int main(int argc, char** argv) {
   const fs::path root = argv[1];
   std::error_code error;
   fs::create_directories(root / "SDMMC", error);
-  fs::create_directories(root / "NAND" / "app", error);
   if (error) {
     std::fprintf(stderr, "vellumet-make-demo: cannot create %s\n", root.c_str());
     return 1;
@@ -164,13 +129,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vellumet-make-demo: music: %s\n", why.c_str());
     g_failed = true;
   }
-  Check(MakeSettings(), root / "NAND" / "SETTING.PAR");
-  MakeClickSound(root / "NAND" / "app" / "Sound.wav");
-  Text(root / "registry.txt",
-       "; Registry of the demo device: [key] lines, then \"name\"=dword:HEX or \"name\"=\"text\".\n"
-       "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n"
-       "\"LCD_Width\"=dword:00000320\n"
-       "\"LCD_Height\"=dword:000001e0\n");
+  if (std::string failed; !GiveNewDeviceStorage(&failed)) Check(false, failed);
   Text(root / "battery.txt", "5\n");
   if (g_failed) return 1;
   std::printf("vellumet-make-demo: made %s\n", root.c_str());

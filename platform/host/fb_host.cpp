@@ -25,10 +25,11 @@ constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / 60);  // at mo
 
 }  // namespace
 
-void RunFrameBufferHost(PanelDevice& panel, TouchDevice* touch, BatteryWatch* battery) {
+void RunFrameBufferHost(PanelDevice& panel, int rotate, TouchDevice* touch, BatteryWatch* battery) {
   TakeOverConsole();
   SetEmergencyCleanup(&RestoreConsole);
-  const PanelWriter writer(panel.Format());
+  panel.Unblank();
+  const PanelWriter writer(panel.Format(), rotate);
   std::vector<WORD> current(kFrameBytes / sizeof(WORD)), shown(kFrameBytes / sizeof(WORD));
   bool presented = false;
   Clock::time_point nextFrame = Clock::now();
@@ -48,13 +49,9 @@ void RunFrameBufferHost(PanelDevice& panel, TouchDevice* touch, BatteryWatch* ba
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextFrame - Clock::now());
     pollfd fds[2] = {{ApplicationEndedFd(), POLLIN, 0}, {touch ? touch->PollFd() : -1, POLLIN, 0}};
     poll(fds, 2, static_cast<int>(std::max<long long>(0, wait.count())));
-    // A regular file has no readiness to wait for: it is read on every turn.
-    if (touch && (fds[1].revents || touch->PollFd() < 0)) {
+    if (touch && (fds[1].revents || touch->ReadsEveryTurn())) {
       touches.clear();
-      if (!touch->Read(&touches)) {
-        std::fprintf(stderr, "vellumet: the touch device failed; the screen takes no more touches\n");
-        touch = nullptr;
-      }
+      touch->Read(&touches);
       for (const ScreenTouch& t : touches) PostTouch(t.kind, t.x, t.y);
     }
   }

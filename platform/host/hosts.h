@@ -18,10 +18,10 @@
 void RunSdlHost(int scale, BatteryWatch* battery, const std::function<void(bool opened, const std::string& why)>& opened);
 
 // The frame-buffer host on a panel and, when there is one, a touch device, both opened by
-// the caller: takes the console over, presents the shown frame on change, at most 60 times a
-// second, and feeds the touches, until the application has ended; then gives the console
-// back.
-void RunFrameBufferHost(PanelDevice& panel, TouchDevice* touch, BatteryWatch* battery);
+// the caller: takes the console over, presents the shown frame on change, turned by rotate
+// degrees clockwise, at most 60 times a second, and feeds the touches, until the application
+// has ended; then gives the console back.
+void RunFrameBufferHost(PanelDevice& panel, int rotate, TouchDevice* touch, BatteryWatch* battery);
 
 // The headless hosts: a script's commands, or standard input's lines answered one by one.
 void RunScriptHost(const std::vector<ScreenCommand>& commands, const std::string& shotsDir);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
 
 #include "platform/device/framebuffer.h"
 
@@ -22,7 +23,7 @@ PanelChannel ChannelOf(const fb_bitfield& field) {
 
 }  // namespace
 
-std::unique_ptr<PanelDevice> PanelDevice::Open(const std::string& path, std::string* error) {
+std::unique_ptr<PanelDevice> PanelDevice::Open(const std::string& path, int rotate, std::string* error) {
   std::unique_ptr<PanelDevice> panel(new PanelDevice);
   struct stat info {};
   const bool exists = stat(path.c_str(), &info) == 0;
@@ -34,8 +35,13 @@ std::unique_ptr<PanelDevice> PanelDevice::Open(const std::string& path, std::str
   }
   if (rawFile) {
     panel->m_format = NativePanelFormat();
+    if (rotate == 90 || rotate == 270) {
+      std::swap(panel->m_format.width, panel->m_format.height);
+      panel->m_format.stride = static_cast<size_t>(kScreenHeight) * 2;
+    }
     panel->m_mappedBytes = kFrameBytes;
-    if (ftruncate(panel->m_fd, static_cast<off_t>(kFrameBytes)) != 0) {
+    const bool sized = exists && info.st_size == static_cast<off_t>(kFrameBytes);
+    if (!sized && ftruncate(panel->m_fd, static_cast<off_t>(kFrameBytes)) != 0) {
       *error = Failed("cannot size " + path);
       return nullptr;
     }
@@ -62,7 +68,7 @@ std::unique_ptr<PanelDevice> PanelDevice::Open(const std::string& path, std::str
     panel->m_mappedBytes = fix.smem_len ? fix.smem_len : static_cast<size_t>(fix.line_length) * var.yres_virtual;
     panel->m_visibleOffset = static_cast<size_t>(var.yoffset) * fix.line_length +
                              static_cast<size_t>(var.xoffset) * static_cast<size_t>(var.bits_per_pixel / 8);
-    ioctl(panel->m_fd, FBIOBLANK, FB_BLANK_UNBLANK);  // a panel blanked by the console lights up
+    panel->m_device = true;
   }
   const PanelFormat& f = panel->m_format;
   if (const char* why = UnusablePanel(f); *why) {
@@ -82,6 +88,10 @@ std::unique_ptr<PanelDevice> PanelDevice::Open(const std::string& path, std::str
   }
   panel->m_memory = static_cast<std::uint8_t*>(memory);
   return panel;
+}
+
+void PanelDevice::Unblank() const {
+  if (m_device) ioctl(m_fd, FBIOBLANK, FB_BLANK_UNBLANK);
 }
 
 PanelDevice::~PanelDevice() {

@@ -42,24 +42,11 @@ const char* UnusablePanel(const PanelFormat& f) {
   return "";
 }
 
-PanelPlacement PlaceFrame(int panelWidth, int panelHeight) {
-  PanelPlacement p;
-  while (kScreenWidth / p.factor > panelWidth || kScreenHeight / p.factor > panelHeight) {
-    if (kScreenWidth / (p.factor + 1) < 1 || kScreenHeight / (p.factor + 1) < 1) break;
-    ++p.factor;
-  }
-  p.width = std::min(kScreenWidth / p.factor, panelWidth);
-  p.height = std::min(kScreenHeight / p.factor, panelHeight);
-  p.left = (panelWidth - p.width) / 2;
-  p.top = (panelHeight - p.height) / 2;
-  return p;
-}
-
-PanelWriter::PanelWriter(const PanelFormat& format)
-    : m_format(format), m_placement(PlaceFrame(format.width, format.height)), m_bytesPerPixel(format.bitsPerPixel / 8) {
-  m_native = format.width == kScreenWidth && format.height == kScreenHeight && format.bitsPerPixel == 16 &&
-             Same(format.red, 11, 5) && Same(format.green, 5, 6) && Same(format.blue, 0, 5);
-  if (!m_native && m_placement.factor == 1) {
+PanelWriter::PanelWriter(const PanelFormat& format, int rotate)
+    : m_format(format), m_layout(format.width, format.height, rotate), m_bytesPerPixel(format.bitsPerPixel / 8) {
+  m_native = rotate == 0 && format.width == kScreenWidth && format.height == kScreenHeight &&
+             format.bitsPerPixel == 16 && Same(format.red, 11, 5) && Same(format.green, 5, 6) && Same(format.blue, 0, 5);
+  if (!m_native && m_layout.Placement().factor == 1) {
     m_table.resize(65536);
     for (std::uint32_t p = 0; p < 65536; ++p) {
       const WORD w = static_cast<WORD>(p);
@@ -105,23 +92,24 @@ void PanelWriter::Write(const WORD* frame, std::uint8_t* panel, bool borders) co
   const size_t rowBytes = static_cast<size_t>(m_format.width) * static_cast<size_t>(m_bytesPerPixel);
   if (borders)
     for (int y = 0; y < m_format.height; ++y) std::memset(panel + static_cast<size_t>(y) * stride, 0, rowBytes);
-  const PanelPlacement& p = m_placement;
+  const PanelPlacement& p = m_layout.Placement();
   const int k = p.factor;
+  const int step = m_layout.Step();
   for (int y = 0; y < p.height; ++y) {
     std::uint8_t* out = panel + static_cast<size_t>(p.top + y) * stride + static_cast<size_t>(p.left) * static_cast<size_t>(m_bytesPerPixel);
     if (k == 1) {
-      const WORD* in = frame + y * kScreenWidth;
-      for (int x = 0; x < p.width; ++x, out += m_bytesPerPixel) Store(out, m_table[in[x]]);
+      int in = m_layout.FrameIndex(0, y);
+      for (int x = 0; x < p.width; ++x, out += m_bytesPerPixel, in += step) Store(out, m_table[frame[in]]);
       continue;
     }
     for (int x = 0; x < p.width; ++x, out += m_bytesPerPixel) {
       int r = 0, g = 0, b = 0;
       for (int dy = 0; dy < k; ++dy) {
-        const WORD* in = frame + (y * k + dy) * kScreenWidth + x * k;
         for (int dx = 0; dx < k; ++dx) {
-          r += Red8(in[dx]);
-          g += Green8(in[dx]);
-          b += Blue8(in[dx]);
+          const WORD pixel = frame[m_layout.FrameIndex(x * k + dx, y * k + dy)];
+          r += Red8(pixel);
+          g += Green8(pixel);
+          b += Blue8(pixel);
         }
       }
       const int n = k * k;

@@ -1,17 +1,19 @@
-// Putting the device's 800 x 480 RGB565 frame on a panel of another size or pixel layout.
+// Putting the device's 800 x 480 RGB565 frame on a panel of another size or pixel layout,
+// turned or not.
 //
-// A panel of exactly that size and layout takes the frame as it is, in one block move (row
-// by row only when its rows are padded). Any other panel gets converted pixels: a panel
-// large enough shows the frame centred with black borders; a smaller one shows it scaled
-// down by the smallest whole factor that fits (each panel pixel the average of a square of
-// frame pixels), centred too. Pixels of 16, 24 or 32 bits with any channel positions are
-// written through a table from each RGB565 value to the panel's pixel.
+// A panel of exactly that size and layout, unturned, takes the frame as it is, in one block
+// move (row by row only when its rows are padded). Any other panel gets converted pixels,
+// placed as PanelLayout says: turned, centred with black borders on a panel large enough,
+// scaled down by a whole factor on a smaller one (each panel pixel the average of a square
+// of frame pixels). Pixels of 16, 24 or 32 bits with any channel positions are written
+// through a table from each RGB565 value to the panel's pixel.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "platform/host/panel_layout.h"
 #include "platform/kernel/types.h"
 
 struct PanelChannel {
@@ -33,21 +35,13 @@ PanelFormat NativePanelFormat();
 // it can.
 const char* UnusablePanel(const PanelFormat& format);
 
-// Where the frame lands on the panel: every frame pixel block of factor x factor becomes one
-// panel pixel, and the shown picture's top left corner is at (left, top).
-struct PanelPlacement {
-  int factor = 1;
-  int left = 0, top = 0;
-  int width = 0, height = 0;  // of the shown picture, in panel pixels
-};
-PanelPlacement PlaceFrame(int panelWidth, int panelHeight);
-
 class PanelWriter {
  public:
-  explicit PanelWriter(const PanelFormat& format);
+  // rotate: 0, 90, 180 or 270 degrees clockwise.
+  explicit PanelWriter(const PanelFormat& format, int rotate = 0);
 
   bool IsNative() const { return m_native; }
-  const PanelPlacement& Placement() const { return m_placement; }
+  const PanelLayout& Layout() const { return m_layout; }
 
   // Writes the frame (800 x 480 pixels, 1600 bytes a row) to the panel's visible memory;
   // `borders` also blackens the panel outside the picture (needed once).
@@ -59,7 +53,7 @@ class PanelWriter {
 
   PanelFormat m_format;
   bool m_native = false;
-  PanelPlacement m_placement;
+  PanelLayout m_layout;
   int m_bytesPerPixel = 0;
   std::vector<std::uint32_t> m_table;  // RGB565 value -> panel pixel (factor 1 only)
 };

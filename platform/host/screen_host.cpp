@@ -24,6 +24,9 @@ std::unique_ptr<PanelDevice> g_panel;
 std::unique_ptr<TouchDevice> g_touch;
 std::unique_ptr<BatteryWatch> g_battery;
 std::unique_ptr<SysBacklight> g_backlight;
+// What OpenScreenHost got ready for StartOpenedScreenHost.
+ScreenHostOptions g_options;
+std::optional<std::vector<ScreenCommand>> g_commands;  // none: standard input, or a panel
 
 // The /sys backlight and battery the options ask for; false when one cannot be found.
 bool StartSysDrivers(const ScreenHostOptions& options) {
@@ -50,9 +53,14 @@ bool StartSysDrivers(const ScreenHostOptions& options) {
 // The panel and the touch device; false, having said why, when one cannot be opened.
 bool OpenFrameBufferDevices(const ScreenHostOptions& options) {
   std::string error;
-  g_panel = PanelDevice::Open(options.frameBuffer, &error);
-  if (g_panel && !options.touch.empty())
-    g_touch = TouchDevice::Open(options.touch, options.touchSwapXY, options.touchRotate, &error);
+  g_panel = PanelDevice::Open(options.frameBuffer, options.fbRotate, &error);
+  if (g_panel && !options.touch.empty()) {
+    TouchGeometry geometry;
+    geometry.swapXY = options.touchSwapXY;
+    geometry.rotate = options.touchRotate;
+    geometry.panel = PanelLayout(g_panel->Format().width, g_panel->Format().height, options.fbRotate);
+    g_touch = TouchDevice::Open(options.touch, geometry, &error);
+  }
   if (!g_panel || (!options.touch.empty() && !g_touch)) {
     std::fprintf(stderr, "vellumet: %s\n", error.c_str());
     return false;
@@ -112,34 +120,41 @@ void KeepOffAnUnnamedSessionBus() {
   if (!address || !*address) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
-bool StartScreenHost(const ScreenHostOptions& options) {
+bool OpenScreenHost(const ScreenHostOptions& options) {
   ResetHostEnd();
-  if (!StartSysDrivers(options)) {
+  g_options = options;
+  g_commands.reset();
+  bool ready = StartSysDrivers(options);
+  if (ready && !options.frameBuffer.empty()) {
+    ready = OpenFrameBufferDevices(options);
+  } else if (ready && !(options.headless && options.script == "-")) {
+    g_commands = LoadCommands(options.headless ? options.script : std::string(), options.tour);
+    ready = g_commands.has_value();
+  }
+  if (!ready) CloseDevices();
+  return ready;
+}
+
+void StartOpenedScreenHost(bool show) {
+  const ScreenHostOptions& options = g_options;
+  const bool panel = !options.frameBuffer.empty();
+  if (!show && (panel || !options.headless)) {
     CloseDevices();
-    return false;
-  }
-  if (!options.frameBuffer.empty()) {
-    if (!OpenFrameBufferDevices(options)) {
-      CloseDevices();
-      return false;
-    }
-    StartStopSignalWatch();
-    g_host = std::thread(RunFrameBufferHost, std::ref(*g_panel), g_touch.get(), g_battery.get());
-    return true;
-  }
-  const bool fromInput = options.headless && options.script == "-";
-  std::optional<std::vector<ScreenCommand>> commands;
-  if (!fromInput) {
-    commands = LoadCommands(options.headless ? options.script : std::string(), options.tour);
-    if (!commands) {
-      CloseDevices();
-      return false;
-    }
+    return;
   }
   StartStopSignalWatch();
-  if (!options.headless && StartWindow(options)) return true;
-  if (fromInput) g_host = std::thread(RunStandardInputHost, options.shotsDir);
-  else g_host = std::thread(RunScriptHost, std::move(*commands), options.shotsDir);
+  if (panel) {
+    g_host = std::thread(RunFrameBufferHost, std::ref(*g_panel), options.fbRotate, g_touch.get(), g_battery.get());
+    return;
+  }
+  if (!options.headless && StartWindow(options)) return;
+  if (!g_commands) g_host = std::thread(RunStandardInputHost, options.shotsDir);
+  else g_host = std::thread(RunScriptHost, std::move(*g_commands), options.shotsDir);
+}
+
+bool StartScreenHost(const ScreenHostOptions& options) {
+  if (!OpenScreenHost(options)) return false;
+  StartOpenedScreenHost();
   return true;
 }
 

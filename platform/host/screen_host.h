@@ -40,9 +40,12 @@ struct ScreenHostOptions {
   int scale = 1;
   // Script text run when headless without a script, and when no display can be opened.
   std::string tour;
-  // The frame-buffer host: the frame buffer, the touch device (none: no touches) and how
-  // the touch panel is mounted (touchRotate 0, 90, 180 or 270 degrees clockwise).
+  // The frame-buffer host: the frame buffer, how the picture is turned on it (fbRotate 0,
+  // 90, 180 or 270 degrees clockwise; the touches follow), the touch device (none: no
+  // touches) and how the touch panel is mounted against the panel (touchRotate, degrees
+  // clockwise, after the swap).
   std::string frameBuffer;
+  int fbRotate = 0;
   std::string touch;
   int touchRotate = 0;
   bool touchSwapXY = false;
@@ -59,10 +62,17 @@ struct ScreenHostOptions {
 // (it sets the environment).
 void KeepOffAnUnnamedSessionBus();
 
-// Starts the host on a thread of its own, and the watch of the stop signals when they are
-// blocked (stop_signals.h). The SDL host falls back to the headless one when no display can
-// be opened. False, having said why on standard error, when the script cannot be read or a
-// device or /sys folder cannot be used.
+// Gets ready what the host needs without showing anything: reads the script, finds the /sys
+// folders, opens the frame buffer and the touch device. False, having said why on standard
+// error, when the script cannot be read or a device or /sys folder cannot be used.
+bool OpenScreenHost(const ScreenHostOptions& options);
+// Starts the opened host on a thread of its own, and the watch of the stop signals when they
+// are blocked (stop_signals.h). The SDL host falls back to the headless one when no display
+// can be opened. With `show` false a host that shows the screen (a window or a panel) is
+// closed unstarted: no window opens, the panel and the console stay as they are. A headless
+// host runs either way.
+void StartOpenedScreenHost(bool show = true);
+// Both of the above.
 bool StartScreenHost(const ScreenHostOptions& options);
 // Tells the host that the application has ended and waits for its thread to end.
 void StopScreenHost();

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <utility>
 
 #include "platform/storage/files.h"
 #include "platform/kernel/lasterror.h"
@@ -111,9 +112,11 @@ std::string RealPath(const std::string& path) {
 }
 
 bool IsInsideRoot(const std::string& hostPath) {
-  std::string root = RealPath(GetDeviceRoot());
   std::string real = RealPath(hostPath);
-  return !root.empty() && !real.empty() && IsWithin(real, root);
+  if (real.empty()) return false;
+  std::string root = RealPath(GetDeviceRoot());
+  std::string card = GetCardFolder().empty() ? std::string() : RealPath(GetCardFolder());
+  return (!root.empty() && IsWithin(real, root)) || (!card.empty() && IsWithin(real, card));
 }
 
 namespace {
@@ -138,6 +141,11 @@ std::vector<std::string> RealPathsOnTheWay(const std::string& hostFolder) {
   std::vector<std::string> way;
   std::string at = GetDeviceRoot().empty() ? std::string(".") : GetDeviceRoot();
   way.push_back(RealPath(at));
+  // A card folder elsewhere on the host is the way's second step, right below the root.
+  if (const std::string& card = GetCardFolder(); !card.empty() && IsWithin(hostFolder, card)) {
+    at = card;
+    way.push_back(RealPath(at));
+  }
   if (!IsWithin(hostFolder, at)) return way;
   size_t pos = at.size();
   while (pos < hostFolder.size()) {
@@ -161,6 +169,7 @@ ResolvedPath ResolveOnHost(LPCWSTR devicePath) {
   std::vector<WString> parts = SplitComponents(WStringView(devicePath, WideLength(devicePath)));
   std::string host = GetDeviceRoot().empty() ? std::string(".") : GetDeviceRoot();
   bool exists = true;
+  bool atRoot = true;
   for (size_t i = 0; i < parts.size(); ++i) {
     const WString& part = parts[i];
     if (part == u".") continue;
@@ -171,6 +180,13 @@ ResolvedPath ResolveOnHost(LPCWSTR devicePath) {
     if (!exists) {  // only the last component may be missing
       result.error = ERROR_PATH_NOT_FOUND;
       return result;
+    }
+    const bool first = std::exchange(atRoot, false);
+    if (first && !GetCardFolder().empty() && FoldCase(part) == u"sdmmc") {
+      host = GetCardFolder();
+      struct stat st;
+      exists = stat(host.c_str(), &st) == 0;
+      continue;
     }
     std::string name = ToHostName(part);
     std::string match = MatchInFolder(host, name, FoldCase(part));

@@ -12,6 +12,15 @@ std::string& Root() {
   return *root;
 }
 
+std::string& Card() {
+  static auto* card = new std::string;
+  return *card;
+}
+
+void DropTrailingSlashes(std::string& folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+}
+
 std::mutex g_devicesLock;
 StreamDevices g_devices{};
 
@@ -24,9 +33,11 @@ StreamDevices Devices() {
 
 // Choosing the root also reads what the root says about the device: its registry and the
 // drivers' state.
-void SetDeviceRoot(const std::string& hostFolder) {
+void SetDeviceRoot(const std::string& hostFolder, const std::string& cardFolder) {
   Root() = hostFolder;
-  while (Root().size() > 1 && Root().back() == '/') Root().pop_back();
+  DropTrailingSlashes(Root());
+  Card() = cardFolder;
+  DropTrailingSlashes(Card());
   SetNameSpaceRoot(Root());
   SetCardTakenOut(false);
   SetCardWriteProtected(false);
@@ -50,3 +61,4 @@ HANDLE OpenStreamDevice(LPCWSTR name) {
 }
 
 const std::string& GetDeviceRoot() { return Root(); }
+const std::string& GetCardFolder() { return Card(); }

@@ -19,9 +19,12 @@
 
 // Chooses the host folder that holds the device's storage (SDMMC/, NAND/). Named kernel
 // objects are then shared with the other processes on this root, and the stream devices
-// read their state from it.
-void SetDeviceRoot(const std::string& hostFolder);
+// read their state from it. A card folder, when given, is the card instead of the root's
+// SDMMC folder: "\SDMMC" then leads into it, wherever it is on the host.
+void SetDeviceRoot(const std::string& hostFolder, const std::string& cardFolder = {});
 const std::string& GetDeviceRoot();
+// The card folder given with the root, or "" when the card is the root's SDMMC folder.
+const std::string& GetCardFolder();
 // The host path a device path resolves to, or an empty string when it would leave the root.
 // Existing components are matched without regard to case; missing ones are kept as given.
 std::string ResolveDevicePath(LPCWSTR devicePath);

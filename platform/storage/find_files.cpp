@@ -111,7 +111,8 @@ struct DirCloser {
 
 std::string ParentFolder(const std::string& host) {
   const std::string& root = GetDeviceRoot();
-  if (host.size() <= root.size()) return host;
+  if (host == GetCardFolder()) return root;  // a card folder elsewhere hangs below the root
+  if (host == root || host.find('/') == std::string::npos) return host;
   return host.substr(0, host.find_last_of('/'));
 }
 

@@ -1,4 +1,4 @@
-// The frame on panels of other sizes and pixel layouts.
+// The frame on panels of other sizes, pixel layouts and turns.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,110 +10,120 @@
 namespace {
 
 constexpr WORD kRed = 0xF800, kWhite = 0xFFFF, kBlue = 0x001F;
+const PanelChannel k8R{16, 8}, k8G{8, 8}, k8B{0, 8};
 
-PanelFormat Format(int width, int height, int bits, PanelChannel r, PanelChannel g, PanelChannel b, size_t stride = 0) {
-  PanelFormat f;
-  f.width = width;
-  f.height = height;
-  f.bitsPerPixel = bits;
-  f.stride = stride ? stride : static_cast<size_t>(width * bits / 8);
-  f.red = r;
-  f.green = g;
-  f.blue = b;
+PanelFormat Format(int width, int height, int bits, PanelChannel r, PanelChannel g, PanelChannel b) {
+  PanelFormat f{width, height, bits, static_cast<size_t>(width * bits / 8), r, g, b};
   return f;
 }
 
-// A frame of one colour with a few marked pixels.
+// A frame of one colour with its first pixel red and its last white.
 std::vector<WORD> Frame(WORD fill = kBlue) {
   std::vector<WORD> frame(kScreenWidth * kScreenHeight, fill);
-  frame[0] = kRed;
-  frame[kScreenWidth * kScreenHeight - 1] = kWhite;
+  frame.front() = kRed;
+  frame.back() = kWhite;
   return frame;
 }
 
-std::uint32_t Pixel32(const std::vector<std::uint8_t>& panel, const PanelFormat& f, int x, int y) {
-  std::uint32_t p;
-  std::memcpy(&p, panel.data() + static_cast<size_t>(y) * f.stride + static_cast<size_t>(x) * 4, 4);
+template <typename Pixel>
+Pixel At(const std::vector<std::uint8_t>& panel, const PanelFormat& f, int x, int y) {
+  Pixel p;
+  std::memcpy(&p, panel.data() + static_cast<size_t>(y) * f.stride + static_cast<size_t>(x) * sizeof(Pixel), sizeof p);
   return p;
+}
+
+std::vector<std::uint8_t> Write(const PanelFormat& f, const std::vector<WORD>& frame, int rotate = 0) {
+  std::vector<std::uint8_t> panel(f.stride * static_cast<size_t>(f.height), 0xAA);
+  PanelWriter(f, rotate).Write(frame.data(), panel.data(), true);
+  return panel;
 }
 
 TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedAsItIs) {
   const std::vector<WORD> frame = Frame();
-  PanelWriter writer(NativePanelFormat());
-  EXPECT_TRUE(writer.IsNative());
-  std::vector<std::uint8_t> panel(kFrameBytes, 0xAA);
-  writer.Write(frame.data(), panel.data(), true);
-  EXPECT_EQ(std::memcmp(panel.data(), frame.data(), kFrameBytes), 0);
+  EXPECT_TRUE(PanelWriter(NativePanelFormat()).IsNative());
+  EXPECT_FALSE(PanelWriter(NativePanelFormat(), 180).IsNative());
+  EXPECT_EQ(std::memcmp(Write(NativePanelFormat(), frame).data(), frame.data(), kFrameBytes), 0);
 
   // Padded rows: each row lands at its stride, the padding is left alone.
   PanelFormat padded = NativePanelFormat();
   padded.stride = 2048;
-  std::vector<std::uint8_t> wide(2048 * kScreenHeight, 0xAA);
-  PanelWriter(padded).Write(frame.data(), wide.data(), true);
+  const std::vector<std::uint8_t> wide = Write(padded, frame);
   for (int y : {0, 479}) EXPECT_EQ(std::memcmp(wide.data() + y * 2048, frame.data() + y * kScreenWidth, kFrameStrideBytes), 0);
   EXPECT_EQ(wide[1600], 0xAA);
 }
 
-TEST(PanelWriter, PlacesTheFrameCentredOrScaledDownByAWholeFactor) {
-  auto place = [](int w, int h) {
-    const PanelPlacement p = PlaceFrame(w, h);
-    return std::vector<int>{p.factor, p.left, p.top, p.width, p.height};
+TEST(PanelWriter, PlacesTheTurnedFrameCentredOrScaledDownByAWholeFactor) {
+  struct Case {
+    int w, h, rotate;
+    std::vector<int> placed;  // factor, left, top, width, height
   };
-  EXPECT_EQ(place(800, 480), (std::vector<int>{1, 0, 0, 800, 480}));
-  EXPECT_EQ(place(1024, 600), (std::vector<int>{1, 112, 60, 800, 480}));
-  EXPECT_EQ(place(480, 272), (std::vector<int>{2, 40, 16, 400, 240}));
-  EXPECT_EQ(place(320, 240), (std::vector<int>{3, 27, 40, 266, 160}));
-  EXPECT_EQ(place(800, 400), (std::vector<int>{2, 200, 80, 400, 240}));
+  for (const Case& c : std::vector<Case>{{800, 480, 0, {1, 0, 0, 800, 480}},
+                                         {1024, 600, 180, {1, 112, 60, 800, 480}},
+                                         {480, 272, 0, {2, 40, 16, 400, 240}},
+                                         {320, 240, 0, {3, 27, 40, 266, 160}},
+                                         {800, 400, 0, {2, 200, 80, 400, 240}},
+                                         {480, 800, 90, {1, 0, 0, 480, 800}},
+                                         {600, 1024, 270, {1, 60, 112, 480, 800}},
+                                         {800, 480, 90, {2, 280, 40, 240, 400}}}) {
+    const PanelPlacement p = PanelLayout(c.w, c.h, c.rotate).Placement();
+    EXPECT_EQ((std::vector<int>{p.factor, p.left, p.top, p.width, p.height}), c.placed) << c.w << "x" << c.h << " " << c.rotate;
+  }
 }
 
-TEST(PanelWriter, ALargerThirtyTwoBitPanelGetsConvertedPixelsWithBlackBorders) {
-  const PanelFormat f = Format(1024, 600, 32, {16, 8}, {8, 8}, {0, 8});
-  PanelWriter writer(f);
-  EXPECT_FALSE(writer.IsNative());
-  std::vector<std::uint8_t> panel(f.stride * 600, 0xAA);
+TEST(PanelWriter, EachTurnPutsEveryFramePixelWhereTheTurnedPictureHasIt) {
+  std::vector<WORD> frame(kScreenWidth * kScreenHeight);
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<WORD>(i * 2654435761u >> 16);
+  const int w = kScreenWidth, h = kScreenHeight;
+  for (int rotate : {0, 90, 180, 270}) {
+    const bool quarter = rotate % 180 != 0;
+    const PanelFormat f = Format(quarter ? h : w, quarter ? w : h, 16, {11, 5}, {5, 6}, {0, 5});
+    const std::vector<std::uint8_t> panel = Write(f, frame, rotate);
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        // Where a clockwise turn takes the frame pixel (x, y).
+        const int tx = rotate == 90 ? h - 1 - y : rotate == 180 ? w - 1 - x : rotate == 270 ? y : x;
+        const int ty = rotate == 90 ? x : rotate == 180 ? h - 1 - y : rotate == 270 ? w - 1 - x : y;
+        wrong += At<std::uint16_t>(panel, f, tx, ty) != frame[y * w + x];
+      }
+    EXPECT_EQ(wrong, 0) << rotate;
+  }
+}
+
+TEST(PanelWriter, OtherPanelsGetConvertedPixelsBlackBordersAndBlockAverages) {
   const std::vector<WORD> frame = Frame();
-  writer.Write(frame.data(), panel.data(), true);
-  EXPECT_EQ(Pixel32(panel, f, 0, 0), 0u);            // border
-  EXPECT_EQ(Pixel32(panel, f, 1023, 599), 0u);       // border
-  EXPECT_EQ(Pixel32(panel, f, 112, 60), 0xFF0000u);  // the frame's first pixel, red
-  EXPECT_EQ(Pixel32(panel, f, 113, 60), 0x0000FFu);  // blue
-  EXPECT_EQ(Pixel32(panel, f, 911, 539), 0xFFFFFFu);  // the last, white
-  EXPECT_EQ(Pixel32(panel, f, 912, 539), 0u);
-}
+  // A larger 32-bit panel: the frame centred, black around it.
+  const PanelFormat large = Format(1024, 600, 32, k8R, k8G, k8B);
+  std::vector<std::uint8_t> panel = Write(large, frame);
+  EXPECT_EQ((std::vector<std::uint32_t>{At<std::uint32_t>(panel, large, 0, 0), At<std::uint32_t>(panel, large, 112, 60),
+                                        At<std::uint32_t>(panel, large, 113, 60), At<std::uint32_t>(panel, large, 911, 539),
+                                        At<std::uint32_t>(panel, large, 912, 539), At<std::uint32_t>(panel, large, 1023, 599)}),
+            (std::vector<std::uint32_t>{0, 0xFF0000, 0x0000FF, 0xFFFFFF, 0, 0}));
+  // Upside down, the first pixel is at the bottom right of the picture.
+  panel = Write(large, frame, 180);
+  EXPECT_EQ(At<std::uint32_t>(panel, large, 911, 539), 0xFF0000u);
 
-TEST(PanelWriter, OtherChannelOrdersAndTwentyFourBitPixels) {
-  // Blue in the high bits of a 16-bit pixel.
+  // Blue in the high bits of a 16-bit pixel; three bytes a pixel, red in the low byte.
   const PanelFormat bgr = Format(800, 480, 16, {0, 5}, {5, 6}, {11, 5});
-  std::vector<std::uint8_t> panel(bgr.stride * 480);
-  const std::vector<WORD> frame = Frame();
-  PanelWriter(bgr).Write(frame.data(), panel.data(), true);
-  std::uint16_t first, second;
-  std::memcpy(&first, panel.data(), 2);
-  std::memcpy(&second, panel.data() + 2, 2);
-  EXPECT_EQ(first, 0x001F);   // red
-  EXPECT_EQ(second, 0xF800);  // blue
+  panel = Write(bgr, frame);
+  EXPECT_EQ((std::vector<int>{At<std::uint16_t>(panel, bgr, 0, 0), At<std::uint16_t>(panel, bgr, 1, 0)}),
+            (std::vector<int>{0x001F, 0xF800}));
+  panel = Write(Format(800, 480, 24, {0, 8}, {8, 8}, {16, 8}), frame);
+  EXPECT_EQ(std::vector<int>(panel.begin(), panel.begin() + 6), (std::vector<int>{255, 0, 0, 0, 0, 255}));
 
-  // Three bytes a pixel, red in the low byte.
-  const PanelFormat rgb24 = Format(800, 480, 24, {0, 8}, {8, 8}, {16, 8});
-  std::vector<std::uint8_t> panel24(rgb24.stride * 480);
-  PanelWriter(rgb24).Write(frame.data(), panel24.data(), true);
-  EXPECT_EQ((std::vector<int>{panel24[0], panel24[1], panel24[2], panel24[3], panel24[4], panel24[5]}),
-            (std::vector<int>{255, 0, 0, 0, 0, 255}));
-}
-
-TEST(PanelWriter, ASmallerPanelShowsTheAverageOfEachBlock) {
-  const PanelFormat f = Format(480, 272, 32, {16, 8}, {8, 8}, {0, 8});
-  std::vector<WORD> frame(kScreenWidth * kScreenHeight, 0);
-  frame[0] = kWhite;  // one white pixel of the top left 2 x 2 block
-  frame[2] = kWhite;  // the next block is all white
-  frame[3] = kWhite;
-  frame[kScreenWidth + 2] = kWhite;
-  frame[kScreenWidth + 3] = kWhite;
-  std::vector<std::uint8_t> panel(f.stride * 272, 0xAA);
-  PanelWriter(f).Write(frame.data(), panel.data(), true);
-  EXPECT_EQ(Pixel32(panel, f, 40, 16), 0x404040u);  // a quarter of white, rounded
-  EXPECT_EQ(Pixel32(panel, f, 41, 16), 0xFFFFFFu);
-  EXPECT_EQ(Pixel32(panel, f, 39, 16), 0u);  // border
+  // A smaller panel: each pixel the average of a 2 x 2 block, rounded; turned, the blocks
+  // are the turned ones.
+  std::vector<WORD> blocks(kScreenWidth * kScreenHeight, 0);
+  for (int i : {0, 2, 3, kScreenWidth + 2, kScreenWidth + 3}) blocks[i] = kWhite;
+  const PanelFormat small = Format(480, 272, 32, k8R, k8G, k8B);
+  panel = Write(small, blocks);
+  EXPECT_EQ((std::vector<std::uint32_t>{At<std::uint32_t>(panel, small, 39, 16), At<std::uint32_t>(panel, small, 40, 16),
+                                        At<std::uint32_t>(panel, small, 41, 16)}),
+            (std::vector<std::uint32_t>{0, 0x404040, 0xFFFFFF}));
+  const PanelFormat portrait = Format(240, 400, 32, k8R, k8G, k8B);
+  panel = Write(portrait, blocks, 90);  // the frame's top left is the panel's top right
+  EXPECT_EQ((std::vector<std::uint32_t>{At<std::uint32_t>(panel, portrait, 239, 0), At<std::uint32_t>(panel, portrait, 239, 1)}),
+            (std::vector<std::uint32_t>{0x404040, 0xFFFFFF}));
 }
 
 }  // namespace
