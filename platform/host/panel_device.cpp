@@ -27,6 +27,11 @@ std::unique_ptr<PanelDevice> PanelDevice::Open(const std::string& path, int rota
   std::unique_ptr<PanelDevice> panel(new PanelDevice);
   struct stat info {};
   const bool exists = stat(path.c_str(), &info) == 0;
+  // A missing device node is a panel whose driver is not there, never a file to make.
+  if (!exists && path.rfind("/dev/", 0) == 0) {
+    *error = "no frame buffer at " + path + " (" + std::strerror(errno) + "): is the panel's driver loaded?";
+    return nullptr;
+  }
   const bool rawFile = !exists || S_ISREG(info.st_mode);
   panel->m_fd = open(path.c_str(), rawFile ? O_RDWR | O_CREAT | O_CLOEXEC : O_RDWR | O_CLOEXEC, 0644);
   if (panel->m_fd < 0) {

@@ -1,8 +1,8 @@
 // The panel that the frame-buffer host writes: a Linux frame-buffer device, its geometry and
 // pixel layout read with the frame-buffer ioctls and its memory mapped, or a regular file
-// (made when missing) taken as a raw RGB565 frame buffer of a panel that fits the picture as
-// it is turned: 800 x 480 (1600 bytes a row), or 480 x 800 (960 bytes a row) when the
-// picture is turned by a quarter.
+// (made when missing, but never under /dev/) taken as a raw RGB565 frame buffer of a panel
+// that fits the picture as it is turned: 800 x 480 (1600 bytes a row), or 480 x 800 (960
+// bytes a row) when the picture is turned by a quarter.
 #pragma once
 
 #include <cstddef>
