@@ -38,7 +38,7 @@ bool TouchDevice::OpenPath(std::string* error) {
   }
   // A FIFO is opened for writing too, so that it never reads as ended between two writers.
   const int flags = S_ISFIFO(info.st_mode) ? O_RDWR : O_RDONLY;
-  const int fd = open(m_path.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+  const int fd = open(m_path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     *error = "cannot open " + m_path + ": " + std::strerror(errno);
     return false;
@@ -110,9 +110,10 @@ void TouchDevice::Read(std::vector<ScreenTouch>* touches) {
   for (;;) {
     const ssize_t n = read(m_fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n == 0 || (n < 0 && errno == EAGAIN)) return;  // nothing more for now
-    if (n < 0) {
-      Lose(errno, touches);
+    // A regular file that has no more is read again later; a device never ends.
+    if ((n == 0 && !m_pollable) || (n < 0 && errno == EAGAIN)) return;
+    if (n <= 0) {
+      Lose(n == 0 ? ENODEV : errno, touches);
       return;
     }
     m_partial.insert(m_partial.end(), buffer, buffer + n);

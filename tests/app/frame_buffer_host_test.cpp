@@ -1,6 +1,7 @@
 // The frame-buffer host of the real program, with a regular file as its frame buffer and a
 // FIFO of input events as its touch screen: the frames it writes are the screenshots of the
-// headless host, byte for byte, and the touches written as events work the screen.
+// headless host, byte for byte (turned as the picture is turned), and the touches written as
+// events work the screen.
 #include <fcntl.h>
 #include <linux/input.h>
 #include <stdlib.h>
@@ -10,12 +11,28 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <cstring>
+#include <functional>
+#include <utility>
 
 #include "platform/gdi/png_file.h"
 #include "tests/app/two_processes.h"
 
 namespace {
+
+// Whether `ready` comes true within 20 s, asked every 20 ms (the host presents at most 60
+// times a second).
+bool Eventually(const std::function<bool()>& ready) {
+  const timespec pause{0, 20 * 1000 * 1000};
+  for (int attempt = 0; attempt < 1000; ++attempt, nanosleep(&pause, nullptr))
+    if (ready()) return true;
+  return false;
+}
+
+// Where a clockwise turn of the picture takes the frame's point (x, y) on the panel.
+std::pair<int, int> Turned(int x, int y, int r) {
+  return r == 90 ? std::pair{479 - y, x} : r == 180 ? std::pair{799 - x, 479 - y} : r == 270 ? std::pair{y, 799 - x} : std::pair{x, y};
+}
 
 class FrameBufferHostTest : public TwoProcessTest {
  protected:
@@ -46,32 +63,25 @@ class FrameBufferHostTest : public TwoProcessTest {
     return std::make_unique<ChildProcess>(argv, std::vector<std::string>{}, inputFd);
   }
 
-  // Whether the frame buffer file comes to hold the picture of the shot, within the deadline:
-  // its pixels, written as PNG the way shots are, give the shot's very bytes.
-  bool PanelShows(const std::string& shot) {
-    const std::string expected = Shot(shot);
+  // Whether the frame buffer file comes to hold the picture of the shot, turned by `rotate`:
+  // its pixels, turned back and written as PNG the way shots are, give the shot's very bytes.
+  bool PanelShows(const std::string& shot, int rotate = 0) {
     const std::string png = (m_root.Path() / "panel.png").string();
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-      const std::string frame = ReadAll(m_frame);
-      if (frame.size() == 768000) {
-        WritePng565(png, reinterpret_cast<const WORD*>(frame.data()), 800, 480, 800);
-        if (ReadAll(png) == expected) return true;
-      }
-      const timespec pause{0, 20 * 1000 * 1000};  // the host presents at most 60 times a second
-      nanosleep(&pause, nullptr);
-    }
-    return false;
+    std::vector<WORD> frame(800 * 480);
+    return Eventually([&] {
+      const std::string panel = ReadAll(m_frame);
+      if (panel.size() != 768000) return false;
+      for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 800; ++x) {
+          const auto [tx, ty] = Turned(x, y, rotate);
+          std::memcpy(&frame[y * 800 + x], panel.data() + 2 * (ty * (rotate % 180 ? 480 : 800) + tx), 2);
+        }
+      WritePng565(png, frame.data(), 800, 480, 800);
+      return ReadAll(png) == Shot(shot);
+    });
   }
 
-  void Touch(const std::vector<std::array<int, 3>>& events) {
-    std::vector<input_event> records;
-    for (const auto& [type, code, value] : events) {
-      input_event e {};
-      e.type = static_cast<__u16>(type);
-      e.code = static_cast<__u16>(code);
-      e.value = value;
-      records.push_back(e);
-    }
+  void Touch(const std::vector<input_event>& records) {
     const ssize_t bytes = static_cast<ssize_t>(records.size() * sizeof(input_event));
     ASSERT_EQ(write(m_events, records.data(), static_cast<size_t>(bytes)), bytes);
   }
@@ -80,7 +90,7 @@ class FrameBufferHostTest : public TwoProcessTest {
   int m_events = -1;
 };
 
-TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanel) {
+TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanelTurnedEachWay) {
   m_root.WriteFile("battery.txt", "4");  // the headless shots show battery state 4
   TakeHeadlessShots();
   // On the panel, state 4 comes from a /sys battery at 50 %, and a /sys backlight follows
@@ -90,70 +100,89 @@ TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanel) {
   m_root.WriteFile("sys/panel/brightness", "40\n");
   m_root.WriteFile("sys/panel/max_brightness", "255\n");
   std::unique_ptr<ChildProcess> launcher = StartLauncher();
-  std::unique_ptr<ChildProcess> program =
-      StartOnPanel(-1, {"--sys-battery", Root() + "/sys/BAT0", "--sys-backlight", Root() + "/sys/panel"});
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
-  EXPECT_TRUE(PanelShows("main"));
-  EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "255\n");
-
-  // A finger down on the exit button shows its press; lifting it ends the program.
-  Touch({{EV_ABS, ABS_X, 710}, {EV_ABS, ABS_Y, 432}, {EV_KEY, BTN_TOUCH, 1}, {EV_SYN, SYN_REPORT, 0}});
-  EXPECT_TRUE(PanelShows("pressed"));
-  Touch({{EV_KEY, BTN_TOUCH, 0}, {EV_SYN, SYN_REPORT, 0}});
-  EXPECT_EQ(program->Wait(), kEndedByItself);
-  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
-  EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "40\n");  // the brightness it found
+  for (int rotate : {0, 90, 180, 270}) {
+    SCOPED_TRACE(rotate);
+    std::unique_ptr<ChildProcess> program = StartOnPanel(
+        -1, {"--fb-rotate", std::to_string(rotate), "--sys-battery", Root() + "/sys/BAT0", "--sys-backlight", Root() + "/sys/panel"});
+    ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+    EXPECT_TRUE(PanelShows("main", rotate));
+    EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "255\n");
+    // A finger down where the turned exit button is shows its press; lifting it ends it.
+    const auto [x, y] = Turned(710, 432, rotate);
+    Touch({{{}, EV_ABS, ABS_X, x}, {{}, EV_ABS, ABS_Y, y}, {{}, EV_KEY, BTN_TOUCH, 1}, {{}, EV_SYN, SYN_REPORT, 0}});
+    EXPECT_TRUE(PanelShows("pressed", rotate));
+    Touch({{{}, EV_KEY, BTN_TOUCH, 0}, {{}, EV_SYN, SYN_REPORT, 0}});
+    EXPECT_EQ(program->Wait(), kEndedByItself);
+    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+    EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "40\n");  // the brightness it found
+  }
   StopLauncher(*launcher);
 }
 
-// Reads what the program wrote to its terminal until `text` has come; false at the deadline.
-bool TerminalGets(int master, const std::string& text, std::string* seen) {
-  for (int attempt = 0; attempt < 300 && seen->find(text) == std::string::npos; ++attempt) {
-    char buffer[256];
-    const ssize_t n = read(master, buffer, sizeof buffer);
-    if (n > 0) seen->append(buffer, static_cast<size_t>(n));
-    else {
-      const timespec pause{0, 20 * 1000 * 1000};
-      nanosleep(&pause, nullptr);
-    }
-  }
-  return seen->find(text) != std::string::npos;
-}
-
-TEST_F(FrameBufferHostTest, SigtermGivesTheConsoleBackAndEnds) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-  ASSERT_GE(terminal, 0);
-
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
-  std::unique_ptr<ChildProcess> program = StartOnPanel(terminal);
-  close(terminal);
+// A pseudo-terminal as a program's standard input: its master end (not blocking) and the
+// terminal; `seen` gathers what the program writes to it.
+struct Terminal {
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  int terminal = grantpt(master) == 0 && unlockpt(master) == 0 ? open(ptsname(master), O_RDWR | O_NOCTTY) : -1;
   std::string seen;
-  EXPECT_TRUE(TerminalGets(master, "\033[?25l\033[9;0]", &seen));  // cursor and blanking off
+  ~Terminal() {
+    close(master);
+    close(terminal);
+  }
+  bool Gets(const std::string& text) {
+    return Eventually([&] {
+      char buffer[256];
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n > 0) seen.append(buffer, static_cast<size_t>(n));
+      return seen.find(text) != std::string::npos;
+    });
+  }
+};
+
+TEST_F(FrameBufferHostTest, ARefusedCopyShowsNothingAndSigtermGivesTheConsoleBack) {
+  TakeHeadlessShots();
+  Terminal console, copyConsole;
+  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  std::unique_ptr<ChildProcess> program = StartOnPanel(console.terminal);
+  EXPECT_TRUE(console.Gets("\033[?25l\033[9;0]"));  // cursor and blanking off
   ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  ASSERT_TRUE(PanelShows("main"));
+  const std::string page = ReadAll(m_frame);
+
+  // A second copy is refused before it shows anything: on the panel it leaves the page and
+  // its console as they are; in a window SDL is not even asked (its offscreen driver would
+  // have it say that it shows nothing). Each says nothing and tells the launcher.
+  for (bool panel : {true, false}) {
+    std::unique_ptr<ChildProcess> copy =
+        panel ? StartOnPanel(copyConsole.terminal)
+              : std::make_unique<ChildProcess>(std::vector<std::string>{kBin + "/vellumet", "--root", Root(), "--shots", m_shots.string()},
+                                               std::vector<std::string>{"SDL_VIDEODRIVER=offscreen"});
+    EXPECT_EQ(copy->Wait(), kRefused);
+    EXPECT_EQ(copy->ReadAllErrors(), "");
+    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  }
+  EXPECT_TRUE(ReadAll(m_frame) == page);
+  char written;
+  EXPECT_LE(read(copyConsole.master, &written, 1), 0);
 
   program->Signal(SIGTERM);
   EXPECT_EQ(program->Wait(), kEndedByHost);
-  EXPECT_TRUE(TerminalGets(master, "\033[?25h\033[9;", &seen));  // and back on
+  EXPECT_TRUE(console.Gets("\033[?25h\033[9;"));  // and back on
   EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));  // the application closed properly
   StopLauncher(*launcher);
-  close(master);
 }
 
 TEST_F(FrameBufferHostTest, DevicesThatCannotBeUsedStopTheStart) {
-  auto status = [&](const std::vector<std::string>& args) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--fb", "/dev/null"},                  // not a frame buffer
+           {"--fb", "/dev/fb-vellumet-none"},      // no such device: no file is made there either
+           {"--fb", m_frame, "--fb-rotate", "45"}, {"--fb", m_frame, "--touch", Root() + "/missing"},
+           {"--fb", Root() + "/missing/fb.raw"}, {"--fb", m_frame, "--sys-battery", Root()}}) {  // no capacity there
     std::vector<std::string> argv{kBin + "/vellumet", "--root", Root(), "--log", Log()};
     argv.insert(argv.end(), args.begin(), args.end());
-    ChildProcess program(argv);
-    return program.Wait();
-  };
-  EXPECT_EQ(status({"--fb", "/dev/null"}), 2);  // not a frame buffer
-  EXPECT_EQ(status({"--fb", m_frame, "--touch", Root() + "/missing"}), 2);
-  EXPECT_EQ(status({"--fb", Root() + "/missing/fb.raw"}), 2);
-  EXPECT_EQ(status({"--fb", m_frame, "--sys-battery", Root()}), 2);  // no capacity there
+    EXPECT_EQ(ChildProcess(argv).Wait(), 2) << args[1];
+  }
+  EXPECT_FALSE(std::filesystem::exists("/dev/fb-vellumet-none"));
 }
 
 }  // namespace

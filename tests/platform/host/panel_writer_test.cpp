@@ -12,9 +12,8 @@ namespace {
 constexpr WORD kRed = 0xF800, kWhite = 0xFFFF, kBlue = 0x001F;
 const PanelChannel k8R{16, 8}, k8G{8, 8}, k8B{0, 8};
 
-PanelFormat Format(int width, int height, int bits, PanelChannel r, PanelChannel g, PanelChannel b) {
-  PanelFormat f{width, height, bits, static_cast<size_t>(width * bits / 8), r, g, b};
-  return f;
+PanelFormat Format(int width, int height, int bits, PanelChannel r = k8R, PanelChannel g = k8G, PanelChannel b = k8B) {
+  return PanelFormat{width, height, bits, static_cast<size_t>(width * bits / 8), r, g, b};
 }
 
 // A frame of one colour with its first pixel red and its last white.
@@ -25,11 +24,10 @@ std::vector<WORD> Frame(WORD fill = kBlue) {
   return frame;
 }
 
-template <typename Pixel>
+template <typename Pixel = std::uint32_t>
 Pixel At(const std::vector<std::uint8_t>& panel, const PanelFormat& f, int x, int y) {
   Pixel p;
-  std::memcpy(&p, panel.data() + static_cast<size_t>(y) * f.stride + static_cast<size_t>(x) * sizeof(Pixel), sizeof p);
-  return p;
+  return *static_cast<Pixel*>(std::memcpy(&p, panel.data() + y * f.stride + x * sizeof(Pixel), sizeof p));
 }
 
 std::vector<std::uint8_t> Write(const PanelFormat& f, const std::vector<WORD>& frame, int rotate = 0) {
@@ -57,14 +55,10 @@ TEST(PanelWriter, PlacesTheTurnedFrameCentredOrScaledDownByAWholeFactor) {
     int w, h, rotate;
     std::vector<int> placed;  // factor, left, top, width, height
   };
-  for (const Case& c : std::vector<Case>{{800, 480, 0, {1, 0, 0, 800, 480}},
-                                         {1024, 600, 180, {1, 112, 60, 800, 480}},
-                                         {480, 272, 0, {2, 40, 16, 400, 240}},
-                                         {320, 240, 0, {3, 27, 40, 266, 160}},
-                                         {800, 400, 0, {2, 200, 80, 400, 240}},
-                                         {480, 800, 90, {1, 0, 0, 480, 800}},
-                                         {600, 1024, 270, {1, 60, 112, 480, 800}},
-                                         {800, 480, 90, {2, 280, 40, 240, 400}}}) {
+  for (const Case& c : std::vector<Case>{{800, 480, 0, {1, 0, 0, 800, 480}}, {1024, 600, 180, {1, 112, 60, 800, 480}},
+                                         {480, 272, 0, {2, 40, 16, 400, 240}}, {320, 240, 0, {3, 27, 40, 266, 160}},
+                                         {800, 400, 0, {2, 200, 80, 400, 240}}, {480, 800, 90, {1, 0, 0, 480, 800}},
+                                         {600, 1024, 270, {1, 60, 112, 480, 800}}, {800, 480, 90, {2, 280, 40, 240, 400}}}) {
     const PanelPlacement p = PanelLayout(c.w, c.h, c.rotate).Placement();
     EXPECT_EQ((std::vector<int>{p.factor, p.left, p.top, p.width, p.height}), c.placed) << c.w << "x" << c.h << " " << c.rotate;
   }
@@ -76,7 +70,7 @@ TEST(PanelWriter, EachTurnPutsEveryFramePixelWhereTheTurnedPictureHasIt) {
   const int w = kScreenWidth, h = kScreenHeight;
   for (int rotate : {0, 90, 180, 270}) {
     const bool quarter = rotate % 180 != 0;
-    const PanelFormat f = Format(quarter ? h : w, quarter ? w : h, 16, {11, 5}, {5, 6}, {0, 5});
+    const PanelFormat f = Format(quarter ? h : w, quarter ? w : h, 16, {11, 5}, {5, 6}, {0, 5});  // not native once turned
     const std::vector<std::uint8_t> panel = Write(f, frame, rotate);
     int wrong = 0;
     for (int y = 0; y < h; ++y)
@@ -92,38 +86,32 @@ TEST(PanelWriter, EachTurnPutsEveryFramePixelWhereTheTurnedPictureHasIt) {
 
 TEST(PanelWriter, OtherPanelsGetConvertedPixelsBlackBordersAndBlockAverages) {
   const std::vector<WORD> frame = Frame();
-  // A larger 32-bit panel: the frame centred, black around it.
-  const PanelFormat large = Format(1024, 600, 32, k8R, k8G, k8B);
+  // A larger 32-bit panel: the frame centred, black around it; upside down, the first
+  // pixel is at the bottom right of the picture.
+  const PanelFormat large = Format(1024, 600, 32);
   std::vector<std::uint8_t> panel = Write(large, frame);
-  EXPECT_EQ((std::vector<std::uint32_t>{At<std::uint32_t>(panel, large, 0, 0), At<std::uint32_t>(panel, large, 112, 60),
-                                        At<std::uint32_t>(panel, large, 113, 60), At<std::uint32_t>(panel, large, 911, 539),
-                                        At<std::uint32_t>(panel, large, 912, 539), At<std::uint32_t>(panel, large, 1023, 599)}),
+  EXPECT_EQ((std::vector<std::uint32_t>{At(panel, large, 0, 0), At(panel, large, 112, 60), At(panel, large, 113, 60),
+                                        At(panel, large, 911, 539), At(panel, large, 912, 539), At(panel, large, 1023, 599)}),
             (std::vector<std::uint32_t>{0, 0xFF0000, 0x0000FF, 0xFFFFFF, 0, 0}));
-  // Upside down, the first pixel is at the bottom right of the picture.
-  panel = Write(large, frame, 180);
-  EXPECT_EQ(At<std::uint32_t>(panel, large, 911, 539), 0xFF0000u);
+  EXPECT_EQ(At(Write(large, frame, 180), large, 911, 539), 0xFF0000u);
 
   // Blue in the high bits of a 16-bit pixel; three bytes a pixel, red in the low byte.
   const PanelFormat bgr = Format(800, 480, 16, {0, 5}, {5, 6}, {11, 5});
   panel = Write(bgr, frame);
-  EXPECT_EQ((std::vector<int>{At<std::uint16_t>(panel, bgr, 0, 0), At<std::uint16_t>(panel, bgr, 1, 0)}),
-            (std::vector<int>{0x001F, 0xF800}));
+  EXPECT_EQ((std::vector<int>{At<std::uint16_t>(panel, bgr, 0, 0), At<std::uint16_t>(panel, bgr, 1, 0)}), (std::vector<int>{0x001F, 0xF800}));
   panel = Write(Format(800, 480, 24, {0, 8}, {8, 8}, {16, 8}), frame);
   EXPECT_EQ(std::vector<int>(panel.begin(), panel.begin() + 6), (std::vector<int>{255, 0, 0, 0, 0, 255}));
 
   // A smaller panel: each pixel the average of a 2 x 2 block, rounded; turned, the blocks
-  // are the turned ones.
+  // are the turned ones (the frame's top left is the panel's top right).
   std::vector<WORD> blocks(kScreenWidth * kScreenHeight, 0);
   for (int i : {0, 2, 3, kScreenWidth + 2, kScreenWidth + 3}) blocks[i] = kWhite;
-  const PanelFormat small = Format(480, 272, 32, k8R, k8G, k8B);
+  const PanelFormat small = Format(480, 272, 32), portrait = Format(240, 400, 32);
   panel = Write(small, blocks);
-  EXPECT_EQ((std::vector<std::uint32_t>{At<std::uint32_t>(panel, small, 39, 16), At<std::uint32_t>(panel, small, 40, 16),
-                                        At<std::uint32_t>(panel, small, 41, 16)}),
+  EXPECT_EQ((std::vector<std::uint32_t>{At(panel, small, 39, 16), At(panel, small, 40, 16), At(panel, small, 41, 16)}),
             (std::vector<std::uint32_t>{0, 0x404040, 0xFFFFFF}));
-  const PanelFormat portrait = Format(240, 400, 32, k8R, k8G, k8B);
-  panel = Write(portrait, blocks, 90);  // the frame's top left is the panel's top right
-  EXPECT_EQ((std::vector<std::uint32_t>{At<std::uint32_t>(panel, portrait, 239, 0), At<std::uint32_t>(panel, portrait, 239, 1)}),
-            (std::vector<std::uint32_t>{0x404040, 0xFFFFFF}));
+  panel = Write(portrait, blocks, 90);
+  EXPECT_EQ((std::vector<std::uint32_t>{At(panel, portrait, 239, 0), At(panel, portrait, 239, 1)}), (std::vector<std::uint32_t>{0x404040, 0xFFFFFF}));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Touches from input event records.
+// Touches from input event records: touch screens, tablets and mice, on panels turned and not.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -7,85 +7,79 @@
 
 namespace {
 
-input_event Event(int type, int code, int value) {
-  input_event e {};
-  e.type = static_cast<__u16>(type);
-  e.code = static_cast<__u16>(code);
-  e.value = value;
-  return e;
-}
-const input_event kReport = Event(EV_SYN, SYN_REPORT, 0);
+using Touches = std::vector<ScreenTouch>;
+constexpr TouchKind kDown = TouchKind::Down, kMove = TouchKind::Move, kUp = TouchKind::Up;
 
-std::vector<ScreenTouch> Feed(TouchDecoder& decoder, const std::vector<input_event>& events) {
-  std::vector<ScreenTouch> touches;
+input_event E(int type, int code, int value) {
+  return input_event{{}, static_cast<__u16>(type), static_cast<__u16>(code), value};
+}
+const input_event kReport = E(EV_SYN, SYN_REPORT, 0);
+
+Touches Feed(TouchDecoder& decoder, const std::vector<input_event>& events) {
+  Touches touches;
   for (const input_event& e : events) decoder.Feed(e, &touches);
   return touches;
 }
 
-TEST(TouchDecoder, SingleTouchScaledFromTheDevicesRanges) {
-  TouchGeometry g;
-  g.x = {0, 4095};
-  g.y = {100, 4195};
-  TouchDecoder decoder(g);
-  EXPECT_EQ(Feed(decoder, {Event(EV_ABS, ABS_X, 4095), Event(EV_ABS, ABS_Y, 100), Event(EV_KEY, BTN_TOUCH, 1), kReport}),
-            (std::vector<ScreenTouch>{{TouchKind::Down, 799, 0}}));
-  // A report without a change says nothing; a new position is a move; values outside the
-  // range stay on the screen's edge.
-  EXPECT_TRUE(Feed(decoder, {kReport}).empty());
-  EXPECT_EQ(Feed(decoder, {Event(EV_ABS, ABS_X, 2048), Event(EV_ABS, ABS_Y, 9999), kReport}),
-            (std::vector<ScreenTouch>{{TouchKind::Move, 400, 479}}));
-  // Nothing happens before the report; the up comes where the touch was last.
-  EXPECT_TRUE(Feed(decoder, {Event(EV_ABS, ABS_X, 0), Event(EV_KEY, BTN_TOUCH, 0)}).empty());
-  EXPECT_EQ(Feed(decoder, {kReport}), (std::vector<ScreenTouch>{{TouchKind::Up, 400, 479}}));
+TEST(TouchDecoder, ATouchScreenOrATabletScaledFromTheDevicesRanges) {
+  for (int button : {BTN_TOUCH, BTN_LEFT}) {
+    TouchDecoder decoder(TouchGeometry{.x = {0, 4095}, .y = {100, 4195}});
+    EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_X, 4095), E(EV_ABS, ABS_Y, 100), E(EV_KEY, button, 1), kReport}), (Touches{{kDown, 799, 0}}));
+    // No change, no touch; outside the range is the edge; the up comes where it was last.
+    EXPECT_TRUE(Feed(decoder, {kReport}).empty());
+    EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_X, 2048), E(EV_ABS, ABS_Y, 9999), kReport}), (Touches{{kMove, 400, 479}}));
+    EXPECT_TRUE(Feed(decoder, {E(EV_ABS, ABS_X, 0), E(EV_KEY, button, 0)}).empty());
+    EXPECT_EQ(Feed(decoder, {kReport}), (Touches{{kUp, 400, 479}}));
+  }
 }
 
-TEST(TouchDecoder, MultiTouchFollowsSlotZeroOnly) {
+TEST(TouchDecoder, MultiTouchFollowsSlotZeroOnlyAndDroppedRecordsAreLeftOut) {
   TouchDecoder decoder{TouchGeometry{}};
-  EXPECT_EQ(Feed(decoder, {Event(EV_ABS, ABS_MT_SLOT, 0), Event(EV_ABS, ABS_MT_TRACKING_ID, 7),
-                           Event(EV_ABS, ABS_MT_POSITION_X, 10), Event(EV_ABS, ABS_MT_POSITION_Y, 20),
-                           Event(EV_KEY, BTN_TOUCH, 1), Event(EV_ABS, ABS_X, 10), Event(EV_ABS, ABS_Y, 20), kReport}),
-            (std::vector<ScreenTouch>{{TouchKind::Down, 10, 20}}));
-  // A second finger in slot 1 moves nothing.
-  EXPECT_TRUE(Feed(decoder, {Event(EV_ABS, ABS_MT_SLOT, 1), Event(EV_ABS, ABS_MT_TRACKING_ID, 8),
-                             Event(EV_ABS, ABS_MT_POSITION_X, 700), Event(EV_ABS, ABS_MT_POSITION_Y, 400), kReport})
-                  .empty());
-  // Slot 0 lifts while slot 1 stays down (BTN_TOUCH stays 1): the touch is up.
-  EXPECT_EQ(Feed(decoder, {Event(EV_ABS, ABS_MT_SLOT, 0), Event(EV_ABS, ABS_MT_TRACKING_ID, -1), kReport}),
-            (std::vector<ScreenTouch>{{TouchKind::Up, 10, 20}}));
-  // A new finger in slot 0.
-  EXPECT_EQ(Feed(decoder, {Event(EV_ABS, ABS_MT_TRACKING_ID, 9), Event(EV_ABS, ABS_MT_POSITION_X, 30), kReport}),
-            (std::vector<ScreenTouch>{{TouchKind::Down, 30, 20}}));
+  EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_MT_SLOT, 0), E(EV_ABS, ABS_MT_TRACKING_ID, 7), E(EV_ABS, ABS_MT_POSITION_X, 10),
+                           E(EV_ABS, ABS_MT_POSITION_Y, 20), E(EV_KEY, BTN_TOUCH, 1), E(EV_ABS, ABS_X, 10), kReport}),
+            (Touches{{kDown, 10, 20}}));
+  // Slot 1 moves nothing; slot 0 lifting is the up (BTN_TOUCH stays 1); then a new touch.
+  EXPECT_TRUE(Feed(decoder, {E(EV_ABS, ABS_MT_SLOT, 1), E(EV_ABS, ABS_MT_TRACKING_ID, 8), E(EV_ABS, ABS_MT_POSITION_X, 700), kReport}).empty());
+  EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_MT_SLOT, 0), E(EV_ABS, ABS_MT_TRACKING_ID, -1), kReport}), (Touches{{kUp, 10, 20}}));
+  EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_MT_TRACKING_ID, 9), E(EV_ABS, ABS_MT_POSITION_X, 30), kReport}), (Touches{{kDown, 30, 20}}));
+  EXPECT_TRUE(Feed(decoder, {E(EV_ABS, ABS_MT_POSITION_X, 5), E(EV_SYN, SYN_DROPPED, 0), E(EV_ABS, ABS_MT_TRACKING_ID, -1), kReport}).empty());
+  EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_MT_POSITION_Y, 6), kReport}), (Touches{{kMove, 5, 6}}));
+  // After SYN_DROPPED the rest of the report is left out; a device gone lifts the touch.
+  Touches lifted;
+  decoder.Lift(&lifted);
+  EXPECT_EQ(lifted, (Touches{{kUp, 5, 6}}));
 }
 
-TEST(TouchDecoder, DroppedRecordsAreLeftOutUntilTheNextReport) {
-  TouchDecoder decoder{TouchGeometry{}};
-  EXPECT_TRUE(Feed(decoder, {Event(EV_ABS, ABS_X, 5), Event(EV_SYN, SYN_DROPPED, 0), Event(EV_KEY, BTN_TOUCH, 1), kReport})
-                  .empty());
-  EXPECT_EQ(Feed(decoder, {Event(EV_KEY, BTN_TOUCH, 1), Event(EV_ABS, ABS_Y, 6), kReport}),
-            (std::vector<ScreenTouch>{{TouchKind::Down, 5, 6}}));
+TEST(TouchDecoder, AMouseMovesAPointerThatStaysOnTheScreen) {
+  TouchDecoder decoder(TouchGeometry{.panel = {800, 480, 180}});  // over the picture as it is seen
+  EXPECT_TRUE(Feed(decoder, {E(EV_REL, REL_X, -100), E(EV_REL, REL_Y, 20), kReport}).empty());  // no button: no touch
+  EXPECT_EQ(Feed(decoder, {E(EV_KEY, BTN_LEFT, 1), kReport}), (Touches{{kDown, 300, 260}}));
+  EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, 5000), E(EV_REL, REL_Y, -5000), kReport}), (Touches{{kMove, 799, 0}}));
+  EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, -1), E(EV_KEY, BTN_LEFT, 0), kReport}), (Touches{{kUp, 799, 0}}));  // where it was last told
 }
 
-TEST(TouchDecoder, PanelsMountedAnotherWay) {
-  // The raw top left corner, and the raw point (max x, 0), for each mounting.
-  auto corners = [](int rotate, bool swap) {
-    TouchGeometry g;
-    g.rotate = rotate;
-    g.swapXY = swap;
-    std::vector<ScreenTouch> touches;
+TEST(TouchDecoder, TouchesFollowTheTurnedPictureAndTheTouchPanelsOwnMounting) {
+  // Where the raw corners (0, 0) and (max, 0) of the touch panel land on the frame.
+  struct Case { int panelWidth, panelHeight, fbRotate, touchRotate; bool swap; std::vector<int> corners; };
+  for (const Case& c : std::vector<Case>{
+           {800, 480, 0, 0, false, {0, 0, 799, 0}}, {800, 480, 0, 90, false, {799, 0, 799, 479}},
+           {800, 480, 0, 180, false, {799, 479, 0, 479}}, {800, 480, 0, 270, false, {0, 479, 0, 0}},
+           {800, 480, 0, 0, true, {0, 0, 0, 479}}, {800, 480, 0, 90, true, {799, 0, 0, 0}},
+           {800, 480, 180, 0, false, {799, 479, 0, 479}}, {800, 480, 180, 180, false, {0, 0, 799, 0}},
+           {480, 800, 90, 0, false, {0, 479, 0, 0}}, {480, 800, 270, 0, false, {799, 0, 799, 479}},
+           {480, 800, 90, 90, true, {0, 0, 0, 479}},
+           {1024, 600, 0, 0, false, {0, 0, 799, 0}},  // borders: the nearest edge
+           {400, 240, 0, 0, false, {1, 1, 799, 1}}}) {  // half size: a block's middle
+    TouchGeometry g{.swapXY = c.swap, .rotate = c.touchRotate, .panel = {c.panelWidth, c.panelHeight, c.fbRotate}};
+    std::vector<int> corners;
     for (int x : {0, 799}) {
       TouchDecoder decoder(g);
-      for (const input_event& e :
-           {Event(EV_ABS, ABS_X, x), Event(EV_ABS, ABS_Y, 0), Event(EV_KEY, BTN_TOUCH, 1), kReport})
-        decoder.Feed(e, &touches);
+      const Touches t = Feed(decoder, {E(EV_ABS, ABS_X, x), E(EV_ABS, ABS_Y, 0), E(EV_KEY, BTN_TOUCH, 1), kReport});
+      corners.insert(corners.end(), {t.at(0).x, t.at(0).y});
     }
-    return std::vector<int>{touches[0].x, touches[0].y, touches[1].x, touches[1].y};
-  };
-  EXPECT_EQ(corners(0, false), (std::vector<int>{0, 0, 799, 0}));
-  EXPECT_EQ(corners(90, false), (std::vector<int>{799, 0, 799, 479}));
-  EXPECT_EQ(corners(180, false), (std::vector<int>{799, 479, 0, 479}));
-  EXPECT_EQ(corners(270, false), (std::vector<int>{0, 479, 0, 0}));
-  EXPECT_EQ(corners(0, true), (std::vector<int>{0, 0, 0, 479}));
-  EXPECT_EQ(corners(90, true), (std::vector<int>{799, 0, 0, 0}));
+    EXPECT_EQ(corners, c.corners) << c.panelWidth << "x" << c.panelHeight << " turned " << c.fbRotate << ", touch "
+                                  << c.touchRotate << (c.swap ? " swapped" : "");
+  }
 }
 
 }  // namespace
