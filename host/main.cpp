@@ -1,10 +1,12 @@
-// The vellumet program: chooses the device root and the host that shows the screen, then
-// runs the photo application on it as the device does. The process ends as soon as the
-// application has ended, and its exit status says how:
+// The vellumet program: chooses the device's storage (a device root, or a card folder and a
+// state folder) and the host that shows the screen, then runs the photo application on it
+// as the device does. The process ends as soon as the application has ended, and its exit
+// status says how:
 //   0  the application ended by itself: its exit button, or the launcher closed it
-//   2  nothing ran: a bad command line, or a script, log file, frame buffer, touch device
-//      or /sys folder that cannot be used
-//   3  refused: another copy runs on this device root (the launcher was still told)
+//   2  nothing ran: a bad command line, or a script, log file, state folder, frame buffer,
+//      touch device or /sys folder that cannot be used
+//   3  refused: another copy runs on this device root or state folder; nothing was shown
+//      (the launcher was still told)
 //   4  the host ended the application: the script or standard input ran out, the window
 //      was closed, or SIGINT or SIGTERM came
 //   5  a screenshot could not be written (the run went on to its end)

@@ -35,7 +35,8 @@ bool UseStateFolder(const std::string& folder, const std::string& cardFolder) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error || !std::filesystem::is_directory(folder, error)) {
-    std::fprintf(stderr, "vellumet: cannot make the state folder %s\n", folder.c_str());
+    std::fprintf(stderr, "vellumet: cannot make the state folder %s (%s)\n", folder.c_str(),
+                 error ? error.message().c_str() : "a file is in the way");
     return false;
   }
   SetDeviceRoot(folder, cardFolder);

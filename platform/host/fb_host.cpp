@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -16,7 +15,6 @@
 #include "platform/host/stop_signals.h"
 #include "platform/windows/window.h"
 
-#undef printf
 
 namespace {
 

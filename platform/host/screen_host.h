@@ -12,9 +12,10 @@
 // in one line and runs headless.
 //
 // The frame-buffer host (a frame buffer given) shows the frame on a Linux frame-buffer
-// device and takes touches from a Linux input device, without a desktop (see hosts.h and
-// docs/device.md); a regular file as the frame buffer is written as a raw 800 x 480 RGB565
-// frame, and a FIFO or regular file as the touch device gives raw input_event records.
+// device, turned as asked, and takes touches from a Linux input device, without a desktop
+// (see hosts.h and docs/device.md); a regular file as the frame buffer is written as a raw
+// RGB565 frame (panel_device.h), and a FIFO or regular file as the touch device gives raw
+// input_event records.
 //
 // The headless host shows nothing; it runs a script (see ParseScreenScript) and ends the
 // application after the script's last line. The script "-" is standard input, read as it

@@ -147,8 +147,8 @@ FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
 
 // ---- Store presence ----------------------------------------------------------------
 
-// The card ("SD Memory Card") is there when the root's SDMMC folder exists and the card has
-// not been taken out. It cannot be written when its folder is on a read-only mount or has no
+// The card ("SD Memory Card") is there when its folder (the root's SDMMC folder, or the card
+// folder) exists and the card has not been taken out. It cannot be written when its folder is on a read-only mount or has no
 // write permission, or while it is write-protected.
 bool IsCardMounted();
 bool IsCardReadOnly();
