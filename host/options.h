@@ -17,8 +17,8 @@ struct HostOptions {
   double speed = 1.0;              // clock speed factor
   bool backlight = true;           // false: the device has no "BKL1:" driver
   // --headless, --script, --shots, --scale, the frame buffer and touch device (--fb,
-  // --fb-rotate, --touch, --touch-rotate, --touch-swap-xy) and the /sys folders, as the screen host
-  // takes them; main adds the tour.
+  // --fb-rotate, --touch, --touch-rotate, --touch-swap-xy) and the /sys folders, as the
+  // screen host takes them; main adds the tour.
   ScreenHostOptions screen;
 };
 

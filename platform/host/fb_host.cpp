@@ -15,7 +15,6 @@
 #include "platform/host/stop_signals.h"
 #include "platform/windows/window.h"
 
-
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -18,7 +18,7 @@ PanelPlacement PlaceFrame(int panelWidth, int panelHeight, int frameWidth, int f
 }
 
 PanelLayout::PanelLayout(int panelWidth, int panelHeight, int rotate)
-    : m_panelWidth(panelWidth), m_panelHeight(panelHeight), m_rotate(rotate) {
+    : m_panelWidth(panelWidth), m_panelHeight(panelHeight) {
   const bool upright = rotate == 0 || rotate == 180;
   m_turnedWidth = upright ? kScreenWidth : kScreenHeight;
   m_turnedHeight = upright ? kScreenHeight : kScreenWidth;

@@ -21,7 +21,6 @@ class PanelLayout {
 
   int PanelWidth() const { return m_panelWidth; }
   int PanelHeight() const { return m_panelHeight; }
-  int Rotate() const { return m_rotate; }
   const PanelPlacement& Placement() const { return m_placement; }
 
   // The index (x + 800 y) of the frame pixel shown at pixel (tx, ty) of the turned frame;
@@ -32,7 +31,7 @@ class PanelLayout {
   void FramePoint(int panelX, int panelY, int* x, int* y) const;
 
  private:
-  int m_panelWidth, m_panelHeight, m_rotate;
+  int m_panelWidth, m_panelHeight;
   int m_turnedWidth, m_turnedHeight;
   PanelPlacement m_placement;
   int m_origin = 0, m_step = 1, m_rowStep = 0;
