@@ -67,6 +67,30 @@ std::string Failure(const std::string& folder, int error) {
   return folder + " cannot be read (" + std::strerror(error) + ")";
 }
 
+// What the slot shows for the folder now, and why. mountPoint: the folder is to be taken
+// as a mount point; *mountedNow tells whether it is one now.
+struct CardSlotState {
+  enum Slot { In, ReadOnly, Out } slot = Out;
+  std::string why;  // for Out and ReadOnly: one line's reason
+};
+
+CardSlotState LookAtCardFolder(const std::string& folder, bool mountPoint, bool* mountedNow) {
+  *mountedNow = false;
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0)
+    return {CardSlotState::Out, errno == ENOENT ? folder + " is not there" : Failure(folder, errno)};
+  if (!S_ISDIR(st.st_mode)) return {CardSlotState::Out, folder + " is not a folder"};
+  *mountedNow = TableNames("/proc/self/mountinfo", 4, RealPath(folder));
+  if (mountPoint && !*mountedNow) return {CardSlotState::Out, "nothing is mounted on " + folder};
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return {CardSlotState::Out, Failure(folder, errno)};
+  closedir(dir);
+  struct statvfs fs;
+  if (statvfs(folder.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY))
+    return {CardSlotState::ReadOnly, folder + " is mounted read-only"};
+  return {CardSlotState::In, ""};
+}
+
 class CardWatch {
  public:
   explicit CardWatch(std::string folder)
@@ -168,23 +192,6 @@ class CardWatch {
 CardWatch* g_watch = nullptr;
 
 }  // namespace
-
-CardSlotState LookAtCardFolder(const std::string& folder, bool mountPoint, bool* mountedNow) {
-  *mountedNow = false;
-  struct stat st;
-  if (stat(folder.c_str(), &st) != 0)
-    return {CardSlotState::Out, errno == ENOENT ? folder + " is not there" : Failure(folder, errno)};
-  if (!S_ISDIR(st.st_mode)) return {CardSlotState::Out, folder + " is not a folder"};
-  *mountedNow = TableNames("/proc/self/mountinfo", 4, RealPath(folder));
-  if (mountPoint && !*mountedNow) return {CardSlotState::Out, "nothing is mounted on " + folder};
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return {CardSlotState::Out, Failure(folder, errno)};
-  closedir(dir);
-  struct statvfs fs;
-  if (statvfs(folder.c_str(), &fs) == 0 && (fs.f_flag & ST_RDONLY))
-    return {CardSlotState::ReadOnly, folder + " is mounted read-only"};
-  return {CardSlotState::In, ""};
-}
 
 bool StartCardWatch() {
   StopCardWatch();

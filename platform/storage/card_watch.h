@@ -16,17 +16,6 @@
 // one line on standard error.
 #pragma once
 
-#include <string>
-
-// What the slot shows for the folder now, and why, as the watch would set it.
-struct CardSlotState {
-  enum Slot { In, ReadOnly, Out } slot = Out;
-  std::string why;  // for Out and ReadOnly: one line's reason
-};
-// mountPoint: the folder is to be taken as a mount point (seen mounted before, or in fstab).
-// *mountedNow tells whether it is a mount point now.
-CardSlotState LookAtCardFolder(const std::string& folder, bool mountPoint, bool* mountedNow);
-
 // Sets the slot from the current card folder at once, then keeps it in step until
 // StopCardWatch. False, having said why, when the watch cannot be started (the slot then
 // keeps the state it was given at the start).

@@ -111,25 +111,6 @@ TEST_F(CardFolderTest, TheCardsPathsLeadIntoTheFolderAndTheRestStaysInTheState) 
   EXPECT_EQ(_wfopen(u"\\SDMMC\\Trip\\a.jpg", u"rb"), nullptr);
 }
 
-TEST_F(CardFolderTest, WhatTheFolderShowsAsACard) {
-  auto look = [&](const fs::path& folder, bool mountPoint) {
-    bool mounted = false;
-    const CardSlotState state = LookAtCardFolder(folder.string(), mountPoint, &mounted);
-    return std::to_string(state.slot) + (mounted ? " mounted " : " ") + state.why;
-  };
-  const std::string card = m_card.string();
-  m_state.WriteFile("file", "");
-  EXPECT_EQ(look(m_state.Path() / "missing", false), "2 " + m_state.Path().string() + "/missing is not there");
-  EXPECT_EQ(look(m_state.Path() / "file", false), "2 " + m_state.Path().string() + "/file is not a folder");
-  EXPECT_EQ(look(m_card, false), "0 ");
-  EXPECT_EQ(look(m_card, true), "2 nothing is mounted on " + card);
-  if (!MountingPermitted()) GTEST_SKIP() << "mounting is not permitted here: the mounted cases need root";
-  ASSERT_TRUE(Mount());
-  EXPECT_EQ(look(m_card, true), "0 mounted ");
-  ASSERT_TRUE(Mount(true));
-  EXPECT_EQ(look(m_card, true), "1 mounted " + card + " is mounted read-only");
-}
-
 TEST_F(CardFolderTest, TheSlotFollowsTheFolderAndItsMounts) {
   if (!MountingPermitted()) GTEST_SKIP() << "mounting is not permitted here: the card watch needs root to mount";
   const std::string card = m_card.string();
