@@ -41,11 +41,7 @@ class BackgroundMusicTest : public MediaTest {
   BackgroundMusicTest() : MediaTest(10.0) {}
   void SetUp() override {
     MediaTest::SetUp();
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
-  }
-  void TearDown() override {
-    SetFindOrderForTests({});
-    MediaTest::TearDown();
+    m_root.ListInNameOrder();
   }
   void Track(const std::string& name, double seconds = 3.0, size_t keep = std::string::npos) {
     ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
