@@ -290,6 +290,7 @@ TEST(GdiText, CentredTextAndOpaqueBackground) {
   EXPECT_EQ(o.At(0, 0), 0x001F);
   EXPECT_EQ(o.At(size.cx - 1, 19), 0x001F);
   EXPECT_EQ(o.At(size.cx + 1, 0), 0);  // the background covers the text's cell only
+  EXPECT_EQ(SelectObject(o.dc, GetStockObject(SYSTEM_FONT)), o.font);  // the stock font takes our font's place
 }
 
 TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
