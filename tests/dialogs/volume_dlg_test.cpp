@@ -60,12 +60,18 @@ class VolumeDialog : public ::testing::Test {
   INT_PTR Run(const std::function<void()>& drive, DWORD* elapsed = nullptr) {
     CVolumeDlg dialog(&m_player, &m_level);
     m_since = GetTickCount();
-    const INT_PTR result = RunWithDriver([&] { return dialog.DoModal(); },
-                                         [&] {
-                                           WaitForWindowThreadIdle(5000);
-                                           drive();
-                                         });
-    if (elapsed) *elapsed = GetTickCount() - m_since;
+    DWORD end = 0;
+    const INT_PTR result = RunWithDriver(
+        [&] {
+          const INT_PTR closed = dialog.DoModal();
+          end = GetTickCount();  // before the driver is joined
+          return closed;
+        },
+        [&] {
+          WaitForWindowThreadIdle(5000);
+          drive();
+        });
+    if (elapsed) *elapsed = end - m_since;
     return result;
   }
 
