@@ -3,11 +3,12 @@ JOBS      ?= $(shell nproc)
 BUILD     ?= build
 ASAN      ?= build-asan
 TSAN      ?= build-tsan
+COVERAGE  ?= build-coverage
 DEMO_ROOT ?= demo-root
 # ccache, where a developer has it, shares compiled objects between build folders and clones.
 LAUNCHER  := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz demo-root clean
+.PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz coverage demo-root clean
 
 all: build
 
@@ -22,6 +23,9 @@ $(ASAN)/CMakeCache.txt: | deps
 
 $(TSAN)/CMakeCache.txt: | deps
 	cmake -S . -B $(TSAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TSAN=ON
+
+$(COVERAGE)/CMakeCache.txt: | deps
+	cmake -S . -B $(COVERAGE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_COVERAGE=ON
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -58,6 +62,15 @@ test-asan: build-asan
 test-tsan: build-tsan
 	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
+# Line and branch coverage of the system's code and of the platform by the normal tests, per
+# folder; per file in $(COVERAGE)/coverage/ (files.json, html/). The report is made even when a
+# test fails, and the target fails then. Two reports compare with scripts/coverage.py compare.
+coverage: deps $(COVERAGE)/CMakeCache.txt
+	cmake --build $(COVERAGE) -j $(JOBS)
+	find $(COVERAGE) -name '*.gcda' -delete
+	@rc=0; cd $(COVERAGE) && ctest --output-on-failure -j $(JOBS) || rc=1; \
+	cd $(CURDIR) && scripts/coverage.py report $(COVERAGE) $(COVERAGE)/coverage && exit $$rc
+
 # The fuzz targets for a bounded time together (FUZZ_SECONDS, about a minute): two thirds
 # for the JPEG core, a third for the BMP reader.
 test-fuzz: deps
@@ -76,4 +89,4 @@ test: deps
 	exit $$rc
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) build-fuzz
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(COVERAGE) build-fuzz
