@@ -31,10 +31,14 @@ done
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
 export DEBIAN_FRONTEND=noninteractive
 updated=
+native=$(dpkg --print-architecture)
 apt_install() {
-  local missing=()
+  local installed missing=()
+  # One query for all: an installed package of the build machine may be named with its
+  # architecture (libpng-dev:amd64) or without it.
+  installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" {print $1}')
   for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    grep -qxF -e "$p" -e "$p:$native" <<<"$installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "install-deps: installing ${missing[*]}"
@@ -49,13 +53,11 @@ apt_install "${packages[@]}" "${extra[@]}"
 # the CMakeLists.txt files), named by the package that holds each module's .pc file here,
 # and the test framework for running the cross-built tests.
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-modules=$(grep -rhoz --include=CMakeLists.txt 'pkg_check_modules([^)]*)' "$source_dir" | tr '\0\n' '\n ' |
+modules=$(grep -rhoz --include=CMakeLists.txt --exclude-dir='build*' 'pkg_check_modules([^)]*)' "$source_dir" | tr '\0\n' '\n ' |
   sed 's/^pkg_check_modules( *[^ ]*//; s/)$//' | tr ' ' '\n' | grep -v '^[A-Z_]*$' | sed 's/[<>=].*//' | sort -u)
-libraries=(libgtest-dev libgmock-dev)
-for module in $modules; do
-  pc=$(pkg-config --variable=pcfiledir "$module")/$module.pc
-  libraries+=("$(dpkg-query -S "$pc" | cut -d: -f1)")
-done
+pc_files=()
+for module in $modules; do pc_files+=("$(pkg-config --variable=pcfiledir "$module")/$module.pc"); done
+libraries=(libgtest-dev libgmock-dev $(dpkg-query -S "${pc_files[@]}" | cut -d: -f1 | sort -u))
 
 for arch in "${cross[@]}"; do
   if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
@@ -66,6 +68,6 @@ done
 needed=(qemu-user-static)
 for arch in "${cross[@]}"; do
   needed+=("crossbuild-essential-$arch")
-  for l in $(printf '%s\n' "${libraries[@]}" | sort -u); do needed+=("$l:$arch"); done
+  for l in "${libraries[@]}"; do needed+=("$l:$arch"); done
 done
 apt_install "${needed[@]}"
