@@ -6,8 +6,7 @@
 # installs what they need). Each architecture is built in DIR/ARCH with the Debian build flags
 # (hardening included), programs only; the packages are written to DIR (default build-deb).
 #   scripts/make-deb.sh --out DIR --build-dir BUILD
-# packages the programs of an existing, built build of the build machine instead (the
-# package test).
+# packages the programs of an existing, built build instead (the package test).
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,7 +23,10 @@ while [ $# -gt 0 ]; do
   esac
 done
 native=$(dpkg --print-architecture)
-[ -n "$build_dir" ] && archs=("$native")
+if [ -n "$build_dir" ]; then
+  triplet=$(sed -n 's/^set(CMAKE_CXX_LIBRARY_ARCHITECTURE "\(.*\)")/\1/p' "$build_dir"/CMakeFiles/*/CMakeCXXCompiler.cmake)
+  archs=("$(dpkg-architecture -t "$triplet" -q DEB_HOST_ARCH 2>/dev/null)")
+fi
 [ ${#archs[@]} -gt 0 ] || { echo "make-deb: no architecture given" >&2; exit 2; }
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
