@@ -2,7 +2,7 @@
 # The Debian package made from this build (scripts/make-deb.sh --build-dir): what it holds and
 # declares, that its systemd unit starts a program of the package with settings the settings
 # file gives, and that the program run from the unpacked package shows a folder of photos'
-# main page as the build's own program does.
+# main page as the build's own program does, headless and as the unit starts it.
 #   deb_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
@@ -45,15 +45,42 @@ done
 
 # The main page of a demo card (made by the package's own tool) from the unpacked program
 # and from the build's: the same picture.
-"$root/usr/bin/vellumet-make-demo" "$work/card" >/dev/null
-cp -a "$work/card" "$work/card-build"
+"$root/usr/bin/vellumet-make-demo" "$work/demo" >/dev/null
+card=$work/demo/SDMMC
 echo "shot main" > "$work/script"
-run() {  # PROGRAM ROOT SHOTS: status 4, the script ran out
+run() {  # PROGRAM NAME: status 4, the script ran out
   local status=0
-  "$1" --root "$2" --headless --script "$work/script" --shots "$3" --log "$3.log" || status=$?
-  [ $status -eq 4 ] || fail "$1 ended with status $status"
+  "$1" --card "$card" --state "$work/state-$2" --headless --script "$work/script" --shots "$work/$2" \
+    --log "$work/$2.log" 2>"$work/$2.err" || status=$?
+  [ $status -eq 4 ] || fail "$1 ended with status $status: $(cat "$work/$2.err")"
 }
-run "$root/usr/bin/vellumet" "$work/card" "$work/shots"
-run "$build_dir/bin/vellumet" "$work/card-build" "$work/shots-build"
-cmp -s "$work/shots/main.png" "$work/shots-build/main.png" || fail "the packaged program's main page differs"
+run "$root/usr/bin/vellumet" package
+run "$build_dir/bin/vellumet" build
+cmp -s "$work/package/main.png" "$work/build/main.png" || fail "the packaged program's main page differs"
+
+# The unit's command as systemd runs it, with the settings file's variables, a regular file as
+# the panel and a FIFO as the touch screen: it draws on the panel, and SIGTERM ends it (4).
+set -a
+. "$root/etc/default/vellumet"
+set +a
+VELLUMET_CARD=$card VELLUMET_FB=$work/panel.raw VELLUMET_TOUCH=$work/touch
+mkfifo "$work/touch"
+exec 9<>"$work/touch"
+mkdir -p "$work/var/log/vellumet"
+command=${exec_start//%S/$work/var/lib}
+command=${command//%L/$work/var/log}
+eval "set -- $root$command"
+"$@" 2>"$work/unit.err" &
+pid=$!
+for _ in $(seq 600); do
+  [ -s "$work/panel.raw" ] && [ -n "$(tr -d '\0' < "$work/panel.raw" | head -c1)" ] && break
+  kill -0 $pid 2>/dev/null || break
+  sleep 0.1
+done
+kill -TERM $pid 2>/dev/null || true
+status=0
+wait $pid || status=$?
+[ $status -eq 4 ] || fail "the unit's command ended with status $status: $(cat "$work/unit.err")"
+[ -n "$(tr -d '\0' < "$work/panel.raw" | head -c1)" ] || fail "the unit's command showed nothing on the panel"
+[ -d "$work/var/lib/vellumet" ] || fail "the unit's command kept no state in %S/vellumet"
 echo "package test passed: $(basename "$deb"), $(du -k "$deb" | cut -f1) KiB"
