@@ -5,10 +5,13 @@ ASAN      ?= build-asan
 TSAN      ?= build-tsan
 COVERAGE  ?= build-coverage
 DEMO_ROOT ?= demo-root
+DEB       ?= build-deb
+# The architectures of `make deb`: the build machine's natively, the others cross-built.
+DEB_ARCHS ?= amd64 arm64 armhf
 # ccache, where a developer has it, shares compiled objects between build folders and clones.
 LAUNCHER  := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz coverage demo-root clean
+.PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz coverage demo-root deb clean
 
 all: build
 
@@ -88,5 +91,11 @@ test: deps
 	$(MAKE) --no-print-directory test-tsan || rc=1; \
 	exit $$rc
 
+# Debian packages of the program, one per architecture, in $(DEB)/; lintian checks them.
+deb:
+	@scripts/install-deps.sh --package --cross $(filter-out $(shell dpkg --print-architecture),$(DEB_ARCHS))
+	scripts/make-deb.sh --out $(DEB) $(DEB_ARCHS)
+	lintian --fail-on error $(foreach a,$(DEB_ARCHS),$(DEB)/vellumet_*_$(a).deb)
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) $(COVERAGE) build-fuzz
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(COVERAGE) $(DEB) build-fuzz

@@ -1,5 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs. Quiet and quick when they are all present.
+#   scripts/install-deps.sh                      building and testing on this machine
+#   scripts/install-deps.sh --cross ARCH...      also cross builds for ARCH (arm64, armhf):
+#                                                Debian's cross compiler, QEMU's user-mode
+#                                                emulation and the libraries of ARCH
+#   scripts/install-deps.sh --package            also checking packages (lintian)
 set -euo pipefail
 
 packages=(
@@ -14,14 +19,56 @@ packages=(
   libvips-tools  # vipsthumbnail, the reference of the photo benchmark's thumbnail
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+cross=()
+extra=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --cross) shift; while [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; do cross+=("$1"); shift; done ;;
+    --package) extra+=(lintian); shift ;;
+    *) echo "usage: install-deps.sh [--cross ARCH...] [--package]" >&2; exit 2 ;;
+  esac
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+updated=
+native=$(dpkg --print-architecture)
+apt_install() {
+  local installed missing=()
+  # One query for all: an installed package of the build machine may be named with its
+  # architecture (libpng-dev:amd64) or without it.
+  installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" {print $1}')
+  for p in "$@"; do
+    grep -qxF -e "$p" -e "$p:$native" <<<"$installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "install-deps: installing ${missing[*]}"
+  [ -n "$updated" ] || { "${sudo[@]}" apt-get update -qq; updated=1; }
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+apt_install "${packages[@]}" "${extra[@]}"
+[ ${#cross[@]} -eq 0 ] && exit 0
+
+# The -dev packages of the libraries the build finds with pkg-config (pkg_check_modules in
+# the CMakeLists.txt files), named by the package that holds each module's .pc file here,
+# and the test framework for running the cross-built tests.
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+modules=$(grep -rhoz --include=CMakeLists.txt --exclude-dir='build*' 'pkg_check_modules([^)]*)' "$source_dir" | tr '\0\n' '\n ' |
+  sed 's/^pkg_check_modules( *[^ ]*//; s/)$//' | tr ' ' '\n' | grep -v '^[A-Z_]*$' | sed 's/[<>=].*//' | sort -u)
+pc_files=()
+for module in $modules; do pc_files+=("$(pkg-config --variable=pcfiledir "$module")/$module.pc"); done
+libraries=(libgtest-dev libgmock-dev $(dpkg-query -S "${pc_files[@]}" | cut -d: -f1 | sort -u))
+
+for arch in "${cross[@]}"; do
+  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    "${sudo[@]}" dpkg --add-architecture "$arch"
+    updated=
+  fi
+done
+needed=(qemu-user-static)
+for arch in "${cross[@]}"; do
+  needed+=("crossbuild-essential-$arch")
+  for l in "${libraries[@]}"; do needed+=("$l:$arch"); done
+done
+apt_install "${needed[@]}"

@@ -20,22 +20,25 @@ time_t UnixSeconds(const FILETIME& t) {
   return static_cast<time_t>(static_cast<std::int64_t>(Ticks(t) / kTicksPerSecond) - kSecondsFrom1601To1970);
 }
 
-}  // namespace
-
-FILETIME ToFileTime(const timespec& t) {
-  std::int64_t ticks = (static_cast<std::int64_t>(t.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond + t.tv_nsec / 100;
+// From seconds and nanoseconds since 1970, in 64 bits also where time_t has 32 (armhf).
+FILETIME FromUnixTime(std::int64_t seconds, std::int64_t nanoseconds) {
+  std::int64_t ticks = (seconds + kSecondsFrom1601To1970) * kTicksPerSecond + nanoseconds / 100;
   return FromTicks(ticks < 0 ? 0 : static_cast<std::uint64_t>(ticks));
 }
+
+}  // namespace
+
+FILETIME ToFileTime(const timespec& t) { return FromUnixTime(t.tv_sec, t.tv_nsec); }
 
 bool ReadHostFileTimes(int fd, const std::string& hostPath, HostFileTimes& times) {
   struct statx sx;
   int rc = fd >= 0 ? statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &sx)
                    : statx(AT_FDCWD, hostPath.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx);
   if (rc != 0) return false;
-  auto ts = [](const struct statx_timestamp& t) { return timespec{t.tv_sec, static_cast<long>(t.tv_nsec)}; };
-  times.creation = ToFileTime(ts((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime));
-  times.lastAccess = ToFileTime(ts(sx.stx_atime));
-  times.lastWrite = ToFileTime(ts(sx.stx_mtime));
+  auto time = [](const struct statx_timestamp& t) { return FromUnixTime(t.tv_sec, t.tv_nsec); };
+  times.creation = time((sx.stx_mask & STATX_BTIME) ? sx.stx_btime : sx.stx_mtime);
+  times.lastAccess = time(sx.stx_atime);
+  times.lastWrite = time(sx.stx_mtime);
   return true;
 }
 
