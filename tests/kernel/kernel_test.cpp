@@ -1,0 +1,277 @@
+// The program on a real Linux kernel. QEMU boots Debian's kernel with the initramfs that
+// tests/kernel/prepare.sh made in $VELLUMET_KERNEL_DIR/ARCH; its init (tests/kernel/init.sh)
+// starts the program on the kernel's /dev/fb0 with a uinput touch panel as its touch screen.
+// Step by step the same touches go to that panel (through the serial console) and to the
+// headless program on a copy of the same card; the guest's screen, taken through QEMU's
+// monitor, must come to show the headless shot, centred in the kernel's mode with black
+// borders. The exit button ends the program in the guest with status 0.
+#include <png.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/support/child_process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBin = VELLUMET_BIN_DIR;
+constexpr int kBootMs = 240000;   // TCG on a busy machine: generous
+constexpr int kFrameMs = 120000;  // for a frame the guest decodes and paints
+
+// What QEMU emulates for one run, and how the program is started on it.
+struct Machine {
+  const char* name;
+  const char* arch;  // the folder prepare.sh filled
+  std::vector<std::string> qemu;
+  std::string append;  // kernel command line
+};
+
+const Machine kMachines[] = {
+    {"Vesa16Bit1024x768", "amd64", {"qemu-system-x86_64", "-vga", "std"}, "console=ttyS0 vga=0x317"},
+    {"Vesa32Bit800x600", "amd64", {"qemu-system-x86_64", "-vga", "std"}, "console=ttyS0 vga=0x343"},
+    {"BochsDrm", "amd64", {"qemu-system-x86_64", "-vga", "none", "-device", "bochs-display"},
+     "console=ttyS0 test_modules=bochs"},
+    {"Arm64BochsDrm", "arm64", {"qemu-system-aarch64", "-M", "virt", "-cpu", "cortex-a57", "-device", "bochs-display"},
+     "console=ttyAMA0 test_modules=bochs"},
+};
+
+// A picture as 8-bit RGB triplets.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<std::uint8_t> rgb;
+};
+
+Picture ReadPng(const std::string& path) {
+  png_image image {};
+  image.version = PNG_IMAGE_VERSION;
+  Picture picture;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return picture;
+  image.format = PNG_FORMAT_RGB;
+  picture.rgb.resize(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, picture.rgb.data(), 0, nullptr)) return {};
+  picture.width = static_cast<int>(image.width);
+  picture.height = static_cast<int>(image.height);
+  return picture;
+}
+
+// QEMU's screen dumps: binary PPM, "P6\nW H\n255\n" and the pixels.
+Picture ReadPpm(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int maximum = 0;
+  Picture picture;
+  if (!(in >> magic >> picture.width >> picture.height >> maximum) || magic != "P6" || maximum != 255) return {};
+  in.get();
+  picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
+  in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<std::streamsize>(picture.rgb.size()));
+  return in ? picture : Picture{};
+}
+
+// How many pixels of the screen differ from the frame shown centred on it in black: colours
+// are compared as the frame's RGB565 pixels, whatever depth the mode widened them to.
+long DifferingPixels(const Picture& screen, const Picture& frame) {
+  if (screen.width < frame.width || screen.height < frame.height) return -1;
+  const int left = (screen.width - frame.width) / 2, top = (screen.height - frame.height) / 2;
+  long differing = 0;
+  for (int y = 0; y < screen.height; ++y) {
+    for (int x = 0; x < screen.width; ++x) {
+      const std::uint8_t* s = &screen.rgb[(static_cast<size_t>(y) * screen.width + x) * 3];
+      const int fx = x - left, fy = y - top;
+      static const std::uint8_t kBlack[3] = {};
+      const std::uint8_t* f = fx >= 0 && fx < frame.width && fy >= 0 && fy < frame.height
+                                  ? &frame.rgb[(static_cast<size_t>(fy) * frame.width + fx) * 3]
+                                  : kBlack;
+      if ((s[0] >> 3) != (f[0] >> 3) || (s[1] >> 2) != (f[1] >> 2) || (s[2] >> 3) != (f[2] >> 3)) ++differing;
+    }
+  }
+  return differing;
+}
+
+long NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// QEMU's machine protocol (QMP) on a Unix socket: one command, one answer line.
+class Monitor {
+ public:
+  ~Monitor() {
+    if (m_fd >= 0) close(m_fd);
+  }
+  bool Connect(const std::string& path) {
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    for (int attempt = 0; attempt < 200 && m_fd < 0; ++attempt) {
+      m_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(m_fd);
+        m_fd = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
+    }
+    return m_fd >= 0 && Answer().find("QMP") != std::string::npos && Execute(R"({"execute":"qmp_capabilities"})");
+  }
+  bool ScreenDump(const std::string& file) {
+    return Execute(R"({"execute":"screendump","arguments":{"filename":")" + file + "\"}}");
+  }
+
+ private:
+  bool Execute(const std::string& command) {
+    const std::string line = command + "\n";
+    if (write(m_fd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return false;
+    for (;;) {  // events may come first
+      const std::string answer = Answer();
+      if (answer.find("\"return\"") != std::string::npos) return true;
+      if (answer.empty() || answer.find("\"error\"") != std::string::npos) return false;
+    }
+  }
+  std::string Answer() {
+    for (;;) {
+      const size_t end = m_pending.find('\n');
+      if (end != std::string::npos) {
+        std::string line = m_pending.substr(0, end);
+        m_pending.erase(0, end + 1);
+        return line;
+      }
+      pollfd p{m_fd, POLLIN, 0};
+      char buffer[4096];
+      const ssize_t n = poll(&p, 1, 30000) > 0 ? read(m_fd, buffer, sizeof buffer) : 0;
+      if (n <= 0) return "";
+      m_pending.append(buffer, static_cast<size_t>(n));
+    }
+  }
+
+  int m_fd = -1;
+  std::string m_pending;
+};
+
+class KernelTest : public ::testing::TestWithParam<Machine> {
+ protected:
+  void SetUp() override {
+    const char* dir = std::getenv("VELLUMET_KERNEL_DIR");
+    ASSERT_TRUE(dir) << "VELLUMET_KERNEL_DIR names the folder of tests/kernel/prepare.sh";
+    m_files = fs::path(dir) / GetParam().arch;
+    ASSERT_TRUE(fs::exists(m_files / "initramfs.cpio")) << m_files;
+    std::string pattern = (fs::temp_directory_path() / "vellumet-kernel-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(pattern.data()));
+    m_work = pattern;
+    fs::copy(m_files / "root", m_work / "root", fs::copy_options::recursive);
+  }
+  void TearDown() override {
+    if (HasFailure()) std::cerr << "The guest's console:\n" << m_console;
+    fs::remove_all(m_work);
+  }
+
+  void Boot() {
+    const Machine& machine = GetParam();
+    std::vector<std::string> argv = machine.qemu;
+    argv.insert(argv.end(), {"-m", "1024", "-kernel", (m_files / "vmlinuz").string(), "-initrd",
+                             (m_files / "initramfs.cpio").string(), "-append", machine.append + " quiet",
+                             "-display", "none", "-serial", "stdio", "-monitor", "none", "-no-reboot", "-qmp",
+                             "unix:" + (m_work / "qmp").string() + ",server=on,wait=off"});
+    argv[0] = "/usr/bin/" + argv[0];
+    m_qemu = std::make_unique<ChildProcess>(argv);
+    ASSERT_TRUE(m_monitor.Connect((m_work / "qmp").string()));
+  }
+
+  // Reads the guest's serial console until a line starts with `prefix`; the rest of it, or
+  // nullopt at the deadline.
+  std::optional<std::string> GuestSays(const std::string& prefix, int timeoutMs) {
+    const long deadline = NowMs() + timeoutMs;
+    while (NowMs() < deadline) {
+      std::string line = m_qemu->ReadLine(static_cast<int>(deadline - NowMs()));
+      while (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) m_console += line + "\n";
+      if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+    }
+    return std::nullopt;
+  }
+
+  // Whether the guest's screen comes to show the shot; on failure the last screen is kept
+  // beside the shot for a look.
+  bool ScreenShows(const std::string& shot) {
+    const Picture frame = ReadPng((m_work / "shots" / (shot + ".png")).string());
+    const std::string dump = (m_work / "screen.ppm").string();
+    long differing = -1;
+    for (const long deadline = NowMs() + kFrameMs; NowMs() < deadline;) {
+      if (m_monitor.ScreenDump(dump) && (differing = DifferingPixels(ReadPpm(dump), frame)) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    const fs::path kept = m_files / (std::string(GetParam().name) + "-" + shot + ".ppm");
+    fs::copy_file(dump, kept, fs::copy_options::overwrite_existing);
+    ADD_FAILURE() << "the screen never showed " << shot << ": " << differing << " pixels differ in " << kept;
+    return false;
+  }
+
+  fs::path m_files, m_work;
+  std::unique_ptr<ChildProcess> m_qemu;
+  Monitor m_monitor;
+  std::string m_console;
+};
+
+// The headless program's shot after the commands, once its screen has stopped changing
+// (thumbnails come from another thread): two shots a second apart the same.
+void HeadlessShot(ChildProcess& headless, const fs::path& shots, const std::string& name) {
+  std::string last;
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    headless.Write("wait 1000\nshot " + name + "\n");
+    ASSERT_EQ(headless.ReadLine(), "done");
+    ASSERT_EQ(headless.ReadLine(), "done");
+    std::ifstream in(shots / (name + ".png"), std::ios::binary);
+    std::string now(std::istreambuf_iterator<char>(in), {});
+    if (now == last) return;
+    last = now;
+  }
+  FAIL() << "the headless screen kept changing at " << name;
+}
+
+TEST_P(KernelTest, TapsThroughAFolderAndAPhotoAndEndsWithTheExitButton) {
+  const long start = NowMs();
+  Boot();
+  ASSERT_TRUE(GuestSays("touch-panel: ready", kBootMs));
+  const long booted = NowMs();
+  ChildProcess headless({kBin + "/vellumet", "--root", (m_work / "root").string(), "--headless", "--script", "-",
+                         "--shots", (m_work / "shots").string(), "--log", (m_work / "headless.log").string()});
+  // Each step: a touch on the panel (a double tap opens), then the screen it leads to.
+  const std::pair<std::string, std::string> steps[] = {
+      {"", "main-page"},
+      {"double 113 150", "city-folder"},
+      {"double 303 150", "photo"},
+      {"tap 723 432", "back-on-the-folder"},
+      {"tap 85 432", "back-at-the-top"},
+  };
+  for (const auto& [touch, shot] : steps) {
+    if (!touch.empty()) {
+      const std::string at = touch.substr(touch.find(' '));
+      for (int taps = touch.rfind("double", 0) == 0 ? 2 : 1; taps > 0; --taps) {
+        headless.Write("tap" + at + "\n");
+        ASSERT_EQ(headless.ReadLine(), "done");
+      }
+      m_qemu->Write(touch + "\n");
+      ASSERT_EQ(GuestSays("touch-panel: ", 10000), "done") << touch;
+    }
+    HeadlessShot(headless, m_work / "shots", shot);
+    ASSERT_TRUE(ScreenShows(shot));
+  }
+  m_qemu->Write("tap 710 432\n");
+  EXPECT_EQ(GuestSays("vellumet-status: ", kFrameMs), "0");
+  EXPECT_EQ(m_qemu->Wait(kBootMs), 0);  // the init powers the machine off
+  headless.CloseInput();
+  std::printf("%s: booted in %.1f s, whole run %.1f s\n", GetParam().name, (booted - start) / 1000.0,
+              (NowMs() - start) / 1000.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Qemu, KernelTest, ::testing::ValuesIn(kMachines),
+                         [](const ::testing::TestParamInfo<Machine>& info) { return std::string(info.param.name); });
+
+}  // namespace
