@@ -11,6 +11,7 @@ packages=(
   libfreetype-dev fonts-liberation fonts-wqy-microhei
   libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libvips-tools  # vipsthumbnail, the reference of the photo benchmark's thumbnail
+  qemu-system-x86 qemu-system-arm busybox-static cpio  # the tests on real kernels (tests/kernel/)
 )
 
 missing=()

@@ -4,11 +4,12 @@
 // tracking ids and positions, BTN_TOUCH and the single-touch ABS_X / ABS_Y, over 0..4095.
 //
 //   vellumet-touch-panel --link PATH
-//       makes the panel, points the symbolic link PATH at its /dev/input/eventN and then
-//       carries out commands from standard input, one a line, in screen coordinates of the
-//       800 x 480 frame:
+//       makes the panel, points the symbolic link PATH at its /dev/input/eventN (as udev's
+//       by-path links do) and then carries out commands from standard input, one a line, in
+//       the panel's own units (0 0 is the top left corner of the screen, 4095 4095 the
+//       bottom right one):
 //         down X Y | move X Y | up | tap X Y | double X Y (two taps at once)
-//         unplug (the panel goes away) | plug (it comes back)
+//         unplug (the panel and its link go away) | plug (they come back)
 //       Each command is answered with "touch-panel: done", a bad one with "touch-panel: error".
 #include <fcntl.h>
 #include <linux/uinput.h>
@@ -17,7 +18,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -31,7 +31,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMaxRaw = 4095;
-constexpr int kScreenWidth = 800, kScreenHeight = 480;
 
 class Panel {
  public:
@@ -68,6 +67,7 @@ class Panel {
 
   void Unplug() {
     if (m_fd < 0) return;
+    fs::remove(m_link);
     ioctl(m_fd, UI_DEV_DESTROY);
     close(m_fd);
     m_fd = -1;
@@ -92,13 +92,9 @@ class Panel {
     return false;
   }
 
-  // A screen coordinate as the raw value that the program scales back onto it.
-  static int Raw(int screen, int size) { return static_cast<int>(std::lround(double(screen) * kMaxRaw / (size - 1))); }
-
   bool Send(std::vector<Record> records, int x, int y) {
-    const int rawX = Raw(x, kScreenWidth), rawY = Raw(y, kScreenHeight);
-    records.insert(records.end(), {{EV_ABS, ABS_MT_POSITION_X, rawX}, {EV_ABS, ABS_MT_POSITION_Y, rawY},
-                                   {EV_KEY, BTN_TOUCH, 1}, {EV_ABS, ABS_X, rawX}, {EV_ABS, ABS_Y, rawY},
+    records.insert(records.end(), {{EV_ABS, ABS_MT_POSITION_X, x}, {EV_ABS, ABS_MT_POSITION_Y, y},
+                                   {EV_KEY, BTN_TOUCH, 1}, {EV_ABS, ABS_X, x}, {EV_ABS, ABS_Y, y},
                                    {EV_SYN, SYN_REPORT, 0}});
     return Emit(records);
   }
@@ -149,7 +145,7 @@ bool Run(Panel& panel, const std::string& line) {
   std::string command;
   int x = 0, y = 0;
   in >> command;
-  const bool at = static_cast<bool>(in >> x >> y) && x >= 0 && x < kScreenWidth && y >= 0 && y < kScreenHeight;
+  const bool at = static_cast<bool>(in >> x >> y) && x >= 0 && x <= kMaxRaw && y >= 0 && y <= kMaxRaw;
   if (command == "down" && at) return panel.Down(x, y);
   if (command == "move" && at) return panel.Move(x, y);
   if (command == "up") return panel.Up();

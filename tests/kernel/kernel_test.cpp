@@ -3,18 +3,21 @@
 // starts the program on the kernel's /dev/fb0 with a uinput touch panel as its touch screen.
 // Step by step the same touches go to that panel (through the serial console) and to the
 // headless program on a copy of the same card; the guest's screen, taken through QEMU's
-// monitor, must come to show the headless shot, centred in the kernel's mode with black
-// borders. The exit button ends the program in the guest with status 0.
+// monitor, must come to show the headless shot, turned as asked and centred in the kernel's
+// mode with black borders. The exit button ends the program in the guest with status 0.
 #include <png.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "tests/support/child_process.h"
@@ -33,13 +36,16 @@ struct Machine {
   const char* arch;  // the folder prepare.sh filled
   std::vector<std::string> qemu;
   std::string append;  // kernel command line
+  int rotate = 0;      // the program's --fb-rotate
+  bool replug = false;  // the touch panel is unplugged and plugged back on the way
 };
 
 const Machine kMachines[] = {
     {"Vesa16Bit1024x768", "amd64", {"qemu-system-x86_64", "-vga", "std"}, "console=ttyS0 vga=0x317"},
     {"Vesa32Bit800x600", "amd64", {"qemu-system-x86_64", "-vga", "std"}, "console=ttyS0 vga=0x343"},
-    {"BochsDrm", "amd64", {"qemu-system-x86_64", "-vga", "none", "-device", "bochs-display"},
-     "console=ttyS0 test_modules=bochs"},
+    // A portrait panel with the picture turned, whose touch panel goes away and comes back.
+    {"BochsDrmPortraitTurned", "amd64", {"qemu-system-x86_64", "-vga", "none", "-device", "bochs-display,xres=480,yres=800"},
+     "console=ttyS0 test_modules=bochs test_args=--fb-rotate,90", 90, true},
     {"Arm64BochsDrm", "arm64", {"qemu-system-aarch64", "-M", "virt", "-cpu", "cortex-a57", "-device", "bochs-display"},
      "console=ttyAMA0 test_modules=bochs"},
 };
@@ -74,6 +80,22 @@ Picture ReadPpm(const std::string& path) {
   picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
   in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<std::streamsize>(picture.rgb.size()));
   return in ? picture : Picture{};
+}
+
+// The picture turned clockwise by 0, 90, 180 or 270 degrees.
+Picture Turned(const Picture& picture, int rotate) {
+  const bool upright = rotate % 180 == 0;
+  Picture turned{upright ? picture.width : picture.height, upright ? picture.height : picture.width, {}};
+  turned.rgb.resize(picture.rgb.size());
+  const int w = picture.width, h = picture.height;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const int tx = rotate == 90 ? h - 1 - y : rotate == 180 ? w - 1 - x : rotate == 270 ? y : x;
+      const int ty = rotate == 90 ? x : rotate == 180 ? h - 1 - y : rotate == 270 ? w - 1 - x : y;
+      std::copy_n(&picture.rgb[(static_cast<size_t>(y) * w + x) * 3], 3, &turned.rgb[(static_cast<size_t>(ty) * turned.width + tx) * 3]);
+    }
+  }
+  return turned;
 }
 
 // How many pixels of the screen differ from the frame shown centred on it in black: colours
@@ -168,7 +190,10 @@ class KernelTest : public ::testing::TestWithParam<Machine> {
     fs::copy(m_files / "root", m_work / "root", fs::copy_options::recursive);
   }
   void TearDown() override {
-    if (HasFailure()) std::cerr << "The guest's console:\n" << m_console;
+    if (HasFailure()) {
+      std::cerr << "The guest's console:\n";
+      for (const std::string& line : m_console) std::cerr << line << "\n";
+    }
     fs::remove_all(m_work);
   }
 
@@ -184,27 +209,38 @@ class KernelTest : public ::testing::TestWithParam<Machine> {
     ASSERT_TRUE(m_monitor.Connect((m_work / "qmp").string()));
   }
 
-  // Reads the guest's serial console until a line starts with `prefix`; the rest of it, or
-  // nullopt at the deadline.
-  std::optional<std::string> GuestSays(const std::string& prefix, int timeoutMs) {
+  // Waits until a line of the guest's serial console starts with `prefix`, looking from line
+  // `from` on (by default, after the last line found); the rest of that line, or nullopt at
+  // the deadline.
+  std::optional<std::string> GuestSays(const std::string& prefix, int timeoutMs, std::optional<size_t> from = {}) {
     const long deadline = NowMs() + timeoutMs;
-    while (NowMs() < deadline) {
-      std::string line = m_qemu->ReadLine(static_cast<int>(deadline - NowMs()));
-      while (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty()) m_console += line + "\n";
-      if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+    for (size_t i = from.value_or(m_next);; ++i) {
+      while (i >= m_console.size()) {
+        if (NowMs() >= deadline) return std::nullopt;
+        std::string line = m_qemu->ReadLine(static_cast<int>(deadline - NowMs()));
+        while (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) m_console.push_back(line);
+      }
+      if (m_console[i].rfind(prefix, 0) == 0) {
+        m_next = std::max(m_next, i + 1);
+        return m_console[i].substr(prefix.size());
+      }
     }
-    return std::nullopt;
   }
 
   // Whether the guest's screen comes to show the shot; on failure the last screen is kept
   // beside the shot for a look.
   bool ScreenShows(const std::string& shot) {
-    const Picture frame = ReadPng((m_work / "shots" / (shot + ".png")).string());
+    const Picture frame = Turned(ReadPng((m_work / "shots" / (shot + ".png")).string()), GetParam().rotate);
     const std::string dump = (m_work / "screen.ppm").string();
     long differing = -1;
     for (const long deadline = NowMs() + kFrameMs; NowMs() < deadline;) {
-      if (m_monitor.ScreenDump(dump) && (differing = DifferingPixels(ReadPpm(dump), frame)) == 0) return true;
+      if (m_monitor.ScreenDump(dump)) {
+        const Picture screen = ReadPpm(dump);
+        m_screenWidth = screen.width;
+        m_screenHeight = screen.height;
+        if ((differing = DifferingPixels(screen, frame)) == 0) return true;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     const fs::path kept = m_files / (std::string(GetParam().name) + "-" + shot + ".ppm");
@@ -213,60 +249,91 @@ class KernelTest : public ::testing::TestWithParam<Machine> {
     return false;
   }
 
-  fs::path m_files, m_work;
-  std::unique_ptr<ChildProcess> m_qemu;
-  Monitor m_monitor;
-  std::string m_console;
-};
-
-// The headless program's shot after the commands, once its screen has stopped changing
-// (thumbnails come from another thread): two shots a second apart the same.
-void HeadlessShot(ChildProcess& headless, const fs::path& shots, const std::string& name) {
-  std::string last;
-  for (int attempt = 0; attempt < 30; ++attempt) {
-    headless.Write("wait 1000\nshot " + name + "\n");
-    ASSERT_EQ(headless.ReadLine(), "done");
-    ASSERT_EQ(headless.ReadLine(), "done");
-    std::ifstream in(shots / (name + ".png"), std::ios::binary);
-    std::string now(std::istreambuf_iterator<char>(in), {});
-    if (now == last) return;
-    last = now;
+  // A tap ("tap") or a double tap ("double") on the frame point (x, y), in the headless
+  // program and on the guest's panel, which spans the whole screen in 0..4095 each way.
+  void Touch(const std::string& kind, int x, int y) {
+    for (int taps = kind == "double" ? 2 : 1; taps > 0; --taps) {
+      m_headless->Write("tap " + std::to_string(x) + " " + std::to_string(y) + "\n");
+      const std::string answer = m_headless->ReadLine();
+      ASSERT_TRUE(answer == "done" || answer == "ended") << answer;
+    }
+    const int rotate = GetParam().rotate;
+    const bool upright = rotate % 180 == 0;
+    const int tx = rotate == 90 ? 479 - y : rotate == 180 ? 799 - x : rotate == 270 ? y : x;
+    const int ty = rotate == 90 ? x : rotate == 180 ? 479 - y : rotate == 270 ? 799 - x : y;
+    const int px = (m_screenWidth - (upright ? 800 : 480)) / 2 + tx;
+    const int py = (m_screenHeight - (upright ? 480 : 800)) / 2 + ty;
+    auto raw = [](int at, int size) { return std::to_string(std::lround(at * 4095.0 / (size - 1))); };
+    Guest(kind + " " + raw(px, m_screenWidth) + " " + raw(py, m_screenHeight));
   }
-  FAIL() << "the headless screen kept changing at " << name;
-}
+  // A command to the guest's touch panel, carried out.
+  void Guest(const std::string& command) {
+    m_qemu->Write(command + "\n");
+    ASSERT_EQ(GuestSays("touch-panel: ", 10000), "done") << command;
+  }
+
+  // The headless program's shot, once its screen has stopped changing (thumbnails come from
+  // another thread): two shots a second apart the same.
+  void HeadlessShot(const std::string& name) {
+    std::string last;
+    for (int attempt = 0; attempt < 30; ++attempt) {
+      m_headless->Write("wait 1000\nshot " + name + "\n");
+      ASSERT_EQ(m_headless->ReadLine(), "done");
+      ASSERT_EQ(m_headless->ReadLine(), "done");
+      std::ifstream in(m_work / "shots" / (name + ".png"), std::ios::binary);
+      std::string now(std::istreambuf_iterator<char>(in), {});
+      if (now == last) return;
+      last = now;
+    }
+    FAIL() << "the headless screen kept changing at " << name;
+  }
+
+  fs::path m_files, m_work;
+  std::unique_ptr<ChildProcess> m_qemu, m_headless;
+  Monitor m_monitor;
+  std::vector<std::string> m_console;
+  size_t m_next = 0;
+  int m_screenWidth = 0, m_screenHeight = 0;
+};
 
 TEST_P(KernelTest, TapsThroughAFolderAndAPhotoAndEndsWithTheExitButton) {
   const long start = NowMs();
   Boot();
   ASSERT_TRUE(GuestSays("touch-panel: ready", kBootMs));
   const long booted = NowMs();
-  ChildProcess headless({kBin + "/vellumet", "--root", (m_work / "root").string(), "--headless", "--script", "-",
-                         "--shots", (m_work / "shots").string(), "--log", (m_work / "headless.log").string()});
-  // Each step: a touch on the panel (a double tap opens), then the screen it leads to.
-  const std::pair<std::string, std::string> steps[] = {
-      {"", "main-page"},
-      {"double 113 150", "city-folder"},
-      {"double 303 150", "photo"},
-      {"tap 723 432", "back-on-the-folder"},
-      {"tap 85 432", "back-at-the-top"},
+  m_headless = std::make_unique<ChildProcess>(std::vector<std::string>{
+      kBin + "/vellumet", "--root", (m_work / "root").string(), "--headless", "--script", "-", "--shots",
+      (m_work / "shots").string(), "--log", (m_work / "headless.log").string()});
+  HeadlessShot("main-page");
+  ASSERT_TRUE(ScreenShows("main-page"));
+  // Each step: a touch (a double tap opens), then the screen it leads to.
+  const struct {
+    const char* touch;
+    int x, y;
+    const char* shot;
+  } steps[] = {
+      {"double", 113, 150, "city-folder"},
+      {"double", 303, 150, "photo"},
+      {"tap", 723, 432, "back-on-the-folder"},
+      {"tap", 85, 432, "back-at-the-top"},
   };
-  for (const auto& [touch, shot] : steps) {
-    if (!touch.empty()) {
-      const std::string at = touch.substr(touch.find(' '));
-      for (int taps = touch.rfind("double", 0) == 0 ? 2 : 1; taps > 0; --taps) {
-        headless.Write("tap" + at + "\n");
-        ASSERT_EQ(headless.ReadLine(), "done");
-      }
-      m_qemu->Write(touch + "\n");
-      ASSERT_EQ(GuestSays("touch-panel: ", 10000), "done") << touch;
+  for (const auto& step : steps) {
+    if (GetParam().replug && std::string(step.shot) == "photo") {
+      // The panel goes away and comes back: the program takes it again.
+      const std::string device = "vellumet: the touch device /dev/input/touchscreen is ";
+      const size_t mark = m_console.size();
+      Guest("unplug");
+      ASSERT_TRUE(GuestSays(device + "gone", kFrameMs, mark));
+      Guest("plug");
+      ASSERT_TRUE(GuestSays(device + "back", kFrameMs, mark));
     }
-    HeadlessShot(headless, m_work / "shots", shot);
-    ASSERT_TRUE(ScreenShows(shot));
+    Touch(step.touch, step.x, step.y);
+    HeadlessShot(step.shot);
+    ASSERT_TRUE(ScreenShows(step.shot));
   }
-  m_qemu->Write("tap 710 432\n");
+  Touch("tap", 710, 432);  // exit
   EXPECT_EQ(GuestSays("vellumet-status: ", kFrameMs), "0");
   EXPECT_EQ(m_qemu->Wait(kBootMs), 0);  // the init powers the machine off
-  headless.CloseInput();
   std::printf("%s: booted in %.1f s, whole run %.1f s\n", GetParam().name, (booted - start) / 1000.0,
               (NowMs() - start) / 1000.0);
 }
