@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# shellcheck shell=dash
 # The first process of the small system that the real-kernel tests boot. It loads the input
 # modules and those the kernel command line names (test_modules=a,b), makes the virtual
 # touch panel and runs vellumet on the frame buffer with that panel as its touch screen and

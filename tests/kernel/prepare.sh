@@ -50,7 +50,7 @@ cp "$kernel"/boot/vmlinuz-* "$out/vmlinuz"
 # busybox: this machine's own for amd64, Debian's static build otherwise.
 if [ "$arch" = amd64 ]; then cp /bin/busybox "$tree/bin/"; else cp "$(unpacked busybox-static busybox)/bin/busybox" "$tree/bin/"; fi
 install -m 755 "$here/init.sh" "$tree/init"
-cp "$bin/vellumet" "$bin/vellumet-touch-panel" "$tree/bin/"
+for program in vellumet vellumet-touch-panel; do "$triplet-strip" -o "$tree/bin/$program" "$bin/$program"; done
 
 # The shared libraries the programs need, found through their ELF headers (ldd cannot read
 # another architecture's programs) in their run paths and the system's folders, and the
@@ -79,7 +79,7 @@ for program in "$tree"/bin/vellumet*; do add_needs "$program"; done
 cp -L --parents "${libraries[@]}" "$tree/"
 interpreter=$(readelf -l "$tree/bin/vellumet" | sed -n 's/.*interpreter: \(.*\)]/\1/p')
 mkdir -p "$tree$(dirname "$interpreter")"
-cp -L "$interpreter" "$tree$interpreter" 2>/dev/null || cp -L "/usr/lib/$triplet/$(basename "$interpreter")" "$tree$interpreter"
+cp -L "/usr/lib/$triplet/$(basename "$interpreter")" "$tree$interpreter"
 
 # The fonts the program looks for, where it looks for them.
 for font in /usr/share/fonts/truetype/liberation/LiberationSans-{Regular,Bold}.ttf /usr/share/fonts/truetype/wqy/wqy-microhei.ttc; do
