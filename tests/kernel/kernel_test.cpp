@@ -69,30 +69,26 @@ Picture ReadPng(const std::string& path) {
   return picture;
 }
 
-// QEMU's screen dumps: binary PPM, "P6\nW H\n255\n" and the pixels.
-Picture ReadPpm(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int maximum = 0;
-  Picture picture;
-  if (!(in >> magic >> picture.width >> picture.height >> maximum) || magic != "P6" || maximum != 255) return {};
-  in.get();
-  picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
-  in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<std::streamsize>(picture.rgb.size()));
-  return in ? picture : Picture{};
+// Where the point (x, y) of a picture of width x height lies once the picture is turned
+// clockwise by 0, 90, 180 or 270 degrees.
+std::pair<int, int> TurnedPoint(int x, int y, int width, int height, int rotate) {
+  switch (rotate) {
+    case 90: return {height - 1 - y, x};
+    case 180: return {width - 1 - x, height - 1 - y};
+    case 270: return {y, width - 1 - x};
+    default: return {x, y};
+  }
 }
 
-// The picture turned clockwise by 0, 90, 180 or 270 degrees.
 Picture Turned(const Picture& picture, int rotate) {
   const bool upright = rotate % 180 == 0;
   Picture turned{upright ? picture.width : picture.height, upright ? picture.height : picture.width, {}};
   turned.rgb.resize(picture.rgb.size());
-  const int w = picture.width, h = picture.height;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const int tx = rotate == 90 ? h - 1 - y : rotate == 180 ? w - 1 - x : rotate == 270 ? y : x;
-      const int ty = rotate == 90 ? x : rotate == 180 ? h - 1 - y : rotate == 270 ? w - 1 - x : y;
-      std::copy_n(&picture.rgb[(static_cast<size_t>(y) * w + x) * 3], 3, &turned.rgb[(static_cast<size_t>(ty) * turned.width + tx) * 3]);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      const auto [tx, ty] = TurnedPoint(x, y, picture.width, picture.height, rotate);
+      std::copy_n(&picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3], 3,
+                  &turned.rgb[(static_cast<size_t>(ty) * turned.width + tx) * 3]);
     }
   }
   return turned;
@@ -144,7 +140,7 @@ class Monitor {
     return m_fd >= 0 && Answer().find("QMP") != std::string::npos && Execute(R"({"execute":"qmp_capabilities"})");
   }
   bool ScreenDump(const std::string& file) {
-    return Execute(R"({"execute":"screendump","arguments":{"filename":")" + file + "\"}}");
+    return Execute(R"({"execute":"screendump","arguments":{"format":"png","filename":")" + file + "\"}}");
   }
 
  private:
@@ -232,35 +228,28 @@ class KernelTest : public ::testing::TestWithParam<Machine> {
   // beside the shot for a look.
   bool ScreenShows(const std::string& shot) {
     const Picture frame = Turned(ReadPng((m_work / "shots" / (shot + ".png")).string()), GetParam().rotate);
-    const std::string dump = (m_work / "screen.ppm").string();
+    const std::string dump = (m_work / "screen.png").string();
     long differing = -1;
     for (const long deadline = NowMs() + kFrameMs; NowMs() < deadline;) {
       if (m_monitor.ScreenDump(dump)) {
-        const Picture screen = ReadPpm(dump);
+        const Picture screen = ReadPng(dump);
         m_screenWidth = screen.width;
         m_screenHeight = screen.height;
         if ((differing = DifferingPixels(screen, frame)) == 0) return true;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
-    const fs::path kept = m_files / (std::string(GetParam().name) + "-" + shot + ".ppm");
+    const fs::path kept = m_files / (std::string(GetParam().name) + "-" + shot + ".png");
     fs::copy_file(dump, kept, fs::copy_options::overwrite_existing);
     ADD_FAILURE() << "the screen never showed " << shot << ": " << differing << " pixels differ in " << kept;
     return false;
   }
 
-  // A tap ("tap") or a double tap ("double") on the frame point (x, y), in the headless
-  // program and on the guest's panel, which spans the whole screen in 0..4095 each way.
+  // A tap or a double tap on the frame point (x, y) on the guest's panel, which spans the
+  // whole screen in 0..4095 each way.
   void Touch(const std::string& kind, int x, int y) {
-    for (int taps = kind == "double" ? 2 : 1; taps > 0; --taps) {
-      m_headless->Write("tap " + std::to_string(x) + " " + std::to_string(y) + "\n");
-      const std::string answer = m_headless->ReadLine();
-      ASSERT_TRUE(answer == "done" || answer == "ended") << answer;
-    }
-    const int rotate = GetParam().rotate;
-    const bool upright = rotate % 180 == 0;
-    const int tx = rotate == 90 ? 479 - y : rotate == 180 ? 799 - x : rotate == 270 ? y : x;
-    const int ty = rotate == 90 ? x : rotate == 180 ? 479 - y : rotate == 270 ? 799 - x : y;
+    const bool upright = GetParam().rotate % 180 == 0;
+    const auto [tx, ty] = TurnedPoint(x, y, 800, 480, GetParam().rotate);
     const int px = (m_screenWidth - (upright ? 800 : 480)) / 2 + tx;
     const int py = (m_screenHeight - (upright ? 480 : 800)) / 2 + ty;
     auto raw = [](int at, int size) { return std::to_string(std::lround(at * 4095.0 / (size - 1))); };
@@ -272,52 +261,66 @@ class KernelTest : public ::testing::TestWithParam<Machine> {
     ASSERT_EQ(GuestSays("touch-panel: ", 10000), "done") << command;
   }
 
-  // The headless program's shot, once its screen has stopped changing (thumbnails come from
-  // another thread): two shots a second apart the same.
-  void HeadlessShot(const std::string& name) {
-    std::string last;
-    for (int attempt = 0; attempt < 30; ++attempt) {
-      m_headless->Write("wait 1000\nshot " + name + "\n");
-      ASSERT_EQ(m_headless->ReadLine(), "done");
-      ASSERT_EQ(m_headless->ReadLine(), "done");
-      std::ifstream in(m_work / "shots" / (name + ".png"), std::ios::binary);
-      std::string now(std::istreambuf_iterator<char>(in), {});
-      if (now == last) return;
-      last = now;
-    }
-    FAIL() << "the headless screen kept changing at " << name;
-  }
-
   fs::path m_files, m_work;
-  std::unique_ptr<ChildProcess> m_qemu, m_headless;
+  std::unique_ptr<ChildProcess> m_qemu;
   Monitor m_monitor;
   std::vector<std::string> m_console;
   size_t m_next = 0;
   int m_screenWidth = 0, m_screenHeight = 0;
 };
 
+// The walk: from the main page, each touch ("double" opens) and the screen it leads to.
+struct Step {
+  const char* touch;
+  int x, y;
+  const char* shot;
+};
+constexpr Step kSteps[] = {
+    {"double", 113, 150, "city-folder"},
+    {"double", 303, 150, "photo"},
+    {"tap", 723, 432, "back-on-the-folder"},
+    {"tap", 85, 432, "back-at-the-top"},
+};
+
+// The headless program's shots of the walk on the device root, each once its screen has
+// stopped changing (thumbnails come from another thread): two shots a second apart the same.
+void HeadlessShots(const fs::path& root, const fs::path& shots) {
+  ChildProcess headless({kBin + "/vellumet", "--root", root.string(), "--headless", "--script", "-", "--shots",
+                         shots.string(), "--log", (root / "headless.log").string()});
+  auto command = [&](const std::string& line) {
+    headless.Write(line + "\n");
+    const std::string answer = headless.ReadLine();
+    EXPECT_EQ(answer, "done") << line;
+    return answer == "done";
+  };
+  auto shot = [&](const std::string& name) {
+    std::string last, now;
+    for (int attempt = 0; attempt < 30 && (now.empty() || now != last); ++attempt) {
+      if (!command("wait 1000") || !command("shot " + name)) return false;
+      last.swap(now);
+      std::ifstream in(shots / (name + ".png"), std::ios::binary);
+      now.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    EXPECT_EQ(now, last) << "the headless screen kept changing at " << name;
+    return now == last;
+  };
+  bool ok = shot("main-page");
+  for (const Step& step : kSteps) {
+    for (int taps = std::string(step.touch) == "double" ? 2 : 1; taps > 0 && ok; --taps)
+      ok = command("tap " + std::to_string(step.x) + " " + std::to_string(step.y));
+    ok = ok && shot(step.shot);
+  }
+}
+
 TEST_P(KernelTest, TapsThroughAFolderAndAPhotoAndEndsWithTheExitButton) {
   const long start = NowMs();
   Boot();
+  HeadlessShots(m_work / "root", m_work / "shots");  // while the guest boots
+  ASSERT_FALSE(HasFailure());
   ASSERT_TRUE(GuestSays("touch-panel: ready", kBootMs));
   const long booted = NowMs();
-  m_headless = std::make_unique<ChildProcess>(std::vector<std::string>{
-      kBin + "/vellumet", "--root", (m_work / "root").string(), "--headless", "--script", "-", "--shots",
-      (m_work / "shots").string(), "--log", (m_work / "headless.log").string()});
-  HeadlessShot("main-page");
   ASSERT_TRUE(ScreenShows("main-page"));
-  // Each step: a touch (a double tap opens), then the screen it leads to.
-  const struct {
-    const char* touch;
-    int x, y;
-    const char* shot;
-  } steps[] = {
-      {"double", 113, 150, "city-folder"},
-      {"double", 303, 150, "photo"},
-      {"tap", 723, 432, "back-on-the-folder"},
-      {"tap", 85, 432, "back-at-the-top"},
-  };
-  for (const auto& step : steps) {
+  for (const Step& step : kSteps) {
     if (GetParam().replug && std::string(step.shot) == "photo") {
       // The panel goes away and comes back: the program takes it again.
       const std::string device = "vellumet: the touch device /dev/input/touchscreen is ";
@@ -328,7 +331,6 @@ TEST_P(KernelTest, TapsThroughAFolderAndAPhotoAndEndsWithTheExitButton) {
       ASSERT_TRUE(GuestSays(device + "back", kFrameMs, mark));
     }
     Touch(step.touch, step.x, step.y);
-    HeadlessShot(step.shot);
     ASSERT_TRUE(ScreenShows(step.shot));
   }
   Touch("tap", 710, 432);  // exit
