@@ -39,6 +39,7 @@ struct Machine {
   int rotate = 0;      // the program's --fb-rotate
   bool replug = false;  // the touch panel is unplugged and plugged back on the way
 };
+void PrintTo(const Machine& machine, std::ostream* out) { *out << machine.name; }
 
 const Machine kMachines[] = {
     {"Vesa16Bit1024x768", "amd64", {"qemu-system-x86_64", "-vga", "std"}, "console=ttyS0 vga=0x317"},
@@ -239,9 +240,10 @@ class KernelTest : public ::testing::TestWithParam<Machine> {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
-    const fs::path kept = m_files / (std::string(GetParam().name) + "-" + shot + ".png");
-    fs::copy_file(dump, kept, fs::copy_options::overwrite_existing);
-    ADD_FAILURE() << "the screen never showed " << shot << ": " << differing << " pixels differ in " << kept;
+    const fs::path kept = m_files / (std::string(GetParam().name) + "-" + shot);
+    fs::copy_file(dump, kept.string() + "-screen.png", fs::copy_options::overwrite_existing);
+    fs::copy_file(m_work / "shots" / (shot + ".png"), kept.string() + "-shot.png", fs::copy_options::overwrite_existing);
+    ADD_FAILURE() << "the screen never showed " << shot << ": " << differing << " pixels differ, see " << kept << "-*.png";
     return false;
   }
 
@@ -283,7 +285,8 @@ constexpr Step kSteps[] = {
 };
 
 // The headless program's shots of the walk on the device root, each once its screen has
-// stopped changing (thumbnails come from another thread): two shots a second apart the same.
+// stopped changing (thumbnails come from another thread, and the machine may be busy with the
+// guest and more): two shots two seconds apart the same.
 void HeadlessShots(const fs::path& root, const fs::path& shots) {
   ChildProcess headless({kBin + "/vellumet", "--root", root.string(), "--headless", "--script", "-", "--shots",
                          shots.string(), "--log", (root / "headless.log").string()});
@@ -296,7 +299,7 @@ void HeadlessShots(const fs::path& root, const fs::path& shots) {
   auto shot = [&](const std::string& name) {
     std::string last, now;
     for (int attempt = 0; attempt < 30 && (now.empty() || now != last); ++attempt) {
-      if (!command("wait 1000") || !command("shot " + name)) return false;
+      if (!command("wait 2000") || !command("shot " + name)) return false;
       last.swap(now);
       std::ifstream in(shots / (name + ".png"), std::ios::binary);
       now.assign(std::istreambuf_iterator<char>(in), {});
