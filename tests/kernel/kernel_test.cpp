@@ -316,12 +316,10 @@ void HeadlessShots(const fs::path& root, const fs::path& shots) {
 }
 
 TEST_P(KernelTest, TapsThroughAFolderAndAPhotoAndEndsWithTheExitButton) {
-  const long start = NowMs();
   Boot();
   HeadlessShots(m_work / "root", m_work / "shots");  // while the guest boots
   ASSERT_FALSE(HasFailure());
   ASSERT_TRUE(GuestSays("touch-panel: ready", kBootMs));
-  const long booted = NowMs();
   ASSERT_TRUE(ScreenShows("main-page"));
   for (const Step& step : kSteps) {
     if (GetParam().replug && std::string(step.shot) == "photo") {
@@ -339,8 +337,6 @@ TEST_P(KernelTest, TapsThroughAFolderAndAPhotoAndEndsWithTheExitButton) {
   Touch("tap", 710, 432);  // exit
   EXPECT_EQ(GuestSays("vellumet-status: ", kFrameMs), "0");
   EXPECT_EQ(m_qemu->Wait(kBootMs), 0);  // the init powers the machine off
-  std::printf("%s: booted in %.1f s, whole run %.1f s\n", GetParam().name, (booted - start) / 1000.0,
-              (NowMs() - start) / 1000.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Qemu, KernelTest, ::testing::ValuesIn(kMachines),
