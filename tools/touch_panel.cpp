@@ -39,6 +39,7 @@ class Panel {
 
   // Creates the device and points the link at its event node; false when either failed.
   bool Plug() {
+    if (m_fd >= 0) return true;
     m_fd = open("/dev/uinput", O_WRONLY | O_CLOEXEC);
     if (m_fd < 0) return Fail("cannot open /dev/uinput");
     bool ok = ioctl(m_fd, UI_SET_EVBIT, EV_KEY) == 0 && ioctl(m_fd, UI_SET_KEYBIT, BTN_TOUCH) == 0 &&
@@ -52,7 +53,7 @@ class Panel {
       ok = ok && ioctl(m_fd, UI_SET_ABSBIT, code) == 0 && ioctl(m_fd, UI_ABS_SETUP, &axis) == 0;
     }
     uinput_setup setup {};
-    setup.id = {BUS_I2C, 0x0416, 0x1001, 1};
+    setup.id = {BUS_I2C, 0, 0, 1};
     std::snprintf(setup.name, sizeof setup.name, "vellumet touch panel");
     if (!ok || ioctl(m_fd, UI_DEV_SETUP, &setup) != 0 || ioctl(m_fd, UI_DEV_CREATE) != 0)
       return Fail("cannot create the panel");
@@ -61,8 +62,7 @@ class Panel {
     fs::remove(m_link);
     std::error_code error;
     fs::create_symlink(node, m_link, error);
-    if (error) return Fail("cannot link " + m_link);
-    return true;
+    return error ? Fail("cannot link " + m_link) : true;
   }
 
   void Unplug() {
@@ -87,8 +87,10 @@ class Panel {
     int type, code, value;
   };
 
-  static bool Fail(const std::string& why) {
+  // Says why the panel could not be made, and takes away what was made of it.
+  bool Fail(const std::string& why) {
     std::fprintf(stderr, "vellumet-touch-panel: %s\n", why.c_str());
+    Unplug();
     return false;
   }
 
