@@ -4,11 +4,12 @@ BUILD     ?= build
 ASAN      ?= build-asan
 TSAN      ?= build-tsan
 ARM64     ?= build-arm64
+COVERAGE  ?= build-coverage
 DEMO_ROOT ?= demo-root
 # ccache, where a developer has it, shares compiled objects between build folders and clones.
 LAUNCHER  := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-tsan build-arm64 screenshots run test test-normal test-kernel test-asan test-tsan test-fuzz demo-root clean
+.PHONY: all deps build build-asan build-tsan build-arm64 screenshots run test test-normal test-kernel test-asan test-tsan test-fuzz coverage demo-root clean
 
 all: build
 
@@ -29,6 +30,9 @@ $(ARM64)/CMakeCache.txt:
 	@scripts/install-deps.sh --cross arm64
 	cmake -S . -B $(ARM64) $(LAUNCHER) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TESTS=OFF
+
+$(COVERAGE)/CMakeCache.txt: | deps
+	cmake -S . -B $(COVERAGE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_COVERAGE=ON
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -76,6 +80,15 @@ test-asan: build-asan
 test-tsan: build-tsan
 	cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
 
+# Line and branch coverage of the system's code and of the platform by the normal tests, per
+# folder; per file in $(COVERAGE)/coverage/ (files.json, html/). The report is made even when a
+# test fails, and the target fails then. Two reports compare with scripts/coverage.py compare.
+coverage: deps $(COVERAGE)/CMakeCache.txt
+	cmake --build $(COVERAGE) -j $(JOBS)
+	find $(COVERAGE) -name '*.gcda' -delete
+	@rc=0; cd $(COVERAGE) && ctest --output-on-failure -j $(JOBS) || rc=1; \
+	cd $(CURDIR) && scripts/coverage.py report $(COVERAGE) $(COVERAGE)/coverage && exit $$rc
+
 # The fuzz targets for a bounded time together (FUZZ_SECONDS, about a minute): two thirds
 # for the JPEG core, a third for the BMP reader.
 test-fuzz: deps
@@ -95,4 +108,4 @@ test: deps
 	exit $$rc
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) $(ARM64) build-fuzz
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(ARM64) $(COVERAGE) build-fuzz

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
+#include <optional>
 
-#include "platform/device/framebuffer.h"
-#include "platform/kernel/kernel.h"
 #include "res/resources.h"
-#include "skin/skin.h"
+#include "tests/support/screen.h"
 
 namespace {
 
@@ -23,23 +21,15 @@ std::vector<WORD> IconPatch() {
   return patch;
 }
 
-// What the patch shows for a frame drawn over the background (nullptr id: background only).
+// What the patch shows for a frame drawn over the background (id 0: background only).
 std::vector<WORD> Expected(UINT frameId) {
-  CBitmap background, frame;
-  LoadSkinBitmap(background, skin::kMainBackground);
-  int bgPitch = 0, framePitch = 0;
-  WORD* bg = BitmapPixels(background, &bgPitch);
-  WORD* fr = nullptr;
-  if (frameId) {
-    LoadSkinBitmap(frame, frameId);
-    fr = BitmapPixels(frame, &framePitch);
-  }
+  const SkinPixels background(skin::kMainBackground);
+  const std::optional<SkinPixels> frame = frameId ? std::optional<SkinPixels>(std::in_place, frameId) : std::nullopt;
   std::vector<WORD> patch;
   for (int y = 0; y < 28; ++y)
     for (int x = 0; x < 45; ++x) {
-      WORD pixel = bg[(kY + y) * bgPitch + kX + x];
-      if (fr && fr[y * framePitch + x] != ToRgb565(kSkinTransparent)) pixel = fr[y * framePitch + x];
-      patch.push_back(pixel);
+      const WORD over = frame ? frame->At(x, y) : ToRgb565(kSkinTransparent);
+      patch.push_back(over != ToRgb565(kSkinTransparent) ? over : background.At(kX + x, kY + y));
     }
   return patch;
 }
@@ -59,18 +49,11 @@ class BatteryIconTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallResources();
-    std::memset(GetVisibleFrame(), 0, kFrameBytes);
-    m_owner.m_hWnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, nullptr);
-    ShowWindow(m_owner.m_hWnd, SW_SHOW);
-    ValidateRect(m_owner.m_hWnd, nullptr);
+    FillFrame(0);
     SetClockSpeed(20);
   }
-  void TearDown() override {
-    SetClockSpeed(1);
-    ::DestroyWindow(m_owner.m_hWnd);
-    m_owner.m_hWnd = nullptr;
-  }
-  CWnd m_owner;
+  void TearDown() override { SetClockSpeed(1); }
+  BackWindow m_owner;
 };
 
 }  // namespace

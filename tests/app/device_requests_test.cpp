@@ -18,29 +18,6 @@ TEST(FillScreen, FillsBothFramesWithTheStartColour) {
     if (memory[i] != 0x330D) FAIL() << "pixel " << i << " is " << memory[i];
 }
 
-TEST(Backlight, RequestsReachTheDriverAndAMissingDriverOnlyLogs) {
-  TempDeviceRoot root;
-  SetBacklightPresent(true);
-  ClearBacklightCalls();
-  BacklightRequest(kBacklightRequestA, 0);
-  BacklightRequest(kBacklightRequestB, 1);
-  std::vector<BacklightCall> calls = GetBacklightCalls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].code, 0x223490u);
-  EXPECT_EQ(calls[0].value, 0u);
-  EXPECT_EQ(calls[1].code, 0x223494u);
-  EXPECT_EQ(calls[1].value, 1u);
-
-  SetBacklightPresent(false);
-  {
-    DebugCapture log;
-    BacklightRequest(kBacklightRequestA, 1);
-    EXPECT_EQ(log.Text(), "1 PAPI_SetLCDBright (inv h!)\n");
-  }
-  SetBacklightPresent(true);
-  EXPECT_EQ(GetBacklightCalls().size(), 2u);
-}
-
 TEST(Battery, ReadsTheDriverState) {
   TempDeviceRoot root;
   SetBatteryState(3);

@@ -34,12 +34,6 @@ TEST_F(LauncherLinkTest, TheLauncherHidesShowsAndClosesTheProgram) {
   Command(*program, "up 0 0\n");  // released away from the button: nothing happens
   EXPECT_NE(Shot("shown-press"), Shot("opened"));
 
-  // A second copy on the same root ends at once, and it too tells the launcher it ended.
-  std::unique_ptr<ChildProcess> second = StartProgram();
-  second->CloseInput();
-  EXPECT_EQ(second->Wait(), kRefused);
-  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
-
   ASSERT_EQ(Send("2"), 0);
   EXPECT_EQ(program->Wait(), kEndedByItself);
   EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));

@@ -109,23 +109,3 @@ TEST_F(PhotoAppTest, ASecondCopyEndsAtOnceAndStillTellsTheLauncher) {
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].value, 1u);
 }
-
-TEST_F(PhotoAppTest, MissingDisplayKeysAskOnceAndStartupGoesOn) {
-  m_root.WriteFile("registry.txt", "");
-  SetDeviceRoot(m_root.Path().string());
-  SetBacklightPresent(false);  // and a missing backlight only writes its debug text
-  LauncherWindow launcher;  // keeps a window alive, so idle waits span the gap between box and page
-  CPhotoApp app;
-  DebugCapture log;
-  RunApp(app, [&] {
-    EXPECT_EQ(FindWindowW(nullptr, u"photo"), nullptr);  // the box comes before the page
-    PostTouch(TouchKind::Down, 400, 300);                 // its OK button
-    PostTouch(TouchKind::Up, 400, 300);
-    WaitForWindowThreadIdle(5000);
-    HWND page = FindWindowW(nullptr, u"photo");
-    ASSERT_NE(page, nullptr);
-    PostMessage(page, kLauncherMessage, 34, 0);
-  });
-  SetBacklightPresent(true);
-  EXPECT_TRUE(log.Contains("1 PAPI_SetLCDBright (inv h!)\n"));
-}

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <optional>
 
 #include "platform/media/audio_output.h"
 #include "platform/device/drivers.h"
 #include "platform/kernel/kernel.h"
 #include "tests/support/temp_root.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
@@ -18,22 +18,9 @@ constexpr int kSoundFrames = kRate;  // one second
 
 // A WAV whose every sample is loud, so that played frames can be counted at the output.
 std::string LoudWav() {
-  std::string wav = "RIFF";
-  auto put32 = [&](std::uint32_t v) { for (int i = 0; i < 4; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
-  auto put16 = [&](std::uint32_t v) { for (int i = 0; i < 2; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF); };
-  put32(36 + kSoundFrames * 2);
-  wav += "WAVEfmt ";
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(kRate);
-  put32(kRate * 2);
-  put16(2);
-  put16(16);
-  wav += "data";
-  put32(kSoundFrames * 2);
-  for (int i = 0; i < kSoundFrames; ++i) put16(i % 2 ? 0x2000 : 0xE000);
-  return wav;
+  std::vector<std::int32_t> samples(kSoundFrames);
+  for (int i = 0; i < kSoundFrames; ++i) samples[i] = i % 2 ? 0x2000 : -0x2000;
+  return MakeWav(kRate, 1, 16, samples);
 }
 
 class ClickTest : public ::testing::Test {

@@ -12,12 +12,10 @@
 
 #include "app/launcher.h"
 #include "folders/folder_nav.h"
-#include "platform/device/framebuffer.h"
 #include "platform/kernel/debug.h"
-#include "platform/kernel/kernel.h"
 #include "res/resources.h"
-#include "skin/skin.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 #include "thumbs/thumb_index.h"
 
@@ -55,9 +53,7 @@ struct ExpectedPage {
 // Draws the page as it must look and compares it with the frame, row 0 to 399 (the buttons
 // below are windows of their own), leaving out the battery and thumbnails.
 void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::string& what) {
-  CWnd window;
-  window.m_hWnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, nullptr);
-  ShowWindow(window.m_hWnd, SW_SHOW);
+  BackWindow window;
   CBitmap background, folder, placeholder, plain, selected;
   LoadSkinBitmap(background, skin::kMainBackground);
   LoadSkinBitmap(folder, skin::kFolder);
@@ -93,8 +89,6 @@ void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::strin
     BlitTransparent(&window, r.left, r.top, selected, kSkinTransparent);
   }
   Frame expected = Snapshot();
-  ::DestroyWindow(window.m_hWnd);
-  window.m_hWnd = nullptr;
 
   int wrong = 0, firstX = -1, firstY = -1;
   for (int y = 0; y < 400; ++y) {
@@ -110,15 +104,11 @@ void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::strin
   EXPECT_EQ(wrong, 0) << what << ": first wrong pixel at " << firstX << "," << firstY;
 }
 
-void Tap(int x, int y) {
-  PostTouch(TouchKind::Down, x, y);
-  PostTouch(TouchKind::Up, x, y);
-}
 POINT CellCentre(int cell) {
   RECT r = CMainPageDlg::OuterCell(cell);
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
 }
-void TapCell(int cell) { Tap(CellCentre(cell).x, CellCentre(cell).y); }
+void TapCell(int cell) { Tap(CellCentre(cell)); }
 // Both taps are queued together, so they are handled well within 400 ms of each other.
 void DoubleTapCell(int cell) {
   TapCell(cell);
@@ -144,10 +134,9 @@ class MainPageTest : public ::testing::Test {
   void SetUp() override {
     InstallResources();
     TheThumbIndex() = CThumbIndex();
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+    m_Root.ListInNameOrder();
   }
   void TearDown() override {
-    SetFindOrderForTests(nullptr);
     SetClockSpeed(1.0);
     TheThumbIndex() = CThumbIndex();
   }

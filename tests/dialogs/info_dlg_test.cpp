@@ -2,28 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
-#include <thread>
+#include <memory>
 #include <utility>
 
 #include "app/launcher.h"
-#include "platform/device/framebuffer.h"
 #include "platform/kernel/debug.h"
-#include "platform/kernel/kernel.h"
 #include "platform/kernel/wide.h"
 #include "res/resources.h"
-#include "skin/skin.h"
 #include "tests/decode/decode_support.h"
+#include "tests/support/screen.h"
 
 namespace {
 
 constexpr int kExitX = 735, kExitY = 433;  // the middle of the exit button
 const RECT kDamagedBox{18, 75, 418, 325};
-
-using Screen = std::vector<WORD>;
-
-Screen ReadScreen() { return Screen(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight); }
 
 // A bitmap of the skin drawn over a black screen: stretched into box when given, else at the
 // origin.
@@ -65,11 +58,6 @@ void Settle() {
   WaitForWindowThreadIdle(20000);
 }
 
-void Tap(int x, int y) {
-  PostTouch(TouchKind::Down, x, y);
-  PostTouch(TouchKind::Up, x, y);
-}
-
 // The dialog with hooks that act at chosen moments of its run.
 class TestInfoDlg : public CInfoDlg {
  public:
@@ -92,18 +80,13 @@ class InfoDialog : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     InstallResources();
-    std::memset(GetVisibleFrame(), 0, kFrameBytes);
-    // The main page stands behind the dialog; it also keeps a window alive, so that the
-    // driver's idle waits do not end before the dialog exists.
-    m_page.m_hWnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, nullptr);
-    ShowWindow(m_page.m_hWnd, SW_SHOW);
-    ValidateRect(m_page.m_hWnd, nullptr);
+    FillFrame(0);
+    m_page = std::make_unique<BackWindow>();  // the main page stands behind the dialog
     m_decoder = std::make_unique<CImageDecoder>();
   }
   void TearDown() override {
     m_decoder.reset();
-    ::DestroyWindow(m_page.m_hWnd);
-    m_page.m_hWnd = nullptr;
+    m_page.reset();
     CoUninitialize();
   }
 
@@ -124,13 +107,11 @@ class InfoDialog : public ::testing::Test {
   // Runs the dialog for the photo on this thread (the window thread) while `drive` runs on
   // another thread from the moment the dialog is idle; the dialog's result.
   INT_PTR Run(TestInfoDlg& dialog, const std::function<void(TestInfoDlg&)>& drive) {
-    std::thread driver([&] {
-      Settle();
-      drive(dialog);
-    });
-    const INT_PTR result = dialog.DoModal();
-    driver.join();
-    return result;
+    return RunWithDriver([&] { return dialog.DoModal(); },
+                         [&] {
+                           Settle();
+                           drive(dialog);
+                         });
   }
   std::unique_ptr<TestInfoDlg> Dialog(const std::string& name, CBatteryIcon* battery = nullptr) {
     m_list.Fill(u"\\SDMMC\\");
@@ -148,7 +129,7 @@ class InfoDialog : public ::testing::Test {
   }
 
   TempDeviceRoot m_root;
-  CWnd m_page;
+  std::unique_ptr<BackWindow> m_page;
   DebugCapture m_log;
   Cplayerc m_player;
   CPhotoList m_list;
@@ -157,7 +138,7 @@ class InfoDialog : public ::testing::Test {
 
 TEST_F(InfoDialog, ShowsTheBackgroundTheFactsAndThePreviewInItsRectangle) {
   PutPhoto("red.jpg", 640, 480, Rgb{200, 40, 40});
-  CBatteryIcon battery(&m_page, 1, skin::kBatteryFrames, skin::kMainBackground, 740, 15, 740, 15);
+  CBatteryIcon battery(m_page.get(), 1, skin::kBatteryFrames, skin::kMainBackground, 740, 15, 740, 15);
   battery.SetState(2, 0);  // blinking, until the dialog stops it
   auto dialog = Dialog("red.jpg", &battery);
   Screen shown;
@@ -243,7 +224,7 @@ TEST_F(InfoDialog, TheLauncherHidesShowsAndClosesIt) {
       WaitForWindowThreadIdle(5000);
       EXPECT_FALSE(IsWindowVisible(d.ExitButton()));
       // Hidden, it paints nothing.
-      std::memset(GetVisibleFrame(), 0, kFrameBytes);
+      FillFrame(0);
       InvalidateRect(d.m_hWnd, nullptr, TRUE);
       WaitForWindowThreadIdle(5000);
       EXPECT_EQ(Differences(ReadScreen(), Screen(before.size(), 0), RECT{0, 0, 800, 480}), 0);

@@ -13,21 +13,18 @@ namespace {
 std::string Utf8(const WString& text) { return ToUtf8(text); }
 bool Same(RECT a, RECT b) { return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom; }
 
-TEST(InfoFacts, SizeTextChangesUnitExactlyAtEachPowerOfTwo) {
-  EXPECT_EQ(Utf8(SizeText(1023)), "1023Bytes");
-  EXPECT_EQ(Utf8(SizeText(1024)), "1KB");
-  EXPECT_EQ(Utf8(SizeText(1048575)), "1023KB");
-  EXPECT_EQ(Utf8(SizeText(1048576)), "1.00MB");
-  EXPECT_EQ(Utf8(SizeText(5 * 1048576 + 524288)), "5.50MB");
-  EXPECT_EQ(Utf8(SizeText(1073741824)), "1.00GB");
-  EXPECT_EQ(Utf8(SizeText(0xFFFFFFFF)), "4.00GB");
-}
-
-TEST(InfoFacts, NameDropsTheFolderAndOnlyTheLastExtension) {
-  EXPECT_EQ(Utf8(InfoFileName(u"\\SDMMC\\DCIM\\IMG_0001.JPG")), "IMG_0001");
-  EXPECT_EQ(Utf8(InfoFileName(u"\\SDMMC\\a.b.jpg")), "a.b");
-  EXPECT_EQ(Utf8(InfoFileName(u"IMG_0002.JPG")), "IMG_0002");             // no folder at all
-  EXPECT_EQ(Utf8(InfoFileName(u"\\SDMMC\\trip.2024\\beach")), "beach");  // a dot in the folder only
+// Sizes change unit exactly at each power of two; names lose the folder and only the last
+// extension.
+TEST(InfoFacts, SizeAndNameTexts) {
+  const std::pair<DWORD, const char*> sizes[] = {{1023, "1023Bytes"},  {1024, "1KB"},   {1048575, "1023KB"},
+                                                 {1048576, "1.00MB"},   {5 * 1048576 + 524288, "5.50MB"},
+                                                 {1073741824, "1.00GB"}, {0xFFFFFFFF, "4.00GB"}};
+  for (const auto& [size, text] : sizes) EXPECT_EQ(Utf8(SizeText(size)), text) << size;
+  const std::pair<const char16_t*, const char*> names[] = {{u"\\SDMMC\\DCIM\\IMG_0001.JPG", "IMG_0001"},
+                                                           {u"\\SDMMC\\a.b.jpg", "a.b"},
+                                                           {u"IMG_0002.JPG", "IMG_0002"},  // no folder at all
+                                                           {u"\\SDMMC\\trip.2024\\beach", "beach"}};  // a dot in the folder only
+  for (const auto& [path, name] : names) EXPECT_EQ(Utf8(InfoFileName(path)), name);
 }
 
 TEST(InfoFacts, PreviewIsFittedCentredAndWidened) {

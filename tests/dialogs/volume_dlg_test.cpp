@@ -3,68 +3,36 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
 #include <atomic>
-#include <functional>
-#include <thread>
+#include <memory>
 
 #include "platform/device/drivers.h"
-#include "platform/device/framebuffer.h"
-#include "platform/kernel/kernel.h"
 #include "platform/media/audio_output.h"
 #include "res/resources.h"
-#include "skin/skin.h"
 #include "store/parm_file.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
+#include "tests/support/wav_file.h"
 
 namespace {
 
 constexpr WORD kPicture = 0x7BEF;  // the slideshow's picture behind the dialog: plain grey
 constexpr int kRate = 8000;
 
-// A mono 16-bit WAV of `frames` samples of one value.
-std::string Wav(int frames, std::int16_t value) {
-  std::string wav = "RIFF";
-  auto put = [&](std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) wav += static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  put(36 + frames * 2, 4);
-  wav += "WAVEfmt ";
-  for (auto [v, bytes] : {std::pair{16, 4}, {1, 2}, {1, 2}, {kRate, 4}, {kRate * 2, 4}, {2, 2}, {16, 2}}) put(v, bytes);
-  wav += "data";
-  put(frames * 2, 4);
-  for (int i = 0; i < frames; ++i) put(static_cast<std::uint16_t>(value), 2);
-  return wav;
-}
+std::string Wav(int frames, std::int16_t value) { return MakeWav(kRate, 1, 16, std::vector<std::int32_t>(frames, value)); }
 
-WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-
-// True when the 88 x 56 button at x shows the skin bitmap.
-bool ButtonShows(int x, UINT id) {
-  CBitmap bitmap;
-  LoadSkinBitmap(bitmap, id);
-  int pitch = 0;
-  const WORD* pixels = BitmapPixels(static_cast<HBITMAP>(bitmap.m_hObject), &pitch);
-  for (int j = 0; j < 56; ++j)
-    for (int i = 0; i < 88; ++i)
-      if (Pixel(x + i, 400 + j) != pixels[j * pitch + i]) return false;
-  return true;
-}
+bool ButtonShows(int x, UINT id) { return SkinPixels(id).ShownAt(x, 400); }
 
 // Where the bar's fill ends, read along its middle row.
 int FillEnd() {
-  CBitmap fill;
-  LoadSkinBitmap(fill, skin::kVolumeFill);
-  int pitch = 0;
-  const WORD* row = BitmapPixels(static_cast<HBITMAP>(fill.m_hObject), &pitch) + 18 * pitch;
+  const SkinPixels fill(skin::kVolumeFill);
   int x = CVolumeDlg::kFillX;
-  while (x < 600 && Pixel(x, CVolumeDlg::kFillY + 18) == row[(x - CVolumeDlg::kFillX) % CVolumeDlg::kFillWidth]) ++x;
+  while (x < 600 && Pixel(x, CVolumeDlg::kFillY + 18) == fill.At((x - CVolumeDlg::kFillX) % CVolumeDlg::kFillWidth, 18)) ++x;
   return x;
 }
 
 void Tap(int x) {
-  PostTouch(TouchKind::Down, x, 428);
-  PostTouch(TouchKind::Up, x, 428);
+  ::Tap(x, 428);
   WaitForWindowThreadIdle(5000);
 }
 constexpr int kExit = 64, kDec = 174, kAdd = 634, kPlay = 729;  // the buttons' middles
@@ -75,16 +43,14 @@ class VolumeDialog : public ::testing::Test {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     SetClockSpeed(10);
     InstallResources();
-    std::fill(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight, kPicture);
-    // The slideshow stands behind the dialog and keeps a window alive for the idle waits.
-    m_show = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, nullptr);
-    ShowWindow(m_show, SW_SHOW);
-    ValidateRect(m_show, nullptr);
+    FillFrame(kPicture);
+    // The slideshow stands behind the dialog.
+    m_show = std::make_unique<BackWindow>();
     m_root.WriteFile("SDMMC/quiet.mp3", Wav(kRate * 60, 0));
     ClearBacklightCalls();
   }
   void TearDown() override {
-    ::DestroyWindow(m_show);
+    m_show.reset();
     SetClockSpeed(1);
   }
 
@@ -94,19 +60,23 @@ class VolumeDialog : public ::testing::Test {
   INT_PTR Run(const std::function<void()>& drive, DWORD* elapsed = nullptr) {
     CVolumeDlg dialog(&m_player, &m_level);
     m_since = GetTickCount();
-    std::thread driver([&] {
-      WaitForWindowThreadIdle(5000);
-      drive();
-    });
-    const INT_PTR result = dialog.DoModal();
-    const DWORD end = GetTickCount();
-    driver.join();
+    DWORD end = 0;
+    const INT_PTR result = RunWithDriver(
+        [&] {
+          const INT_PTR closed = dialog.DoModal();
+          end = GetTickCount();  // before the driver is joined
+          return closed;
+        },
+        [&] {
+          WaitForWindowThreadIdle(5000);
+          drive();
+        });
     if (elapsed) *elapsed = end - m_since;
     return result;
   }
 
   TempDeviceRoot m_root;
-  HWND m_show = nullptr;
+  std::unique_ptr<BackWindow> m_show;
   Cplayerc m_player;
   int m_level = 12;
   DWORD m_since = 0;

@@ -29,15 +29,6 @@ TEST(FolderTitle, IsTheLastFolderNameOrABackslashAtTheTop) {
   EXPECT_EQ(FolderTitle(u"\\SDMMC\\" + WString(260, u'a') + u"\\"), u"");
 }
 
-TEST(Pages, EightEntriesEach) {
-  EXPECT_EQ(PageCount(0), 0);
-  EXPECT_EQ(PageCount(8), 1);
-  EXPECT_EQ(PageCount(17), 3);
-  EXPECT_EQ(PageOf(16), 2);
-  EXPECT_EQ(CellOf(16), 0);
-  EXPECT_EQ(CellOf(15), 7);
-}
-
 TEST(FindPhotoRange, SpansFromTheFirstPhotoToTheEnd) {
   TempDeviceRoot root;
   CPhotoList list;

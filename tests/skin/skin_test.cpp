@@ -1,52 +1,28 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
+#include <memory>
 
-#include "platform/device/framebuffer.h"
 #include "platform/windows/resources.h"
 #include "res/resources.h"
-#include "skin/skin.h"
 #include "skin/thumb_painter.h"
+#include "tests/support/screen.h"
 
 namespace {
-
-WORD Screen(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-
-// The pixels of a skin bitmap in the screen's format.
-struct Pixels {
-  CBitmap bitmap;
-  WORD* data = nullptr;
-  int pitch = 0;
-  int w = 0, h = 0;
-  explicit Pixels(UINT id) {
-    LoadSkinBitmap(bitmap, id);
-    data = BitmapPixels(bitmap, &pitch);
-    BITMAP bm;
-    bitmap.GetBitmap(&bm);
-    w = bm.bmWidth;
-    h = bm.bmHeight;
-  }
-  WORD At(int x, int y) const { return data[y * pitch + x]; }
-};
 
 // A visible full-screen window to draw on.
 class SkinTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InstallResources();
-    std::memset(GetVisibleFrame(), 0, kFrameBytes);
-    m_window.m_hWnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, nullptr);
-    ShowWindow(m_window.m_hWnd, SW_SHOW);
-    ValidateRect(m_window.m_hWnd, nullptr);
+    FillFrame(0);
   }
   void TearDown() override {
-    ::DestroyWindow(m_window.m_hWnd);
-    m_window.m_hWnd = nullptr;
+    m_window.reset();
     MSG msg;
     while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
   }
-  CWnd m_window;
+  std::unique_ptr<BackWindow> m_window = std::make_unique<BackWindow>();
 };
 
 TEST_F(SkinTest, EverySkinBitmapIsThereAtItsSize) {
@@ -71,92 +47,77 @@ TEST_F(SkinTest, EverySkinBitmapIsThereAtItsSize) {
   }
   EXPECT_NE(FindResourceIcon(IDI_APP), nullptr);
   // The cell frames are the transparent colour inside their border.
-  Pixels frame(skin::kCellFrame);
+  SkinPixels frame(skin::kCellFrame);
   EXPECT_EQ(frame.At(85, 65), ToRgb565(kSkinTransparent));
   EXPECT_NE(frame.At(2, 65), ToRgb565(kSkinTransparent));
-}
-
-TEST_F(SkinTest, DialogTemplatesKeepTheirControls) {
-  const DialogTemplate* info = FindDialogTemplate(IDD_INFO);
-  ASSERT_NE(info, nullptr);
-  ASSERT_EQ(info->controlCount, 1u);
-  EXPECT_EQ(info->controls[0].id, 1009);
-  EXPECT_FALSE(info->controls[0].visible);
-  EXPECT_FALSE(info->controls[0].enabled);
-  const DialogTemplate* main = FindDialogTemplate(IDD_MAINPAGE);
-  ASSERT_NE(main, nullptr);
-  EXPECT_EQ(main->controlCount, 6u);
-  EXPECT_EQ(FindDialogTemplate(IDD_PHOTOVIEW)->controlCount, 8u);
-  EXPECT_EQ(FindDialogTemplate(IDD_VOLUME)->controlCount, 4u);
-  EXPECT_EQ(FindDialogTemplate(IDD_SLIDESHOW)->controlCount, 0u);
 }
 
 TEST_F(SkinTest, LargeBlitsFreezeTheDisplaySmallOnesDoNot) {
   WORD* shadow = GetShadowFrame();
   std::fill(shadow, shadow + kFrameBytes / 2, WORD{0x5555});
   GetVisibleFrame()[0] = 0x1234;
-  Pixels frame(skin::kCellFrame);
-  BlitTransparent(&m_window, 0, 0, frame.bitmap, kSkinTransparent);
+  SkinPixels frame(skin::kCellFrame);
+  BlitTransparent(m_window.get(), 0, 0, frame.bitmap, kSkinTransparent);
   EXPECT_EQ(shadow[0], 0x5555);  // 170 x 130: no freeze
   EXPECT_EQ(*GetFrameBaseRegister(), kVisibleFramePhysical);
 
   GetVisibleFrame()[400] = 0x4321;
   *GetFrameBaseRegister() = kShadowFramePhysical;
-  Pixels background(skin::kMainBackground);
-  BlitBitmap(&m_window, 0, 0, 0, 0, 0, 0, background.bitmap);
+  SkinPixels background(skin::kMainBackground);
+  BlitBitmap(m_window.get(), 0, 0, 0, 0, 0, 0, background.bitmap);
   // The frame as it was before the background went on was shown meanwhile...
   EXPECT_EQ(shadow[400], 0x4321);
   // ...and the finished picture is shown afterwards.
   EXPECT_EQ(*GetFrameBaseRegister(), kVisibleFramePhysical);
-  EXPECT_EQ(Screen(400, 0), background.At(400, 0));
+  EXPECT_EQ(Pixel(400, 0), background.At(400, 0));
 
   // The size drawn decides: a stretch into 480 x 273 freezes, into 481 x 272 does not.
   std::fill(shadow, shadow + kFrameBytes / 2, WORD{0x5555});
-  Pixels placeholder(skin::kPlaceholder);
-  BlitStretched(&m_window, 0, 0, 481, 272, 0, 0, placeholder.bitmap);
+  SkinPixels placeholder(skin::kPlaceholder);
+  BlitStretched(m_window.get(), 0, 0, 481, 272, 0, 0, placeholder.bitmap);
   EXPECT_EQ(shadow[0], 0x5555);
-  BlitStretched(&m_window, 0, 0, 481, 273, 0, 0, placeholder.bitmap);
+  BlitStretched(m_window.get(), 0, 0, 481, 273, 0, 0, placeholder.bitmap);
   EXPECT_EQ(shadow[0], placeholder.At(0, 0));
 }
 
 TEST_F(SkinTest, BlitsArePixelExact) {
-  Pixels button(skin::kExitUp);
-  BlitBitmap(&m_window, 10, 20, 30, 15, 40, 5, button.bitmap);
+  SkinPixels button(skin::kExitUp);
+  BlitBitmap(m_window.get(), 10, 20, 30, 15, 40, 5, button.bitmap);
   for (int y = 0; y < 15; ++y)
-    for (int x = 0; x < 30; ++x) ASSERT_EQ(Screen(10 + x, 20 + y), button.At(40 + x, 5 + y)) << x << "," << y;
-  EXPECT_EQ(Screen(9, 20), 0);
-  EXPECT_EQ(Screen(40, 20), 0);
-  BlitBitmap(&m_window, 200, 200, 0, 10, 0, 0, button.bitmap);  // width 0: nothing
-  EXPECT_EQ(Screen(200, 200), 0);
+    for (int x = 0; x < 30; ++x) ASSERT_EQ(Pixel(10 + x, 20 + y), button.At(40 + x, 5 + y)) << x << "," << y;
+  EXPECT_EQ(Pixel(9, 20), 0);
+  EXPECT_EQ(Pixel(40, 20), 0);
+  BlitBitmap(m_window.get(), 200, 200, 0, 10, 0, 0, button.bitmap);  // width 0: nothing
+  EXPECT_EQ(Pixel(200, 200), 0);
 
   // The frame leaves what lies under its transparent inside.
   std::fill(GetVisibleFrame(), GetVisibleFrame() + kFrameBytes / 2, WORD{0x0F0F});
-  Pixels frame(skin::kCellFrameSelected);
-  BlitTransparent(&m_window, 100, 100, frame.bitmap, kSkinTransparent);
-  EXPECT_EQ(Screen(185, 165), 0x0F0F);
-  EXPECT_EQ(Screen(101, 165), frame.At(1, 65));
+  SkinPixels frame(skin::kCellFrameSelected);
+  BlitTransparent(m_window.get(), 100, 100, frame.bitmap, kSkinTransparent);
+  EXPECT_EQ(Pixel(185, 165), 0x0F0F);
+  EXPECT_EQ(Pixel(101, 165), frame.At(1, 65));
 
   // A stretch from a source offset keeps the picture's corners at the box's corners.
-  Pixels placeholder(skin::kPlaceholder);
-  BlitStretched(&m_window, 300, 300, 160, 119, 0, 0, placeholder.bitmap);
-  EXPECT_EQ(Screen(300, 300), placeholder.At(1, 1));
-  EXPECT_EQ(Screen(459, 418), placeholder.At(398, 345));
-  EXPECT_EQ(Screen(460, 418), 0x0F0F);
+  SkinPixels placeholder(skin::kPlaceholder);
+  BlitStretched(m_window.get(), 300, 300, 160, 119, 0, 0, placeholder.bitmap);
+  EXPECT_EQ(Pixel(300, 300), placeholder.At(1, 1));
+  EXPECT_EQ(Pixel(459, 418), placeholder.At(398, 345));
+  EXPECT_EQ(Pixel(460, 418), 0x0F0F);
 }
 
 TEST_F(SkinTest, SkinTextStaysInItsBox) {
-  DrawSkinText(&m_window, 50, 60, 100, 22, u"A long folder title that does not fit", 0, RGB(255, 255, 255), 0, 20);
+  DrawSkinText(m_window.get(), 50, 60, 100, 22, u"A long folder title that does not fit", 0, RGB(255, 255, 255), 0, 20);
   int inside = 0, outside = 0;
   for (int y = 0; y < 200; ++y)
     for (int x = 0; x < 300; ++x) {
-      if (Screen(x, y) == 0) continue;
+      if (Pixel(x, y) == 0) continue;
       (x >= 50 && x < 150 && y >= 60 && y < 82 ? inside : outside)++;
     }
   EXPECT_GT(inside, 50);
   EXPECT_EQ(outside, 0);
   // An opaque background covers the text's cell.
-  DrawSkinText(&m_window, 400, 60, 200, 30, u"1/2", 0, RGB(255, 255, 255), RGB(0, 0, 255), 28);
-  EXPECT_EQ(Screen(401, 61), 0x001F);
+  DrawSkinText(m_window.get(), 400, 60, 200, 30, u"1/2", 0, RGB(255, 255, 255), RGB(0, 0, 255), 28);
+  EXPECT_EQ(Pixel(401, 61), 0x001F);
 }
 
 int Width(CWnd* window, const WString& text) {
@@ -169,34 +130,34 @@ int Width(CWnd* window, const WString& text) {
 
 TEST_F(SkinTest, FitTextCutsBeforeTheCharacterThatReachesTheWidth) {
   WString text = u"Holiday photos";
-  const int exact = Width(&m_window, text);
-  EXPECT_EQ(FitText(&m_window, exact, text), -1);
+  const int exact = Width(m_window.get(), text);
+  EXPECT_EQ(FitText(m_window.get(), exact, text), -1);
   EXPECT_EQ(text, u"Holiday photos");
 
-  EXPECT_EQ(FitText(&m_window, exact - 1, text), 0);
+  EXPECT_EQ(FitText(m_window.get(), exact - 1, text), 0);
   ASSERT_GE(text.size(), 3u);
   EXPECT_EQ(text.substr(text.size() - 3), u"...");
   const WString kept = text.substr(0, text.size() - 3);
   EXPECT_EQ(WString(u"Holiday photos").substr(0, kept.size()), kept);
   // The kept characters stay below the width; the next one would reach it.
   int sum = 0;
-  for (char16_t c : kept) sum += Width(&m_window, WString(1, c));
+  for (char16_t c : kept) sum += Width(m_window.get(), WString(1, c));
   EXPECT_LT(sum, exact - 1);
-  EXPECT_GE(sum + Width(&m_window, WString(1, u"Holiday photos"[kept.size()])), exact - 1);
+  EXPECT_GE(sum + Width(m_window.get(), WString(1, u"Holiday photos"[kept.size()])), exact - 1);
 }
 
 TEST_F(SkinTest, FitBracketedTextKeepsTheBrackets) {
   WString name = u"<A folder with a very long name indeed>";
-  EXPECT_EQ(FitBracketedText(&m_window, name, 90), 0);
+  EXPECT_EQ(FitBracketedText(m_window.get(), name, 90), 0);
   EXPECT_EQ(name.front(), u'<');
   EXPECT_EQ(name.substr(name.size() - 4), u"...>");
   EXPECT_LT(name.size(), 30u);
 
   WString shortName = u"<..>";
-  EXPECT_EQ(FitBracketedText(&m_window, shortName, 90), -1);
+  EXPECT_EQ(FitBracketedText(m_window.get(), shortName, 90), -1);
   EXPECT_EQ(shortName, u"<..>");
   WString plain = u"IMG_0001.JPG";
-  EXPECT_EQ(FitBracketedText(&m_window, plain, 1000), -1);
+  EXPECT_EQ(FitBracketedText(m_window.get(), plain, 1000), -1);
 }
 
 TEST_F(SkinTest, ThumbPainterDrawsOnlyTheOutlineWithoutThumbnail) {
@@ -204,7 +165,7 @@ TEST_F(SkinTest, ThumbPainterDrawsOnlyTheOutlineWithoutThumbnail) {
   EXPECT_EQ(&painter, &CThumbPainter::Instance());
   const RECT cells[2] = {{10, 10, 30, 25}, {40, 10, 60, 25}};
   painter.SetRects(cells, 2);
-  HDC dc = GetDC(m_window.m_hWnd);
+  HDC dc = GetDC(m_window->m_hWnd);
   SelectObject(dc, GetStockObject(NULL_BRUSH));
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
   HGDIOBJ oldPen = SelectObject(dc, pen);
@@ -212,17 +173,17 @@ TEST_F(SkinTest, ThumbPainterDrawsOnlyTheOutlineWithoutThumbnail) {
 
   PhotoEntry withoutThumb(u"\\SDMMC\\a.jpg", 1, 1);
   painter.DrawCell(0, &withoutThumb);
-  EXPECT_EQ(Screen(10, 10), 0xFFFF);
-  EXPECT_EQ(Screen(29, 24), 0xFFFF);
-  EXPECT_EQ(Screen(20, 17), 0);  // only the outline
+  EXPECT_EQ(Pixel(10, 10), 0xFFFF);
+  EXPECT_EQ(Pixel(29, 24), 0xFFFF);
+  EXPECT_EQ(Pixel(20, 17), 0);  // only the outline
 
   PhotoEntry folder(u"<Trips>", 3, 0);
   painter.DrawCell(1, &folder);  // folders draw nothing
-  EXPECT_EQ(Screen(40, 10), 0);
+  EXPECT_EQ(Pixel(40, 10), 0);
 
   SelectObject(dc, oldPen);
   DeleteObject(pen);
-  ReleaseDC(m_window.m_hWnd, dc);
+  ReleaseDC(m_window->m_hWnd, dc);
 }
 
 }  // namespace

@@ -41,11 +41,7 @@ class BackgroundMusicTest : public MediaTest {
   BackgroundMusicTest() : MediaTest(10.0) {}
   void SetUp() override {
     MediaTest::SetUp();
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
-  }
-  void TearDown() override {
-    SetFindOrderForTests({});
-    MediaTest::TearDown();
+    m_root.ListInNameOrder();
   }
   void Track(const std::string& name, double seconds = 3.0, size_t keep = std::string::npos) {
     ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
@@ -70,49 +66,43 @@ class BackgroundMusicTest : public MediaTest {
   Cplayerc m_player;
 };
 
-TEST_F(BackgroundMusicTest, ABookmarkThatCannotBeUsedStartsTheFirstTrackAtVolume12) {
+// A bookmark that cannot be used starts the first track at volume 12; a good one resumes its
+// track at its position and volume; one whose track is gone, or there in another case only
+// (paths compare exactly), leaves the music off and keeps its volume; a volume no slideshow
+// saves is brought into 0..24.
+TEST_F(BackgroundMusicTest, EachBookmarkStartsWhatItCan) {
   Track("a.wma");
   Track("b.wma");
-  const std::string good = BookmarkFile(1500, 5, u"\\SDMMC\\b.wma");
+  const std::string good = BookmarkFile(1500, 7, u"\\SDMMC\\b.wma");
   std::string corrupt = good;
   corrupt[16 + 300] ^= 0x10;
-  for (const std::string& bytes : {std::string("missing"), std::string(), good.substr(0, 40), corrupt,
-                                   BookmarkFile(1500, 5, u"\\SDMMC\\b.wma", 32), BookmarkFile(0, 5, u"", 600)}) {
-    std::filesystem::remove(m_root.Path() / kBookmark);
-    if (bytes != "missing") m_root.WriteFile(kBookmark, bytes);
-    CBackgroundMusic music(m_player);
-    EXPECT_EQ(music.RestoreAndStart(), 0);
-    EXPECT_EQ(Current(music), "\\SDMMC\\a.wma");
-    EXPECT_EQ(m_player.Getsts(), 2);
-    EXPECT_EQ(music.VolumeLevel(), 12);
-  }
-}
-
-TEST_F(BackgroundMusicTest, ABookmarkResumesItsTrackWithItsVolumeUnlessTheTrackIsGone) {
-  Track("a.wma");
-  Track("b.wma");
-  m_root.WriteFile(kBookmark, BookmarkFile(1500, 7, u"\\SDMMC\\b.wma"));
-  CBackgroundMusic music(m_player);
-  EXPECT_EQ(music.RestoreAndStart(), 0);
-  EXPECT_EQ(Current(music), "\\SDMMC\\b.wma");
-  EXPECT_EQ(m_player.Getsts(), 2);
-  EXPECT_GE(Position(), 1500);
-  EXPECT_EQ(music.VolumeLevel(), 7);
-
-  // Gone, or there in another case only (paths compare exactly): silence, the volume taken.
-  for (const char16_t* path : {u"\\SDMMC\\gone.wma", u"\\SDMMC\\A.WMA"}) {
+  const char *a = "\\SDMMC\\a.wma", *b = "\\SDMMC\\b.wma";
+  const struct {
+    std::string bytes;
+    const char* track;  // what plays; nothing when null
+    int volume;
+  } cases[] = {{"missing", a, 12},
+               {"", a, 12},
+               {good.substr(0, 40), a, 12},
+               {corrupt, a, 12},
+               {BookmarkFile(1500, 5, u"\\SDMMC\\b.wma", 32), a, 12},
+               {BookmarkFile(0, 5, u"", 600), a, 12},
+               {good, b, 7},
+               {BookmarkFile(1500, 3, u"\\SDMMC\\gone.wma"), nullptr, 3},
+               {BookmarkFile(1500, 3, u"\\SDMMC\\A.WMA"), nullptr, 3},
+               {BookmarkFile(0, 99, u"\\SDMMC\\a.wma"), a, 24}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
     m_player.mp3Release();
-    m_root.WriteFile(kBookmark, BookmarkFile(1500, 3, path));
-    CBackgroundMusic silent(m_player);
-    EXPECT_EQ(silent.RestoreAndStart(), -1);
-    EXPECT_EQ(m_player.Getsts(), 0);
-    EXPECT_EQ(silent.VolumeLevel(), 3);
+    std::filesystem::remove(m_root.Path() / kBookmark);
+    if (c.bytes != "missing") m_root.WriteFile(kBookmark, c.bytes);
+    CBackgroundMusic music(m_player);
+    EXPECT_EQ(music.RestoreAndStart(), c.track ? 0 : -1);
+    EXPECT_EQ(m_player.Getsts(), c.track ? 2 : 0);
+    if (c.track) { EXPECT_EQ(Current(music), c.track); }
+    if (c.bytes == good) { EXPECT_GE(Position(), 1500); }
+    EXPECT_EQ(music.VolumeLevel(), c.volume);
   }
-  // A volume no slideshow saves is brought into 0..24.
-  m_root.WriteFile(kBookmark, BookmarkFile(0, 99, u"\\SDMMC\\a.wma"));
-  CBackgroundMusic loud(m_player);
-  loud.RestoreAndStart();
-  EXPECT_EQ(loud.VolumeLevel(), 24);
 }
 
 TEST_F(BackgroundMusicTest, TracksThatDoNotLoadAreSkippedRoundTheList) {

@@ -3,50 +3,28 @@
 // show code resumes it, and the launcher's close reaches it and ends the program.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
+#include "tests/app/two_processes.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/platform/media/media_files.h"
-#include "tests/support/child_process.h"
-#include "tests/support/temp_root.h"
 
 namespace {
 
-const std::string kBin = VELLUMET_BIN_DIR;
+using SlideshowAndLauncher = TwoProcessTest;
 
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-TEST(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShownAgain) {
-  TempDeviceRoot root;
-  root.WriteFile("registry.txt",
-                 "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
-                 "\"LCD_Height\"=dword:000001e0\n");
+TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShownAgain) {
   for (auto [name, colour] : {std::pair{"a.jpg", Rgb{220, 30, 30}}, {"b.jpg", Rgb{30, 30, 220}}}) {
     const Bytes jpeg = MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95);
-    root.WriteFile(std::string("SDMMC/") + name, std::string(jpeg.begin(), jpeg.end()));
+    m_root.WriteFile(std::string("SDMMC/") + name, std::string(jpeg.begin(), jpeg.end()));
   }
-  ASSERT_EQ(EncodeAudioFile((root.Path() / "SDMMC" / "tune.wma").string(), "wmav2", "asf", 30, SteppedTone), "");
-  const std::filesystem::path shots = root.Path() / "shots";
-  std::filesystem::create_directories(shots);
-  const std::string log = (root.Path() / "debug.log").string();
-
-  ChildProcess program({kBin + "/vellumet", "--root", root.Path().string(), "--headless", "--script", "-", "--shots",
-                        shots.string(), "--log", log, "--speed", "4"});
-  ASSERT_TRUE(program.Started());
-  auto command = [&](const std::string& line) {
-    program.Write(line + "\n");
-    EXPECT_EQ(program.ReadLine(30000), "done") << line;
-  };
+  ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / "tune.wma").string(), "wmav2", "asf", 30, SteppedTone), "");
+  std::unique_ptr<ChildProcess> program = StartProgram("-", {"--speed", "4"});
+  ASSERT_TRUE(program->Started());
+  auto command = [&](const std::string& line) { Command(*program, line + "\n"); };
   auto send = [&](const char* message, const char* code) {
-    ChildProcess tool({kBin + "/vellumet-launcher", "--root", root.Path().string(), "send", "photo", message, code, "0",
-                       "--front", "--wait"});
-    return tool.Wait(30000);
+    ChildProcess tool({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", message, code, "0", "--front", "--wait"});
+    return tool.Wait();
   };
+  const std::filesystem::path log = Log();
 
   // Waits, a tenth of a device second at a time, until the debug output holds the text.
   auto logged = [&](const std::string& text) {
@@ -63,22 +41,22 @@ TEST(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShow
   command("shot paused");
   command("wait 5000");  // longer than a picture is held
   command("shot still-paused");
-  EXPECT_EQ(ReadAll(shots / "paused.png"), ReadAll(shots / "still-paused.png"));
+  EXPECT_EQ(Shot("paused"), Shot("still-paused"));
   EXPECT_NE(ReadAll(log).find(" thread exit!!\r\n"), std::string::npos);  // the picture thread stopped
 
   EXPECT_EQ(send("0x0bfb", "8"), 0);  // shown again: the next picture comes
   command("wait 500");
   command("shot resumed");
-  EXPECT_NE(ReadAll(shots / "paused.png"), ReadAll(shots / "resumed.png"));
+  EXPECT_NE(Shot("paused"), Shot("resumed"));
   command("pause");  // the script's own way to post message 52999 to the front screen
   command("shot paused-again");
   command("wait 5000");
   command("shot still-paused-again");
-  EXPECT_EQ(ReadAll(shots / "paused-again.png"), ReadAll(shots / "still-paused-again.png"));
+  EXPECT_EQ(Shot("paused-again"), Shot("still-paused-again"));
 
   EXPECT_EQ(send("0x0bfb", "34"), 0);  // the slideshow ends with 34, and the main page with it
-  program.CloseInput();
-  EXPECT_EQ(program.Wait(30000), 0);
+  program->CloseInput();
+  EXPECT_EQ(program->Wait(), kEndedByItself);
   EXPECT_NE(ReadAll(log).find("CSshowDlg Exit...\r\n"), std::string::npos);
 }
 

@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <thread>
 
 #include "app/device_requests.h"
@@ -12,26 +11,18 @@
 #include "browser/main_page_dlg.h"
 #include "platform/device/drivers.h"
 #include "platform/kernel/kernel.h"
-#include "platform/storage/files.h"
 #include "res/resources.h"
 #include "slideshow/sshow_dlg.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 #include "thumbs/thumb_index.h"
 
 namespace {
 
-void Tap(int x, int y) {
-  PostTouch(TouchKind::Down, x, y);
-  PostTouch(TouchKind::Up, x, y);
+void TapAndSettle(int x, int y) {
+  Tap(x, y);
   WaitForWindowThreadIdle(60000);
-}
-
-// Waits (bounded) until the condition holds, looking every host millisecond.
-template <typename Condition>
-bool Await(Condition done) {
-  for (int i = 0; i < 60000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return done();
 }
 
 TEST(SlideshowFromTheMainPage, EndsOnThePageOfThePictureAfterTheLastShownWithItSelected) {
@@ -39,7 +30,7 @@ TEST(SlideshowFromTheMainPage, EndsOnThePageOfThePictureAfterTheLastShownWithItS
   TempDeviceRoot root;
   InstallResources();
   TheThumbIndex() = CThumbIndex();
-  SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+  root.ListInNameOrder();
   SetClockSpeed(10);
   const Bytes jpeg = MakeJpeg(Pattern(200, 100), 90);
   for (int i = 0; i < 10; ++i) root.WriteFile("SDMMC/p" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end()));
@@ -51,14 +42,14 @@ TEST(SlideshowFromTheMainPage, EndsOnThePageOfThePictureAfterTheLastShownWithItS
     WaitForWindowThreadIdle(60000);
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
     const RECT cell6 = CMainPageDlg::OuterCell(6);
-    Tap((cell6.left + cell6.right) / 2, (cell6.top + cell6.bottom) / 2);
+    TapAndSettle((cell6.left + cell6.right) / 2, (cell6.top + cell6.bottom) / 2);
     EXPECT_EQ(page.SelectedIndex(), 6);
-    Tap(210, 432);  // the slideshow button
+    TapAndSettle(210, 432);  // the slideshow button
     auto* show = dynamic_cast<CSshowDlg*>(CWnd::FromHandle(GetForegroundWindow()));
     if (show && Await([&] { return show->ShownIndex() == 7; })) {
-      Tap(400, 200);  // a double tap: the volume dialog
-      Tap(400, 200);
-      Tap(64, 428);  // its back button
+      TapAndSettle(400, 200);  // a double tap: the volume dialog
+      TapAndSettle(400, 200);
+      TapAndSettle(64, 428);  // its back button
     }
     EXPECT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
     EXPECT_EQ(page.SelectedIndex(), 8);
@@ -75,7 +66,6 @@ TEST(SlideshowFromTheMainPage, EndsOnThePageOfThePictureAfterTheLastShownWithItS
     if (call.code == kBacklightRequestB) valuesOfB.push_back(call.value);
   EXPECT_EQ(std::count(valuesOfB.begin(), valuesOfB.end(), 0u), 1);
   EXPECT_EQ(valuesOfB.back(), 1u);
-  SetFindOrderForTests(nullptr);
   SetClockSpeed(1);
   TheThumbIndex() = CThumbIndex();
 }

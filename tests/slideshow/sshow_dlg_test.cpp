@@ -7,23 +7,20 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 #include "app/launcher.h"
 #include "folders/folder_nav.h"
 #include "dialogs/volume_dlg.h"
-#include "platform/device/framebuffer.h"
 #include "platform/kernel/debug.h"
-#include "platform/kernel/kernel.h"
 #include "platform/kernel/wide.h"
 #include "platform/storage/files.h"
 #include "res/resources.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/platform/media/media_files.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -99,8 +96,6 @@ class TestShow : public CSshowDlg {
   std::vector<Happening> m_log;
 };
 
-WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-
 // The main page's stand-in behind the slideshow. It copies the screen on the window thread
 // for the driver, so that the copy is ordered with the window thread's drawing.
 struct PageWindow : WindowHandler {
@@ -120,10 +115,6 @@ struct PageWindow : WindowHandler {
   }
 };
 
-void Tap(int x, int y) {
-  PostTouch(TouchKind::Down, x, y);
-  PostTouch(TouchKind::Up, x, y);
-}
 void DoubleTap() {
   Tap(400, 200);
   Tap(400, 200);
@@ -149,15 +140,14 @@ class Slideshow : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     InstallResources();
     SetClockSpeed(kSpeed);
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
-    std::memset(GetVisibleFrame(), 0, kFrameBytes);
+    m_root.ListInNameOrder();
+    FillFrame(0);
     m_page = std::make_unique<PageWindow>();
     m_decoder = std::make_unique<CImageDecoder>();
   }
   void TearDown() override {
     m_decoder.reset();
     m_page.reset();
-    SetFindOrderForTests({});
     SetCardTakenOut(false);
     SetClockSpeed(1);
     CoUninitialize();
@@ -186,13 +176,11 @@ class Slideshow : public ::testing::Test {
   }
   // Runs the slideshow on this (the window) thread while `drive` runs on another; its result.
   static INT_PTR Run(TestShow& show, const std::function<void(TestShow&)>& drive) {
-    std::thread driver([&] {
-      WaitForWindowThreadIdle(5000);
-      drive(show);
-    });
-    const INT_PTR result = show.DoModal();
-    driver.join();
-    return result;
+    return RunWithDriver([&] { return show.DoModal(); },
+                         [&] {
+                           WaitForWindowThreadIdle(5000);
+                           drive(show);
+                         });
   }
   static void Close(TestShow& show, WPARAM code = 34) { PostMessage(show.m_hWnd, kLauncherMessage, code, 0); }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +23,7 @@ class TempDeviceRoot {
     SetDeviceRoot(m_path.string());
   }
   ~TempDeviceRoot() {
+    if (m_nameOrder) SetFindOrderForTests({});
     std::error_code ignored;
     std::filesystem::remove_all(m_path, ignored);
   }
@@ -29,6 +31,12 @@ class TempDeviceRoot {
   TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;
 
   const std::filesystem::path& Path() const { return m_path; }
+
+  // Every folder lists in name order, whatever the host's order, until the root goes.
+  void ListInNameOrder() {
+    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+    m_nameOrder = true;
+  }
 
   // Writes a host file under the root (folders made as needed).
   void WriteFile(const std::string& relative, const std::string& bytes) const {
@@ -45,4 +53,5 @@ class TempDeviceRoot {
 
  private:
   std::filesystem::path m_path;
+  bool m_nameOrder = false;
 };

@@ -2,25 +2,19 @@
 // comes back on the page of the photo shown last, with that photo selected.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "app/launcher.h"
 #include "browser/main_page_dlg.h"
-#include "platform/kernel/kernel.h"
-#include "platform/storage/files.h"
 #include "res/resources.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 #include "thumbs/thumb_index.h"
 #include "viewer/photo_view_dlg.h"
 
 namespace {
 
-void Tap(POINT p) {
-  PostTouch(TouchKind::Down, p.x, p.y);
-  PostTouch(TouchKind::Up, p.x, p.y);
-}
 POINT CellCentre(int cell) {
   const RECT r = CMainPageDlg::OuterCell(cell);
   return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -41,7 +35,7 @@ TEST(MainPageRunsTheView, ADoubleTapOpensThePhotoAndThePageFollowsWhereTheViewEn
   InstallResources();
   TempDeviceRoot root;
   TheThumbIndex() = CThumbIndex();
-  SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+  root.ListInNameOrder();
   const Bytes jpeg = MakeJpeg(Pattern(64, 48));
   for (int i = 0; i < 10; ++i) root.WriteFile("SDMMC/p" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end()));
 
@@ -77,7 +71,6 @@ TEST(MainPageRunsTheView, ADoubleTapOpensThePhotoAndThePageFollowsWhereTheViewEn
   });
   page.DoModal();
   driver.join();
-  SetFindOrderForTests(nullptr);
   EXPECT_EQ(FindWindowW(nullptr, u"photo"), nullptr);
   TheThumbIndex() = CThumbIndex();
 }

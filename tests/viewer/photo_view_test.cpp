@@ -6,15 +6,13 @@
 
 #include <algorithm>
 #include <functional>
-#include <thread>
 
 #include "app/launcher.h"
 #include "folders/folder_nav.h"
-#include "platform/device/framebuffer.h"
 #include "platform/kernel/debug.h"
-#include "platform/kernel/kernel.h"
 #include "res/resources.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 #include "viewer/open_size.h"
 
@@ -28,7 +26,6 @@ Picture RedBlue(int width, int height) {
   return p;
 }
 
-WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
 bool IsRed(int x, int y) { return (Pixel(x, y) >> 11) > 24 && (Pixel(x, y) & 31) < 8; }
 bool IsBlue(int x, int y) { return (Pixel(x, y) & 31) > 24 && (Pixel(x, y) >> 11) < 8; }
 
@@ -36,10 +33,6 @@ enum ButtonPlace { kPrev, kNext, kRotate, kOriginal, kZoomIn, kZoomOut, kExit };
 POINT Button(ButtonPlace place) { return POINT{25 + 108 * place + 50, 432}; }
 constexpr POINT kOverPhoto{400, 200};
 
-void Tap(POINT p) {
-  PostTouch(TouchKind::Down, p.x, p.y);
-  PostTouch(TouchKind::Up, p.x, p.y);
-}
 // Two touches at once, long enough after any touch before for the first not to pair with it.
 void DoubleTap(POINT p) {
   Sleep(400);
@@ -83,15 +76,14 @@ class PhotoViewTest : public ::testing::Test {
   // the photo has been shown; the dialog's result.
   INT_PTR Run(int index, const std::function<void(CPhotoViewDlg&)>& drive) {
     CPhotoViewDlg view(&m_player, &m_list, &m_sysParam, index, m_first, m_last, &m_decoder);
-    std::thread driver([&] {
-      while (!GetForegroundWindow()) Sleep(1);
-      HWND dialog = GetForegroundWindow();
-      Settle(view);
-      drive(view);
-      PostMessage(dialog, kLauncherMessage, 34, 0);  // a failed check may have left it up
-    });
-    const INT_PTR result = view.DoModal();
-    driver.join();
+    const INT_PTR result = RunWithDriver([&] { return view.DoModal(); },
+                                         [&] {
+                                           while (!GetForegroundWindow()) Sleep(1);
+                                           HWND dialog = GetForegroundWindow();
+                                           Settle(view);
+                                           drive(view);
+                                           PostMessage(dialog, kLauncherMessage, 34, 0);  // a failed check may have left it up
+                                         });
     m_shownLast = view.CurrentIndex();
     return result;
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/lasterror.h"
 
@@ -222,44 +224,46 @@ TEST(Gdi, RectangleOutlineAndBrushes) {
   DeleteObject(blue);
 }
 
-LOGFONTW Arial(int height) {
-  LOGFONTW lf;
-  lf.lfHeight = height;
-  lf.lfWeight = FW_NORMAL;
-  const char16_t face[] = u"Arial";
-  std::copy(std::begin(face), std::end(face), lf.lfFaceName);
-  return lf;
-}
+// A canvas with Arial of a cell height selected, writing text of a colour without a background.
+struct TextCanvas : Canvas {
+  HFONT font;
+  HGDIOBJ oldFont;
+  TextCanvas(int w, int h, WORD fill, int fontHeight, COLORREF colour = RGB(255, 255, 255)) : Canvas(w, h, fill) {
+    LOGFONTW lf;
+    lf.lfHeight = fontHeight;
+    lf.lfWeight = FW_NORMAL;
+    const char16_t face[] = u"Arial";
+    std::copy(std::begin(face), std::end(face), lf.lfFaceName);
+    font = CreateFontIndirectW(&lf);
+    oldFont = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, colour);
+  }
+  ~TextCanvas() {
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+  }
+  SIZE Extent(const char16_t* text) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, static_cast<int>(std::char_traits<char16_t>::length(text)), &size);
+    return size;
+  }
+};
 
 TEST(GdiText, ArialHasArialMetrics) {
-  const LOGFONTW lf = Arial(20);
-  HFONT font = CreateFontIndirectW(&lf);
-  ASSERT_NE(font, nullptr) << "no sans-serif font file is installed";
-  Canvas c(10, 10);
-  HGDIOBJ old = SelectObject(c.dc, font);
+  TextCanvas c(10, 10, 0, 20);
+  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
   TEXTMETRICW tm;
   ASSERT_TRUE(GetTextMetricsW(c.dc, &tm));
   EXPECT_NEAR(tm.tmHeight, 20, 1);
-  SIZE size;
-  ASSERT_TRUE(GetTextExtentPoint32W(c.dc, u"Hello", 5, &size));
   // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
-  EXPECT_NEAR(size.cx, 42, 3);
-  SIZE h, ello;
-  GetTextExtentPoint32W(c.dc, u"H", 1, &h);
-  GetTextExtentPoint32W(c.dc, u"ello", 4, &ello);
-  EXPECT_EQ(h.cx + ello.cx, size.cx);  // no kerning: widths add up
-  SelectObject(c.dc, old);
-  DeleteObject(font);
+  const LONG hello = c.Extent(u"Hello").cx;
+  EXPECT_NEAR(hello, 42, 3);
+  EXPECT_EQ(c.Extent(u"H").cx + c.Extent(u"ello").cx, hello);  // no kerning: widths add up
 }
 
 TEST(GdiText, TextStaysInsideItsRectangle) {
-  Canvas c(120, 40, 0);
-  const LOGFONTW lf = Arial(24);
-  HFONT font = CreateFontIndirectW(&lf);
-  ASSERT_NE(font, nullptr);
-  HGDIOBJ old = SelectObject(c.dc, font);
-  SetBkMode(c.dc, TRANSPARENT);
-  SetTextColor(c.dc, RGB(255, 255, 255));
+  TextCanvas c(120, 40, 0, 24);
   RECT box{10, 5, 50, 20};  // shorter and narrower than the text
   DrawTextW(c.dc, u"Wide words here", -1, &box, DT_LEFT);
   RECT changed = c.Changed(0);
@@ -268,47 +272,29 @@ TEST(GdiText, TextStaysInsideItsRectangle) {
   EXPECT_LE(changed.right, 50);
   EXPECT_LE(changed.bottom, 20);
   EXPECT_GT(c.Count(0xFFFF), 10);  // some fully covered pixels
-  SelectObject(c.dc, old);
-  DeleteObject(font);
 }
 
 TEST(GdiText, CentredTextAndOpaqueBackground) {
-  Canvas c(200, 30, 0);
-  const LOGFONTW lf = Arial(20);
-  HFONT font = CreateFontIndirectW(&lf);
-  ASSERT_NE(font, nullptr);
-  HGDIOBJ old = SelectObject(c.dc, font);
-  SetTextColor(c.dc, RGB(255, 255, 255));
-  SIZE size;
-  GetTextExtentPoint32W(c.dc, u"OIO", 3, &size);
-  SetBkMode(c.dc, TRANSPARENT);
+  TextCanvas c(200, 30, 0, 20);
   RECT box{0, 0, 200, 30};
   DrawTextW(c.dc, u"OIO", -1, &box, DT_CENTER);
   RECT ink = c.Changed(0);
   // Symmetric glyphs: the ink is centred to within the side bearings' rounding.
   EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 2);
 
-  Canvas o(200, 30, 0);
-  SelectObject(o.dc, font);
+  TextCanvas o(200, 30, 0, 20);
   SetBkMode(o.dc, OPAQUE);
   SetBkColor(o.dc, RGB(0, 0, 255));
   DrawTextW(o.dc, u"OIO", -1, &box, DT_LEFT);
+  const SIZE size = o.Extent(u"OIO");
   EXPECT_EQ(o.At(0, 0), 0x001F);
   EXPECT_EQ(o.At(size.cx - 1, 19), 0x001F);
   EXPECT_EQ(o.At(size.cx + 1, 0), 0);  // the background covers the text's cell only
-  SelectObject(o.dc, GetStockObject(SYSTEM_FONT));
-  SelectObject(c.dc, old);
-  DeleteObject(font);
+  EXPECT_EQ(SelectObject(o.dc, GetStockObject(SYSTEM_FONT)), o.font);  // the stock font takes our font's place
 }
 
 TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
-  Canvas c(60, 30, 0x001F);
-  const LOGFONTW lf = Arial(20);
-  HFONT font = CreateFontIndirectW(&lf);
-  ASSERT_NE(font, nullptr);
-  HGDIOBJ old = SelectObject(c.dc, font);
-  SetBkMode(c.dc, TRANSPARENT);
-  SetTextColor(c.dc, RGB(255, 0, 0));
+  TextCanvas c(60, 30, 0x001F, 20, RGB(255, 0, 0));
   RECT box{0, 0, 60, 30};
   DrawTextW(c.dc, u"\u6a94\u6848", -1, &box, DT_LEFT);  // two CJK characters from the fallback face
   int solid = 0, mixed = 0;
@@ -320,23 +306,12 @@ TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
     }
   EXPECT_GT(solid, 20);
   EXPECT_GT(mixed, 10);
-  SIZE size;
-  GetTextExtentPoint32W(c.dc, u"\u6a94\u6848", 2, &size);
-  EXPECT_GT(size.cx, 30);
-  SelectObject(c.dc, old);
-  DeleteObject(font);
+  EXPECT_GT(c.Extent(u"\u6a94\u6848").cx, 30);
 }
 
 TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
-  Canvas c(200, 100, 0);
-  const LOGFONTW lf = Arial(20);
-  HFONT font = CreateFontIndirectW(&lf);
-  ASSERT_NE(font, nullptr);
-  HGDIOBJ old = SelectObject(c.dc, font);
-  SetBkMode(c.dc, TRANSPARENT);
-  SetTextColor(c.dc, RGB(255, 255, 255));
-  SIZE wide;
-  GetTextExtentPoint32W(c.dc, u"second line", 11, &wide);
+  TextCanvas c(200, 100, 0, 20);
+  const SIZE wide = c.Extent(u"second line");
   RECT measure{5, 5, 6, 6};
   const int height = DrawTextW(c.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
   EXPECT_EQ(measure.right - measure.left, wide.cx);
@@ -348,8 +323,6 @@ TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
   DrawTextW(c.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
   const RECT ink = c.Changed(0);
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
-  SelectObject(c.dc, old);
-  DeleteObject(font);
 }
 
 TEST(Gdi, LinesLeaveOutTheirEndPoint) {

@@ -1,26 +1,20 @@
 // Named events within one process and across processes on the same device root.
 //
 // The other process is this test program started again with VELLUMET_TEST_HOLD_NAME set: it
-// then creates that event, reports on descriptor 3 whether the name existed ('n' new,
+// then creates that event, reports on its standard error whether the name existed ('n' new,
 // 'e' existed, 'f' failed), and holds it until its standard input ends or it is killed.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "platform/storage/files.h"
 #include "platform/kernel/kernel.h"
 #include "platform/kernel/named_objects.h"
 #include "platform/kernel/wide.h"
-
-extern char** environ;
+#include "platform/storage/files.h"
+#include "tests/support/child_process.h"
 
 namespace {
 
@@ -34,8 +28,8 @@ class HolderMode : public ::testing::Environment {
     if (!name) return;
     SetDeviceRoot(std::getenv(kHoldRootVar));
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, FromUtf8(name).c_str());
-    char report = !event ? 'f' : GetLastError() == ERROR_ALREADY_EXISTS ? 'e' : 'n';
-    if (write(3, &report, 1) != 1) _exit(3);
+    const char report[] = {!event ? 'f' : GetLastError() == ERROR_ALREADY_EXISTS ? 'e' : 'n', '\n'};
+    if (write(2, report, 2) != 2) _exit(3);
     char byte;
     while (read(0, &byte, 1) > 0) {
     }
@@ -47,52 +41,28 @@ class HolderMode : public ::testing::Environment {
 // Another process holding a named event on a device root.
 class Holder {
  public:
-  Holder(const std::string& name, const std::string& root) {
-    int report[2], input[2];
-    if (pipe2(report, O_CLOEXEC) != 0 || pipe2(input, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, report[1], 3);
-
-    std::vector<std::string> env = {std::string(kHoldNameVar) + "=" + name,
-                                    std::string(kHoldRootVar) + "=" + root};
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
-    std::string filter = "--gtest_filter=KernelNamedEvents.*";
-    char* argv[] = {exe.data(), filter.data(), nullptr};
-    if (posix_spawn(&m_pid, exe.c_str(), &actions, nullptr, argv, envp.data()) != 0) m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(report[1]);
-    close(input[0]);
-    m_input = input[1];
-    if (m_pid > 0 && read(report[0], &m_report, 1) != 1) m_report = '?';
-    close(report[0]);
-  }
+  Holder(const std::string& name, const std::string& root)
+      : m_process({std::filesystem::read_symlink("/proc/self/exe").string(), "--gtest_filter=KernelNamedEvents.*"},
+                  {std::string(kHoldNameVar) + "=" + name, std::string(kHoldRootVar) + "=" + root}),
+        m_report(m_process.ReadErrorLine()) {}
   // Closing its input lets the holder end normally, without closing its handle.
   ~Holder() {
-    close(m_input);
-    if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+    m_process.CloseInput();
+    if (!m_killed) m_process.Wait();
   }
   // What the holder found when it created the name.
-  char Report() const { return m_report; }
+  char Report() const { return m_report.size() == 1 ? m_report[0] : '?'; }
   // Ends the holder the hard way, as a crash would, and waits until it is gone.
   void Kill() {
-    kill(m_pid, SIGKILL);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    m_pid = -1;
+    m_process.Signal(SIGKILL);
+    EXPECT_EQ(m_process.Wait(), 128 + SIGKILL);
+    m_killed = true;
   }
 
  private:
-  pid_t m_pid = -1;
-  int m_input = -1;
-  char m_report = '?';
+  ChildProcess m_process;
+  std::string m_report;
+  bool m_killed = false;
 };
 
 class KernelNamedEvents : public ::testing::Test {

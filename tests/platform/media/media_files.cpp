@@ -94,26 +94,3 @@ std::string EncodeAudioFile(const std::string& hostPath, const char* encoder, co
   if (av_write_trailer(e.format) < 0) return "trailer";
   return {};
 }
-
-std::string MakeWav(int rate, int channels, int bits, const std::vector<std::int32_t>& samples) {
-  std::string out;
-  auto put = [&](std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-  };
-  const int bytesPerSample = bits / 8;
-  const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size()) * static_cast<std::uint32_t>(bytesPerSample);
-  out += "RIFF";
-  put(36 + dataBytes, 4);
-  out += "WAVEfmt ";
-  put(16, 4);
-  put(1, 2);
-  put(static_cast<std::uint64_t>(channels), 2);
-  put(static_cast<std::uint64_t>(rate), 4);
-  put(static_cast<std::uint64_t>(rate * channels * bytesPerSample), 4);
-  put(static_cast<std::uint64_t>(channels * bytesPerSample), 2);
-  put(static_cast<std::uint64_t>(bits), 2);
-  out += "data";
-  put(dataBytes, 4);
-  for (std::int32_t s : samples) put(static_cast<std::uint32_t>(bits == 8 ? s + 128 : s), bytesPerSample);
-  return out;
-}

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/wav_file.h"
+
 // A 1 kHz tone whose amplitude steps up every half second: 0.1 for the first half second,
 // 0.2 for the next, and so on. Where a track resumes can so be told from its loudness.
 float SteppedTone(double seconds);
@@ -18,6 +20,3 @@ double SteppedAmplitude(double seconds);
 std::string EncodeAudioFile(const std::string& hostPath, const char* encoder, const char* muxer, double seconds,
                             const std::function<float(double)>& signal);
 bool HasAudioEncoder(const char* encoder);
-
-// A PCM WAV file's bytes.
-std::string MakeWav(int rate, int channels, int bits, const std::vector<std::int32_t>& samples);

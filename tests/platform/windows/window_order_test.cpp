@@ -1,68 +1,14 @@
 // Z-order, uncovering and the paint cycle's corner cases.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
-
-#include "platform/windows/afx.h"
-#include "platform/device/framebuffer.h"
 #include "platform/windows/resources.h"
+#include "tests/platform/windows/window_log.h"
 
 namespace {
 
-WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-
-void Pump() {
-  MSG msg;
-  while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
-}
-
-// Paints itself one colour; can be told to invalidate itself again from inside its paint.
-class Painter : public CWnd {
- public:
-  Painter(WORD colour, std::vector<std::string>* log, std::string name) : m_colour(colour), m_log(log), m_name(std::move(name)) {}
-  ~Painter() override {
-    if (m_hWnd) ::DestroyWindow(m_hWnd);
-  }
-  void Create(HWND parent, RECT r) {
-    m_hWnd = CreateWindowObject(WindowKind::Plain, parent, r, u"", 0, this);
-    ::ShowWindow(m_hWnd, SW_SHOW);
-  }
-  BOOL OnEraseBkgnd(CDC*) override {
-    m_log->push_back(m_name + ":erase");
-    return TRUE;
-  }
-  void OnPaint() override {
-    if (m_skipBeginPaint) {
-      m_log->push_back(m_name + ":paint");
-      return;
-    }
-    CPaintDC dc(this);  // erases first when asked
-    m_log->push_back(m_name + ":paint");
-    RECT r;
-    GetClientRect(&r);
-    dc.FillSolidRect(&r, FromRgb565(m_colour));
-    if (m_againOnce) {
-      m_againOnce = false;
-      Invalidate(TRUE);  // asked again from inside the paint: must not be lost
-    }
-  }
-  void OnLButtonDown(UINT, CPoint) override { m_log->push_back(m_name + ":down"); }
-  void OnMouseMove(UINT, CPoint p) override { m_log->push_back(m_name + ":move " + std::to_string(p.x)); }
-  void OnLButtonUp(UINT, CPoint) override { m_log->push_back(m_name + ":up"); }
-  WORD m_colour;
-  bool m_againOnce = false;
-  bool m_skipBeginPaint = false;
-
- private:
-  std::vector<std::string>* m_log;
-  std::string m_name;
-};
-
 class WindowOrder : public ::testing::Test {
  protected:
-  void SetUp() override { std::memset(GetVisibleFrame(), 0, kFrameBytes); }
+  void SetUp() override { ClearScreen(); }
   std::vector<std::string> log;
 };
 

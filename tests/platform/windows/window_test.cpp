@@ -1,21 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
-#include <string>
-#include <thread>
-#include <vector>
+#include <functional>
 
-#include "platform/windows/afx.h"
-#include "platform/device/framebuffer.h"
 #include "platform/kernel/kernel.h"
 #include "platform/windows/resources.h"
+#include "tests/platform/windows/window_log.h"
 
 namespace {
-
-WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-
-void ClearScreen() { std::memset(GetVisibleFrame(), 0, kFrameBytes); }
 
 // Runs the window thread's loop until the condition holds or 2 s of device time pass.
 template <typename F>
@@ -30,59 +22,15 @@ bool PumpUntil(F done) {
   return true;
 }
 
-void PumpIdle() {
-  MSG msg;
-  while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
-}
-
-// A window that fills itself with one colour and records what it was asked to do.
-class Recorder : public CWnd {
- public:
-  explicit Recorder(WORD colour, std::vector<std::string>* log, std::string name)
-      : m_colour(colour), m_log(log), m_name(std::move(name)) {}
-  HWND Create(WindowKind kind, HWND parent, RECT rect) {
-    m_hWnd = CreateWindowObject(kind, parent, rect, u"", 0, this);
-    return m_hWnd;
-  }
-  BOOL OnEraseBkgnd(CDC*) override {
-    m_log->push_back(m_name + ":erase");
-    return TRUE;
-  }
-  void OnPaint() override {
-    CPaintDC dc(this);
-    m_log->push_back(m_name + ":paint");
-    RECT r;
-    GetClientRect(&r);
-    dc.FillSolidRect(&r, FromRgb565(m_colour));
-  }
-  void OnTimer(UINT_PTR id) override { m_log->push_back(m_name + ":timer" + std::to_string(id)); }
-  void OnLButtonDown(UINT, CPoint p) override {
-    m_log->push_back(m_name + ":down " + std::to_string(p.x) + "," + std::to_string(p.y));
-  }
-  LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override {
-    if (message == WM_USER + 1) return static_cast<LRESULT>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
-    if (message == WM_COMMAND) m_log->push_back(m_name + ":command " + std::to_string(LOWORD(w)));
-    return CWnd::WindowProc(message, w, l);
-  }
-  ~Recorder() override {
-    if (m_hWnd) ::DestroyWindow(m_hWnd);
-  }
-
- private:
-  WORD m_colour;
-  std::vector<std::string>* m_log;
-  std::string m_name;
-};
-
 TEST(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
   ClearScreen();
   std::vector<std::string> log;
-  Recorder parent(0x1111, &log, "parent"), child(0x2222, &log, "child");
-  parent.Create(WindowKind::Plain, nullptr, RECT{0, 0, 200, 100});
-  child.Create(WindowKind::Plain, parent.m_hWnd, RECT{10, 10, 60, 40});
+  Painter parent(0x1111, &log, "parent"), child(0x2222, &log, "child");
+  parent.Create(nullptr, RECT{0, 0, 200, 100}, false);
+  child.Create(parent.m_hWnd, RECT{10, 10, 60, 40}, false);
   ShowWindow(child.m_hWnd, SW_SHOW);
   ShowWindow(parent.m_hWnd, SW_SHOW);
-  PumpIdle();
+  Pump();
   EXPECT_EQ(log, (std::vector<std::string>{"parent:erase", "parent:paint", "child:erase", "child:paint"}));
   // The parent's paint left out its child.
   EXPECT_EQ(Pixel(5, 5), 0x1111);
@@ -92,37 +40,35 @@ TEST(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
   RECT a{0, 0, 5, 5}, b{100, 50, 120, 60};
   InvalidateRect(parent.m_hWnd, &a, FALSE);
   InvalidateRect(parent.m_hWnd, &b, FALSE);
-  PumpIdle();
+  Pump();
   EXPECT_EQ(log, std::vector<std::string>{"parent:paint"});  // two requests, one paint, no erase
   log.clear();
   InvalidateRect(parent.m_hWnd, &a, FALSE);
   InvalidateRect(parent.m_hWnd, &b, TRUE);
-  PumpIdle();
+  Pump();
   EXPECT_EQ(log, (std::vector<std::string>{"parent:erase", "parent:paint"}));
 }
 
 TEST(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
   ClearScreen();
   std::vector<std::string> log;
-  Recorder below(0x1111, &log, "below"), above(0x3333, &log, "above");
-  below.Create(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480});
-  ShowWindow(below.m_hWnd, SW_SHOW);
-  PumpIdle();
-  std::memset(GetVisibleFrame(), 0, kFrameBytes);
+  Painter below(0x1111, &log, "below"), above(0x3333, &log, "above");
+  below.Create(nullptr, RECT{0, 0, 800, 480});
+  Pump();
+  ClearScreen();
   RECT part{100, 100, 110, 110};
   InvalidateRect(below.m_hWnd, &part, FALSE);
-  PumpIdle();
+  Pump();
   EXPECT_EQ(Pixel(105, 105), 0x1111);
   EXPECT_EQ(Pixel(99, 105), 0);
   EXPECT_EQ(Pixel(110, 105), 0);
 
-  above.Create(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480});
-  ShowWindow(above.m_hWnd, SW_SHOW);
-  PumpIdle();
+  above.Create(nullptr, RECT{0, 0, 800, 480});
+  Pump();
   log.clear();
   // Fully covered: invalidating asks for nothing and drawing through a DC reaches nothing.
   InvalidateRect(below.m_hWnd, nullptr, TRUE);
-  PumpIdle();
+  Pump();
   EXPECT_TRUE(log.empty());
   HDC dc = GetDC(below.m_hWnd);
   RECT all{0, 0, 800, 480};
@@ -134,22 +80,22 @@ TEST(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
 
   // Hiding the window above repaints what it uncovers, with erasing.
   ShowWindow(above.m_hWnd, SW_HIDE);
-  PumpIdle();
+  Pump();
   EXPECT_EQ(log, (std::vector<std::string>{"below:erase", "below:paint"}));
   EXPECT_EQ(Pixel(400, 240), 0x1111);
 }
 
 TEST(Windows, TimersIncludingOneMillisecondAndCallbacks) {
   std::vector<std::string> log;
-  Recorder w(0, &log, "w");
-  w.Create(WindowKind::Plain, nullptr, RECT{0, 0, 10, 10});
+  Painter w(0, &log, "w");
+  w.Create(nullptr, RECT{0, 0, 10, 10}, false);
   SetTimer(w.m_hWnd, 7, 1, nullptr);
   ASSERT_TRUE(PumpUntil([&] { return log.size() >= 5; }));
   KillTimer(w.m_hWnd, 7);
-  PumpIdle();
+  Pump();
   const size_t after = log.size();
   Sleep(20);
-  PumpIdle();
+  Pump();
   EXPECT_EQ(log.size(), after);
   for (const std::string& entry : log) EXPECT_EQ(entry, "w:timer7");
 
@@ -200,10 +146,9 @@ TEST(Windows, SettlingWaitsForTheTimerAPaintStarted) {
 
 TEST(Windows, OtherThreadsSendPostAndInvalidate) {
   std::vector<std::string> log;
-  Recorder w(0x4444, &log, "w");
-  w.Create(WindowKind::Plain, nullptr, RECT{0, 0, 50, 50});
-  ShowWindow(w.m_hWnd, SW_SHOW);
-  PumpIdle();
+  Painter w(0x4444, &log, "w");
+  w.Create(nullptr, RECT{0, 0, 50, 50});
+  Pump();
   log.clear();
   std::atomic<LRESULT> answer{0};
   std::atomic<bool> finished{false};
