@@ -3,6 +3,7 @@ JOBS      ?= $(shell nproc)
 BUILD     ?= build
 ASAN      ?= build-asan
 TSAN      ?= build-tsan
+ARM64     ?= build-arm64
 COVERAGE  ?= build-coverage
 DEMO_ROOT ?= demo-root
 DEB       ?= build-deb
@@ -11,7 +12,7 @@ DEB_ARCHS ?= amd64 arm64 armhf
 # ccache, where a developer has it, shares compiled objects between build folders and clones.
 LAUNCHER  := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps build build-asan build-tsan screenshots run test test-normal test-asan test-tsan test-fuzz coverage demo-root deb clean
+.PHONY: all deps build build-asan build-tsan build-arm64 screenshots run test test-normal test-kernel test-asan test-tsan test-fuzz coverage demo-root deb clean
 
 all: build
 
@@ -27,6 +28,12 @@ $(ASAN)/CMakeCache.txt: | deps
 $(TSAN)/CMakeCache.txt: | deps
 	cmake -S . -B $(TSAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TSAN=ON
 
+# The programs the arm64 guest of the kernel tests runs, cross-built with Debian's compiler.
+$(ARM64)/CMakeCache.txt:
+	@scripts/install-deps.sh --cross arm64
+	cmake -S . -B $(ARM64) $(LAUNCHER) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMET_TESTS=OFF
+
 $(COVERAGE)/CMakeCache.txt: | deps
 	cmake -S . -B $(COVERAGE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DVELLUMET_COVERAGE=ON
 
@@ -38,6 +45,9 @@ build-asan: deps $(ASAN)/CMakeCache.txt
 
 build-tsan: deps $(TSAN)/CMakeCache.txt
 	cmake --build $(TSAN) -j $(JOBS)
+
+build-arm64: $(ARM64)/CMakeCache.txt
+	cmake --build $(ARM64) -j $(JOBS) --target vellumet vellumet-touch-panel
 
 demo-root: build
 	@test -d $(DEMO_ROOT)/SDMMC || $(BUILD)/bin/vellumet-make-demo $(DEMO_ROOT)
@@ -56,6 +66,14 @@ run: build demo-root
 
 test-normal: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The program on real Linux kernels under QEMU (tests/kernel/): Debian's amd64 kernel on vesafb
+# in 16 and 32 bits and on the bochs DRM driver's frame buffer, and its arm64 kernel with the
+# arm64 build. The kernel packages are fetched once into ~/.cache/vellumet-kernel.
+test-kernel: build build-arm64
+	tests/kernel/prepare.sh amd64 $(BUILD)/kernel/amd64 $(BUILD)/bin
+	tests/kernel/prepare.sh arm64 $(BUILD)/kernel/arm64 $(BUILD)/bin $(ARM64)/bin
+	VELLUMET_KERNEL_DIR=$(CURDIR)/$(BUILD)/kernel $(BUILD)/bin/test_kernel
 
 test-asan: build-asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -87,6 +105,7 @@ test: deps
 	@rc=0; \
 	$(MAKE) --no-print-directory test-fuzz || rc=1; \
 	$(MAKE) --no-print-directory test-normal || rc=1; \
+	$(MAKE) --no-print-directory test-kernel || rc=1; \
 	$(MAKE) --no-print-directory test-asan || rc=1; \
 	$(MAKE) --no-print-directory test-tsan || rc=1; \
 	exit $$rc
@@ -98,4 +117,4 @@ deb:
 	lintian --fail-on error $(foreach a,$(DEB_ARCHS),$(DEB)/vellumet_*_$(a).deb)
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(TSAN) $(COVERAGE) $(DEB) build-fuzz
+	rm -rf $(BUILD) $(ASAN) $(TSAN) $(ARM64) $(COVERAGE) $(DEB) build-fuzz

@@ -17,6 +17,7 @@ packages=(
   libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   gcovr  # make coverage
   libvips-tools  # vipsthumbnail, the reference of the photo benchmark's thumbnail
+  qemu-system-x86 qemu-system-arm busybox-static cpio  # the tests on real kernels (tests/kernel/)
 )
 
 cross=()
