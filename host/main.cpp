@@ -22,6 +22,7 @@
 #include "platform/host/host_end.h"
 #include "platform/host/screen_host.h"
 #include "platform/host/stop_signals.h"
+#include "platform/imaging/orientation.h"
 #include "platform/media/audio_output.h"
 #include "platform/windows/window.h"
 #include "platform/windows/window_link.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
   SetClockSpeed(options->speed);
   SetDeviceRoot(options->root);
   SetBacklightPresent(options->backlight);
+  SetAutoRotate(options->autoRotate);
   if (!IsCardMounted()) std::fprintf(stderr, "vellumet: no card in %s\n", options->root.c_str());
   InstallResources();
   // Without the link the launcher cannot reach the program; it still runs on its own.

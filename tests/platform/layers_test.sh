@@ -11,7 +11,7 @@ declare -A below=(
   [gdi]="kernel storage device"
   [windows]="kernel storage device gdi"
   [imaging]="kernel storage device gdi"
-  [media]="kernel storage device gdi windows"
+  [media]="kernel storage device gdi windows imaging"
   [host]="kernel storage device gdi windows imaging media"
 )
 faults=0

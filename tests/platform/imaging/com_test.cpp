@@ -111,6 +111,6 @@ TEST_F(ComObjects, InstalledCodecsComeInOneBlock) {
   ASSERT_EQ(factory_->GetInstalledDecoders(&count, &codecs), S_OK);
   std::u16string mimes;
   for (UINT i = 0; i < count; ++i) mimes += std::u16string(codecs[i].MimeType) + u" ";
-  EXPECT_EQ(mimes, u"image/jpeg image/png image/gif image/bmp ");
+  EXPECT_EQ(mimes, u"image/jpeg image/png image/gif image/bmp image/webp image/heif ");
   CoTaskMemFree(codecs);
 }
