@@ -39,10 +39,11 @@ int ExifOrientation(const BYTE* block, size_t size) {
   if (u16(2) != 42) return 0;
   const std::uint64_t directory = u32(4);
   if (directory + 2 > size) return 0;
+  // A directory that does not fit the block is damaged: nothing in it is trusted.
   const std::uint32_t entries = u16(directory);
+  if (directory + 2 + 12ull * entries > size) return 0;
   for (std::uint32_t i = 0; i < entries; ++i) {
     const std::uint64_t entry = directory + 2 + 12ull * i;
-    if (entry + 12 > size) return 0;
     if (u16(entry) != kOrientationTag) continue;
     // One value, held in the entry itself.
     const std::uint32_t type = u16(entry + 2), count = u32(entry + 4);

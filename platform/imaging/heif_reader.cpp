@@ -3,6 +3,7 @@
 // upright; libheif applies them), alpha laid over black, more than 8 bits brought down to 8;
 // and the thumbnail image the file keeps for it. Image sequences, depth and other auxiliary
 // images are not shown.
+#include <algorithm>
 #include <climits>
 #include <mutex>
 
@@ -53,7 +54,8 @@ class HeifJob final : public WholePictureJob {
     const uint8_t* pixels = heif_image_get_plane_readonly(image_, heif_channel_interleaved, &stride);
     const int width = heif_image_get_width(image_, heif_channel_interleaved);
     const int height = heif_image_get_height(image_, heif_channel_interleaved);
-    if (!pixels || width <= 0 || height <= 0 || stride <= 0 ||
+    if (!pixels || width != heif_image_handle_get_width(handle_.get()) ||
+        height != heif_image_handle_get_height(handle_.get()) || stride < width * (alpha ? 4 : 3) ||
         heif_image_get_bits_per_pixel_range(image_, heif_channel_interleaved) != 8)
       return IMGERR_CORRUPT;
     *picture = {pixels, static_cast<size_t>(stride), static_cast<UINT>(width), static_cast<UINT>(height),
@@ -118,7 +120,11 @@ HRESULT OpenHeifReader(std::shared_ptr<const PictureBytes> bytes, std::unique_pt
   if (heif_context_get_primary_image_handle(context.get(), &primary).code != heif_error_Ok || !primary)
     return IMGERR_CORRUPT;
   Handle handle(primary, heif_image_handle_release);
-  if (heif_image_handle_get_width(primary) <= 0 || heif_image_handle_get_height(primary) <= 0) return IMGERR_CORRUPT;
+  const int width = heif_image_handle_get_width(primary), height = heif_image_handle_get_height(primary);
+  if (width <= 0 || height <= 0) return IMGERR_CORRUPT;
+  // A grid or an overlay says its own size, which libheif allocates before it looks at the
+  // tiles: no side of it may be longer than the picture's longer side.
+  heif_context_set_maximum_image_size_limit(context.get(), std::max(width, height) + 1);
   *reader = std::make_unique<HeifReader>(std::move(bytes), std::move(context), std::move(handle));
   return S_OK;
 }

@@ -182,7 +182,7 @@ TEST_F(MainPageTest, AnEmptyCardShowsTheTopTitleAndNoCells) {
 
 TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInListingOrder) {
   for (const char* dir : {"Trips/A", "Trips/B", "Trips/C"}) Folder(dir);
-  Bytes withInner = MakeJpeg(Pattern(320, 240), 90, MakeJpeg(Pattern(80, 60)));
+  Bytes withInner = MakeJpeg(Pattern(320, 240), 90, ExifBlock(0, MakeJpeg(Pattern(80, 60))));
   m_Root.WriteFile("SDMMC/Trips/x.jpg", std::string(withInner.begin(), withInner.end()));
   m_Root.WriteFile("SDMMC/Trips/y.jpg", Jpeg(320, 240));
   m_Root.WriteFile("SDMMC/Trips/z.jpg", "not a photo");

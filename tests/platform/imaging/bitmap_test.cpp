@@ -213,7 +213,7 @@ TEST_F(Bitmaps, JpegThumbnailsNeverNeedTheFullSizePicture) {
 
 TEST_F(Bitmaps, StoredThumbnailIsTheExifOneOrNone) {
   const Bytes inner = MakeJpeg(Solid(160, 120, Rgb{0, 200, 0}));
-  const Bytes withExif = MakeJpeg(Solid(64, 64, Rgb{200, 0, 0}), 90, inner);
+  const Bytes withExif = MakeJpeg(Solid(64, 64, Rgb{200, 0, 0}), 90, ExifBlock(0, inner));
   Picture got;
   ASSERT_EQ(StoredThumbnail(withExif, &got), S_OK);
   EXPECT_EQ(got.width, 50);

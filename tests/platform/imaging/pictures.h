@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/imaging/imaging.h"
+#include "tests/platform/imaging/phone_files.h"
 
 using Bytes = std::vector<BYTE>;
 
@@ -16,6 +17,7 @@ struct Rgb {
   BYTE r = 0, g = 0, b = 0;
   friend bool operator==(const Rgb&, const Rgb&) = default;
 };
+static_assert(sizeof(Rgb) == 3);  // pictures are red, green, blue bytes, as the file makers take them
 std::ostream& operator<<(std::ostream& out, const Rgb& c);
 
 struct Picture {
@@ -27,9 +29,11 @@ struct Picture {
 // Every pixel a different colour (x and y readable from it), so moves can be checked.
 Picture Pattern(int width, int height);
 
-// thumbnailJpeg: the EXIF thumbnail to put into an APP1 segment (none when empty).
-Bytes MakeJpeg(const Picture& picture, int quality = 95, const Bytes& thumbnailJpeg = {}, bool grey = false,
+// exif: the EXIF block to put into an APP1 segment (ExifBlock; none when empty).
+Bytes MakeJpeg(const Picture& picture, int quality = 95, const Bytes& exif = {}, bool grey = false,
                bool progressive = false);
+// The picture as a camera with that orientation tag stores it.
+Picture StoredFor(const Picture& upright, int orientation);
 
 enum class PngKind { Rgb, Grey, Palette, RgbAlpha, Rgb16, Interlaced };
 // Palette pictures may have at most 256 colours; alpha comes from the alpha array.
