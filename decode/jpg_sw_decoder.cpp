@@ -86,12 +86,15 @@ CJpgSwDecoder::~CJpgSwDecoder() {
   if (m_hScreenDC) ReleaseDC(nullptr, m_hScreenDC);
 }
 
-bool CJpgSwDecoder::InitCore(DWORD width, DWORD height, bool again) {
+bool CJpgSwDecoder::InitCore(DWORD width, DWORD height, int orientation, bool again) {
   DWORD w, h;
   if (ChooseJpgSwSize(width, height, &w, &h)) {
     printf(again ? "[RE]JPG SW Scaling->Width :%d, Height:%d\r\n" : "\tJPG SW Scaling->Width :%d, Height:%d\r\n",
            static_cast<int>(w), static_cast<int>(h));
   }
+  // The size is chosen for the photo as it stands, so that a photo stored sideways is not
+  // decoded smaller than the same photo stored upright; the core decodes it as stored.
+  if (SwapsSides(orientation)) std::swap(w, h);
   // Even sides keep every row a multiple of 4 bytes, so the bitmap's rows carry no padding.
   m_Width = w & ~1u;
   m_Height = h & ~1u;
@@ -128,17 +131,18 @@ bool CJpgSwDecoder::PrepareImage(LPCWSTR path, DWORD width, DWORD height) {
     return false;
   }
   printf("1. JPG SW PrepareImage->Width :%d, Height:%d\r\n", static_cast<int>(width), static_cast<int>(height));
-  // The caller's size is the upright photo's; the core decodes the photo as it is stored.
+  // The caller's size is the upright photo's, the header's the photo's as it is stored.
   const int orientation = ShownOrientation(ReadOrientation(m_pFile));
-  if (SwapsSides(orientation)) std::swap(width, height);
-  if (!InitCore(width, height, false)) return false;
+  const bool swap = SwapsSides(orientation);
+  if (!InitCore(width, height, orientation, false)) return false;
 
   // The caller's size comes from the photo's record; when the header contradicts both of its
   // sides, everything is set up again from the header's size.
-  if (static_cast<DWORD>(m_DecInfo.ImageWidth) != width && static_cast<DWORD>(m_DecInfo.ImageHeight) != height) {
+  DWORD headerWidth = static_cast<DWORD>(m_DecInfo.ImageWidth);
+  DWORD headerHeight = static_cast<DWORD>(m_DecInfo.ImageHeight);
+  if (swap) std::swap(headerWidth, headerHeight);
+  if (headerWidth != width && headerHeight != height) {
     printf("Again PrepareImage because of incorrect MInfo info\n");
-    const DWORD headerWidth = static_cast<DWORD>(m_DecInfo.ImageWidth);
-    const DWORD headerHeight = static_cast<DWORD>(m_DecInfo.ImageHeight);
     Release();
     m_pFile = _wfopen(path, u"rb");
     if (!m_pFile) {
@@ -146,7 +150,7 @@ bool CJpgSwDecoder::PrepareImage(LPCWSTR path, DWORD width, DWORD height) {
       return false;
     }
     m_bSizeCorrected = TRUE;
-    if (!InitCore(headerWidth, headerHeight, true)) return false;
+    if (!InitCore(headerWidth, headerHeight, orientation, true)) return false;
   }
 
   m_pCalcBuf = static_cast<BYTE*>(Allocate(m_DecInfo.CalcBufSize));

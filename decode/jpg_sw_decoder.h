@@ -70,8 +70,9 @@ class CJpgSwDecoder {
   const WORD* Pixels() const { return m_pPixels; }
 
  private:
-  // Steps shared by the first and the repeated preparation: size, resize buffer, core.
-  bool InitCore(DWORD width, DWORD height, bool again);
+  // Steps shared by the first and the repeated preparation: size (from the upright photo's
+  // width and height), resize buffer, core.
+  bool InitCore(DWORD width, DWORD height, int orientation, bool again);
   // A top-down RGB565 DIB section of m_Width x m_Height into m_hBitmap and m_pPixels.
   bool CreateBitmap();
   void DeleteBitmap();
