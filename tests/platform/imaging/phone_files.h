@@ -27,3 +27,10 @@ FileBytes EncodeAnimatedWebp(int width, int height, const std::vector<std::uint3
 // orientation tag (1 to 8) says, with a thumbnail fitted into thumbnailSide when that is not
 // 0. Empty when libheif has no HEVC encoder.
 FileBytes EncodeHeic(const std::uint8_t* rgb, int width, int height, int orientation, int thumbnailSide);
+
+// A HEIC file whose primary image is a grid of `columns` tiles side by side, each the one
+// image of tileHeic (as EncodeHeic makes it for sides that are multiples of 64; other sizes
+// it wraps in a grid of its own), of which only the first `present` exist. Its size property
+// says what the tiles make; its grid description says width x height. Empty when tileHeic is
+// not such a file.
+FileBytes EncodeHeicGrid(const FileBytes& tileHeic, int columns, int present, unsigned width, unsigned height);
