@@ -115,6 +115,7 @@ void MakeCard(const fs::path& card) {
   std::vector<Picture> frames;
   for (int f = 0; f < 8; ++f) frames.push_back(DrawSpinnerFrame(96, f, 8));
   Check(WriteGif(city / "spinner.gif", frames, 12), city / "spinner.gif");
+  Check(WriteAnimatedWebp(city / "spinner.webp", frames), city / "spinner.webp");  // shown: its first frame
 
   DamagedJpeg(misc / "damaged.jpg");
   Text(misc / "notes.txt", "Not a photo: the browser does not list this file.\n");

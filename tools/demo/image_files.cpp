@@ -8,7 +8,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
-#include "tests/platform/imaging/phone_files.h"
+#include "tools/demo/phone_files.h"
 
 namespace {
 
@@ -253,5 +253,12 @@ bool WriteHeic(const std::string& path, const Picture& picture, int orientation)
 
 bool WriteWebp(const std::string& path, const Picture& picture) {
   const FileBytes webp = EncodeWebp(picture.rgb.data(), picture.width, picture.height, false, 0);
+  return !webp.empty() && WriteAll(path, webp);
+}
+
+bool WriteAnimatedWebp(const std::string& path, const std::vector<Picture>& frames) {
+  std::vector<const std::uint8_t*> rgb;
+  for (const Picture& frame : frames) rgb.push_back(frame.rgb.data());
+  const FileBytes webp = frames.empty() ? FileBytes{} : EncodeAnimatedWebp(rgb, frames[0].width, frames[0].height);
   return !webp.empty() && WriteAll(path, webp);
 }

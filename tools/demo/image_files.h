@@ -25,5 +25,6 @@ bool WriteGif(const std::string& path, const std::vector<Picture>& frames, int d
 // A HEIC file as a phone writes it: the picture stored as the orientation tag says (1 to 8),
 // with turn and mirror properties that stand it upright, and a thumbnail image.
 bool WriteHeic(const std::string& path, const Picture& picture, int orientation);
-// A lossy WebP file, as the web hands them out.
+// A lossy WebP file, as the web hands them out; an animated one of frames of the same size.
 bool WriteWebp(const std::string& path, const Picture& picture);
+bool WriteAnimatedWebp(const std::string& path, const std::vector<Picture>& frames);

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/imaging/phone_files.h"
+#include "tools/demo/phone_files.h"
 
 namespace {
 

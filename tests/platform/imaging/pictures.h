@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/imaging/imaging.h"
-#include "tests/platform/imaging/phone_files.h"
+#include "tools/demo/phone_files.h"
 
 using Bytes = std::vector<BYTE>;
 

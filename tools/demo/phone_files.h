@@ -1,4 +1,4 @@
-// Photos as phones and the web make them, for the tests and the demo card: HEIC through
+// Photos as phones and the web make them, for the demo card and the tests: HEIC through
 // libheif's encoder, WebP through libwebp's, and the EXIF block that says how a photo is
 // stored. Pictures are given as 8-bit red, green, blue bytes, rows top to bottom.
 #pragma once
@@ -20,17 +20,11 @@ FileBytes StoredForOrientation(const std::uint8_t* rgb, int width, int height, i
 
 // A WebP file: lossy or lossless, with an EXIF chunk holding the orientation when it is not 0.
 FileBytes EncodeWebp(const std::uint8_t* rgb, int width, int height, bool lossless, int orientation);
-// An animated WebP file of solid frames of width x height, one colour (0xRRGGBB) each.
-FileBytes EncodeAnimatedWebp(int width, int height, const std::vector<std::uint32_t>& colours);
+// An animated WebP file of frames of width x height each, 100 ms apart (lossless).
+FileBytes EncodeAnimatedWebp(const std::vector<const std::uint8_t*>& frames, int width, int height);
 
 // A HEIC file of the stored picture whose turn and mirror properties stand it upright as the
 // orientation tag (1 to 8) says, with a thumbnail fitted into thumbnailSide when that is not
 // 0. Empty when libheif has no HEVC encoder.
 FileBytes EncodeHeic(const std::uint8_t* rgb, int width, int height, int orientation, int thumbnailSide);
 
-// A HEIC file whose primary image is a grid of `columns` tiles side by side, each the one
-// image of tileHeic (as EncodeHeic makes it for sides that are multiples of 64; other sizes
-// it wraps in a grid of its own), of which only the first `present` exist. Its size property
-// says what the tiles make; its grid description says width x height. Empty when tileHeic is
-// not such a file.
-FileBytes EncodeHeicGrid(const FileBytes& tileHeic, int columns, int present, unsigned width, unsigned height);

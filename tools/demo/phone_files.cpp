@@ -1,4 +1,4 @@
-#include "tests/platform/imaging/phone_files.h"
+#include "tools/demo/phone_files.h"
 
 #include <cstring>
 #include <memory>
@@ -56,39 +56,6 @@ FileBytes ImageChunk(const std::uint8_t* rgb, int width, int height, bool lossle
   if (size > 12) chunk.assign(encoded + 12, encoded + size);
   WebPFree(encoded);
   return chunk;
-}
-
-void Put32Be(FileBytes& out, unsigned v) {
-  for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-void Put16Be(FileBytes& out, unsigned v) {
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-  out.push_back(static_cast<std::uint8_t>(v));
-}
-
-// An ISO base media box, or a full box with its version and flags.
-FileBytes Box(const char* type, const FileBytes& payload) {
-  FileBytes out;
-  Put32Be(out, static_cast<unsigned>(8 + payload.size()));
-  out.insert(out.end(), type, type + 4);
-  out.insert(out.end(), payload.begin(), payload.end());
-  return out;
-}
-FileBytes FullBox(const char* type, unsigned versionAndFlags, FileBytes payload) {
-  FileBytes head;
-  Put32Be(head, versionAndFlags);
-  payload.insert(payload.begin(), head.begin(), head.end());
-  return Box(type, payload);
-}
-
-// The whole box of the given type found first in the file (its size and type included).
-FileBytes FindBox(const FileBytes& file, const char* type) {
-  for (size_t i = 4; i + 4 <= file.size(); ++i) {
-    if (std::memcmp(&file[i], type, 4) != 0) continue;
-    const size_t size = size_t{file[i - 4]} << 24 | size_t{file[i - 3]} << 16 | size_t{file[i - 2]} << 8 | file[i - 1];
-    if (size >= 8 && i - 4 + size <= file.size()) return FileBytes(file.begin() + long(i - 4), file.begin() + long(i - 4 + size));
-  }
-  return {};
 }
 
 heif_error WriteBytes(heif_context*, const void* data, size_t size, void* out) {
@@ -164,25 +131,22 @@ FileBytes EncodeWebp(const std::uint8_t* rgb, int width, int height, bool lossle
   return RiffWebp(chunks);
 }
 
-FileBytes EncodeAnimatedWebp(int width, int height, const std::vector<std::uint32_t>& colours) {
+FileBytes EncodeAnimatedWebp(const std::vector<const std::uint8_t*>& frames, int width, int height) {
   FileBytes chunks;
   PutChunk(chunks, "VP8X", Vp8x(0x02, width, height));
   FileBytes animation;
   Put32(animation, 0);  // background colour
   Put16(animation, 0);  // loop for ever
   PutChunk(chunks, "ANIM", animation);
-  for (std::uint32_t colour : colours) {
-    FileBytes rgb;
-    for (int i = 0; i < width * height; ++i)
-      rgb.insert(rgb.end(), {std::uint8_t(colour >> 16), std::uint8_t(colour >> 8), std::uint8_t(colour)});
+  for (const std::uint8_t* rgb : frames) {
     FileBytes frame;
     Put24(frame, 0);  // at the canvas's corner
     Put24(frame, 0);
     Put24(frame, static_cast<unsigned>(width - 1));
     Put24(frame, static_cast<unsigned>(height - 1));
-    Put24(frame, 100);  // milliseconds
+    Put24(frame, 100);      // milliseconds
     frame.push_back(0x02);  // drawn over, without blending
-    const FileBytes image = ImageChunk(rgb.data(), width, height, true);
+    const FileBytes image = ImageChunk(rgb, width, height, true);
     frame.insert(frame.end(), image.begin(), image.end());
     PutChunk(chunks, "ANMF", frame);
   }
@@ -219,78 +183,3 @@ FileBytes EncodeHeic(const std::uint8_t* rgb, int width, int height, int orienta
   return out;
 }
 
-FileBytes EncodeHeicGrid(const FileBytes& tileHeic, int columns, int present, unsigned width, unsigned height) {
-  // libheif writes one location entry: version 0, 4-byte offset, length and base offset.
-  const FileBytes hvcC = FindBox(tileHeic, "hvcC"), tileSize = FindBox(tileHeic, "ispe"), iloc = FindBox(tileHeic, "iloc");
-  if (hvcC.empty() || tileSize.empty() || iloc.size() != 34 || iloc[12] != 0x44 || iloc[13] != 0x40) return {};
-  auto be32 = [&](size_t at) { return size_t{iloc[at]} << 24 | size_t{iloc[at + 1]} << 16 | size_t{iloc[at + 2]} << 8 | iloc[at + 3]; };
-  const size_t start = be32(20) + be32(26), length = be32(30);
-  if (start + length > tileHeic.size()) return {};
-  const FileBytes tile(tileHeic.begin() + long(start), tileHeic.begin() + long(start + length));
-
-  FileBytes grid = {0, 1, 0, static_cast<std::uint8_t>(columns - 1)};  // one row, 32-bit sizes
-  Put32Be(grid, width);
-  Put32Be(grid, height);
-  FileBytes items, references, properties = hvcC, associations;
-  properties.insert(properties.end(), tileSize.begin(), tileSize.end());
-  FileBytes gridSize(tileSize.begin() + 12, tileSize.end());  // the tile's width and height
-  const unsigned tileWidth = unsigned(gridSize[0]) << 24 | unsigned(gridSize[1]) << 16 | unsigned(gridSize[2]) << 8 | gridSize[3];
-  gridSize.resize(0);
-  Put32Be(gridSize, tileWidth * static_cast<unsigned>(columns));
-  gridSize.insert(gridSize.end(), tileSize.begin() + 16, tileSize.end());
-  const FileBytes gridSizeBox = FullBox("ispe", 0, gridSize);
-  properties.insert(properties.end(), gridSizeBox.begin(), gridSizeBox.end());
-  auto append = [](FileBytes& to, const FileBytes& what) { to.insert(to.end(), what.begin(), what.end()); };
-  auto infe = [](unsigned id, const char* type, bool hidden) {
-    FileBytes payload;
-    Put16Be(payload, id);
-    Put16Be(payload, 0);
-    payload.insert(payload.end(), type, type + 4);
-    payload.push_back(0);
-    return FullBox("infe", 2u << 24 | (hidden ? 1u : 0u), payload);
-  };
-  // Item 1 is the grid (its size: property 3), items 2 on its tiles (coding 1, size 2).
-  Put16Be(items, static_cast<unsigned>(1 + present));
-  append(items, infe(1, "grid", false));
-  Put16Be(references, 1);
-  Put16Be(references, static_cast<unsigned>(columns));
-  for (int k = 0; k < columns; ++k) Put16Be(references, static_cast<unsigned>(2 + k));
-  Put32Be(associations, static_cast<unsigned>(1 + present));
-  append(associations, {0, 1, 1, 3});
-  for (int k = 0; k < present; ++k) {
-    append(items, infe(static_cast<unsigned>(2 + k), "hvc1", true));
-    Put16Be(associations, static_cast<unsigned>(2 + k));
-    append(associations, {2, 0x81, 2});
-  }
-  // Locations (version 1): the grid's description in the meta box's own data, every tile
-  // the same bytes in mdat.
-  auto locations = [&](size_t tileAt) {
-    FileBytes l = {0x44, 0x00};
-    Put16Be(l, static_cast<unsigned>(1 + present));
-    append(l, {0, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0});
-    Put32Be(l, static_cast<unsigned>(grid.size()));
-    for (int k = 0; k < present; ++k) {
-      Put16Be(l, static_cast<unsigned>(2 + k));
-      append(l, {0, 0, 0, 0, 0, 1});
-      Put32Be(l, static_cast<unsigned>(tileAt));
-      Put32Be(l, static_cast<unsigned>(tile.size()));
-    }
-    return FullBox("iloc", 1u << 24, l);
-  };
-  FileBytes handler = {0, 0, 0, 0, 'p', 'i', 'c', 't'};
-  handler.resize(handler.size() + 13, 0);
-  FileBytes propertyBoxes = Box("ipco", properties);
-  append(propertyBoxes, FullBox("ipma", 0, associations));
-  auto file = [&](size_t tileAt) {
-    FileBytes meta = FullBox("hdlr", 0, handler);
-    for (const FileBytes& b : {FullBox("pitm", 0, {0, 1}), locations(tileAt), FullBox("iinf", 0, items),
-                               FullBox("iref", 0, Box("dimg", references)), Box("iprp", propertyBoxes), Box("idat", grid)})
-      append(meta, b);
-    FileBytes out = Box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
-    append(out, FullBox("meta", 0, meta));
-    return out;
-  };
-  FileBytes out = file(file(0).size() + 8);
-  append(out, Box("mdat", tile));
-  return out;
-}
