@@ -36,16 +36,9 @@ enum ButtonPlace { kPrev, kNext, kRotate, kOriginal, kZoomIn, kZoomOut, kExit };
 POINT Button(ButtonPlace place) { return POINT{25 + 108 * place + 50, 432}; }
 constexpr POINT kOverPhoto{400, 200};
 
-void Tap(POINT p) {
-  PostTouch(TouchKind::Down, p.x, p.y);
-  PostTouch(TouchKind::Up, p.x, p.y);
-}
+void Tap(POINT p) { PostTouch(TouchKind::Down, p.x, p.y), PostTouch(TouchKind::Up, p.x, p.y); }
 // Two touches at once, long enough after any touch before for the first not to pair with it.
-void DoubleTap(POINT p) {
-  Sleep(400);
-  Tap(p);
-  Tap(p);
-}
+void DoubleTap(POINT p) { Sleep(400), Tap(p), Tap(p); }
 bool Visible(int id) { return IsWindowVisible(GetDlgItem(GetForegroundWindow(), id)); }
 
 int CountLines(const DebugCapture& log, const std::string& prefix) {
@@ -120,9 +113,7 @@ class PhotoViewTest : public ::testing::Test {
 };
 
 TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
-  Put("a.jpg", RedBlue(640, 480));
-  Put("b.jpg", RedBlue(320, 240));
-  Put("c.jpg", RedBlue(160, 120));
+  for (int i = 0; i < 3; ++i) Put(std::string(1, char('a' + i)) + ".jpg", RedBlue(640 >> i, 480 >> i));
   List();
   const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
     // 466 x 350 from x = 22 + 146, the rest of the frame black.

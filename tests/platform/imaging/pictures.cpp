@@ -25,6 +25,8 @@ Picture Pattern(int width, int height) {
   return p;
 }
 
+static_assert(sizeof(Rgb) == 3);  // a picture's pixels are the red, green, blue bytes the makers take
+
 Picture StoredFor(const Picture& upright, int orientation) {
   Picture stored;
   const FileBytes bytes = StoredForOrientation(reinterpret_cast<const std::uint8_t*>(upright.pixels.data()),

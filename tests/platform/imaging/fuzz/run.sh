@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Builds one of the imaging service's fuzz targets with clang (libFuzzer, AddressSanitizer,
-# UndefinedBehaviorSanitizer) and runs it for a bounded time: the BMP reader (run.sh bmp, the
-# default), seeded with generated pictures of every kind, or the EXIF reader (run.sh exif),
-# seeded with a few tagged JPEG headers; both with the kept regression inputs. Fails on a
-# crash, a leak or an input that takes more than a second. FUZZ_SECONDS (default 20) and
-# FUZZ_BUILD (default build-fuzz/TARGET) adjust it.
+# Builds the BMP reader's fuzz target (run.sh, run.sh bmp) or the EXIF reader's (run.sh exif)
+# with clang (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer) and runs it for a bounded
+# time, seeded with generated pictures or tagged JPEG headers and the kept regression inputs.
+# Fails on a crash, a leak or an input that takes more than a second. FUZZ_SECONDS (default 20)
+# and FUZZ_BUILD (default build-fuzz/TARGET) adjust it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../../../.." && pwd)
 here="$root/tests/platform/imaging/fuzz"
@@ -16,20 +15,16 @@ mkdir -p "$out/seeds" "$out/corpus"
 flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$root")
 sanitize=(-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
 echo "$target fuzz: building the target"
-case "$target" in
-  bmp)
-    clang++ "${flags[@]}" "${sanitize[@]}" "$root/platform/imaging/bmp_format.cpp" "$here/bmp_fuzz.cpp" -o "$out/fuzz"
-    clang++ "${flags[@]}" "$root/tests/platform/imaging/bmp_files.cpp" "$here/make_seeds.cpp" -o "$out/make_seeds"
-    "$out/make_seeds" "$out/seeds"
-    ;;
-  exif)
-    clang++ "${flags[@]}" "${sanitize[@]}" "$root/platform/imaging/exif.cpp" "$here/exif_fuzz.cpp" -o "$out/fuzz"
-    # A little-endian block with a SHORT tag after a JFIF segment, and a big-endian one with a LONG.
-    printf '\xff\xd8\xff\xe0\x00\x04JF\xff\xe1\x00\x22Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0\xff\xd9' >"$out/seeds/le.jpg"
-    printf '\xff\xd8\xff\xe1\x00\x22Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x04\0\0\0\x01\0\0\0\x03\0\0\0\0\xff\xda' >"$out/seeds/be.jpg"
-    ;;
-  *) echo "usage: run.sh [bmp|exif]" >&2; exit 2 ;;
-esac
+if [ "$target" = exif ]; then
+  clang++ "${flags[@]}" "${sanitize[@]}" "$root/platform/imaging/exif.cpp" "$here/exif_fuzz.cpp" -o "$out/fuzz"
+  # A little-endian block with a SHORT tag after a JFIF segment, and a big-endian one with a LONG.
+  printf '\xff\xd8\xff\xe0\x00\x04JF\xff\xe1\x00\x22Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0\xff\xd9' >"$out/seeds/le.jpg"
+  printf '\xff\xd8\xff\xe1\x00\x22Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x04\0\0\0\x01\0\0\0\x03\0\0\0\0\xff\xda' >"$out/seeds/be.jpg"
+else
+  clang++ "${flags[@]}" "${sanitize[@]}" "$root/platform/imaging/bmp_format.cpp" "$here/bmp_fuzz.cpp" -o "$out/fuzz"
+  clang++ "${flags[@]}" "$root/tests/platform/imaging/bmp_files.cpp" "$here/make_seeds.cpp" -o "$out/make_seeds"
+  "$out/make_seeds" "$out/seeds"
+fi
 
 echo "$target fuzz: running for ${seconds}s (log: $out/fuzz.log)"
 cd "$out"
