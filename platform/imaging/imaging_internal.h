@@ -88,7 +88,7 @@ struct PictureFacts {
   UINT flags = ImageFlagsColorSpaceRGB | ImageFlagsHasRealPixelSize;
   UINT frameCount = 1;
   GUID frameDimension = FrameDimensionPage;
-  UINT bitsPerPixel = 24;   // of the file's pixels, for the photo facts
+  UINT bitsPerPixel = 24;   // of the file's pixels; the photo facts take it from the WebP and HEIF readers
   int exifOrientation = 0;  // the file's orientation tag (platform/imaging/exif.h), 0 without one
 };
 
