@@ -16,7 +16,7 @@ class CleanRunTest : public TwoProcessTest {
     TwoProcessTest::SetUp();
     m_card = (m_root.Path() / "card").string();
     ChildProcess demo({kBin + "/vellumet-make-demo", m_card});
-    ASSERT_EQ(demo.Wait(), 0);
+    ASSERT_EQ(demo.Wait(120000), 0);  // a minute and more on a busy machine, in a sanitizer build
   }
 
   // Runs the program headless on the demo card; its standard error.

@@ -160,6 +160,11 @@ FileBytes EncodeHeic(const std::uint8_t* rgb, int width, int height, int orienta
   if (heif_context_get_encoder_for_format(context.get(), heif_compression_HEVC, &encoder).code != heif_error_Ok)
     return out;
   heif_encoder_set_lossy_quality(encoder, 90);
+  // One picture needs neither x265's thread pool nor its slow searches; both cost seconds on
+  // a busy machine.
+  heif_encoder_set_parameter_string(encoder, "preset", "ultrafast");
+  heif_encoder_set_parameter_string(encoder, "x265:pools", "none");
+  heif_encoder_set_parameter_string(encoder, "x265:frame-threads", "1");
   heif_image* image = nullptr;
   heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &image);
   heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
