@@ -92,12 +92,14 @@ coverage: deps $(COVERAGE)/CMakeCache.txt
 	@rc=0; cd $(COVERAGE) && ctest --output-on-failure -j $(JOBS) || rc=1; \
 	cd $(CURDIR) && scripts/coverage.py report $(COVERAGE) $(COVERAGE)/coverage && exit $$rc
 
-# The fuzz targets for a bounded time together (FUZZ_SECONDS, about a minute): two thirds
-# for the JPEG core, a third for the BMP reader.
+# The fuzz targets for a bounded time together (FUZZ_SECONDS, about a minute): three fifths
+# for the JPEG core, the rest shared by the BMP reader and the EXIF reader, two to one.
 test-fuzz: deps
 	@total=$${FUZZ_SECONDS:-60}; rc=0; \
-	FUZZ_SECONDS=$$((total * 2 / 3)) FUZZ_BUILD=$(CURDIR)/build-fuzz tests/jpeg/fuzz/run.sh || rc=1; \
-	FUZZ_SECONDS=$$((total - total * 2 / 3)) FUZZ_BUILD=$(CURDIR)/build-fuzz/bmp tests/platform/imaging/fuzz/run.sh || rc=1; \
+	FUZZ_SECONDS=$$((total * 3 / 5)) FUZZ_BUILD=$(CURDIR)/build-fuzz tests/jpeg/fuzz/run.sh || rc=1; \
+	FUZZ_SECONDS=$$((total * 4 / 15)) FUZZ_BUILD=$(CURDIR)/build-fuzz/bmp tests/platform/imaging/fuzz/run.sh bmp || rc=1; \
+	FUZZ_SECONDS=$$((total - total * 3 / 5 - total * 4 / 15)) FUZZ_BUILD=$(CURDIR)/build-fuzz/exif \
+	  tests/platform/imaging/fuzz/run.sh exif || rc=1; \
 	exit $$rc
 
 # Every run always executes; the target fails if any did.

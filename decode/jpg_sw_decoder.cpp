@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
+#include "platform/imaging/exif.h"
+#include "platform/imaging/orientation.h"
 #include "platform/kernel/debug.h"
 #include "platform/storage/files.h"
 #include "platform/kernel/lasterror.h"
@@ -25,6 +28,16 @@ void Free(T*& buffer) {
 // The core reads the file the way the runtime's fread does, 1024 bytes at a time.
 size_t ReadFromFile(void* buffer, size_t size, size_t count, void* stream) {
   return std::fread(buffer, size, count, static_cast<FILE*>(stream));
+}
+
+// The orientation tag of the open file, which is left at its start for the core.
+int ReadOrientation(FILE* file) {
+  const int tag = JpegOrientation([file](std::uint64_t offset, BYTE* out, size_t count) {
+    return offset <= 0x7FFFFFFF && std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 &&
+           std::fread(out, 1, count, file) == count;
+  });
+  std::rewind(file);
+  return tag;
 }
 
 // The DIB header the bitmaps are made from: 16 bits, the screen's three masks, top-down.
@@ -73,12 +86,15 @@ CJpgSwDecoder::~CJpgSwDecoder() {
   if (m_hScreenDC) ReleaseDC(nullptr, m_hScreenDC);
 }
 
-bool CJpgSwDecoder::InitCore(DWORD width, DWORD height, bool again) {
+bool CJpgSwDecoder::InitCore(DWORD width, DWORD height, int orientation, bool again) {
   DWORD w, h;
   if (ChooseJpgSwSize(width, height, &w, &h)) {
     printf(again ? "[RE]JPG SW Scaling->Width :%d, Height:%d\r\n" : "\tJPG SW Scaling->Width :%d, Height:%d\r\n",
            static_cast<int>(w), static_cast<int>(h));
   }
+  // The size is chosen for the photo as it stands, so that a photo stored sideways is not
+  // decoded smaller than the same photo stored upright; the core decodes it as stored.
+  if (SwapsSides(orientation)) std::swap(w, h);
   // Even sides keep every row a multiple of 4 bytes, so the bitmap's rows carry no padding.
   m_Width = w & ~1u;
   m_Height = h & ~1u;
@@ -115,14 +131,18 @@ bool CJpgSwDecoder::PrepareImage(LPCWSTR path, DWORD width, DWORD height) {
     return false;
   }
   printf("1. JPG SW PrepareImage->Width :%d, Height:%d\r\n", static_cast<int>(width), static_cast<int>(height));
-  if (!InitCore(width, height, false)) return false;
+  // The caller's size is the upright photo's, the header's the photo's as it is stored.
+  const int orientation = ShownOrientation(ReadOrientation(m_pFile));
+  const bool swap = SwapsSides(orientation);
+  if (!InitCore(width, height, orientation, false)) return false;
 
   // The caller's size comes from the photo's record; when the header contradicts both of its
   // sides, everything is set up again from the header's size.
-  if (static_cast<DWORD>(m_DecInfo.ImageWidth) != width && static_cast<DWORD>(m_DecInfo.ImageHeight) != height) {
+  DWORD headerWidth = static_cast<DWORD>(m_DecInfo.ImageWidth);
+  DWORD headerHeight = static_cast<DWORD>(m_DecInfo.ImageHeight);
+  if (swap) std::swap(headerWidth, headerHeight);
+  if (headerWidth != width && headerHeight != height) {
     printf("Again PrepareImage because of incorrect MInfo info\n");
-    const DWORD headerWidth = static_cast<DWORD>(m_DecInfo.ImageWidth);
-    const DWORD headerHeight = static_cast<DWORD>(m_DecInfo.ImageHeight);
     Release();
     m_pFile = _wfopen(path, u"rb");
     if (!m_pFile) {
@@ -130,7 +150,7 @@ bool CJpgSwDecoder::PrepareImage(LPCWSTR path, DWORD width, DWORD height) {
       return false;
     }
     m_bSizeCorrected = TRUE;
-    if (!InitCore(headerWidth, headerHeight, true)) return false;
+    if (!InitCore(headerWidth, headerHeight, orientation, true)) return false;
   }
 
   m_pCalcBuf = static_cast<BYTE*>(Allocate(m_DecInfo.CalcBufSize));
@@ -149,6 +169,7 @@ bool CJpgSwDecoder::PrepareImage(LPCWSTR path, DWORD width, DWORD height) {
     return false;
   }
   gOutSurface = m_pPixels;
+  m_Orientation = orientation;
   return true;
 }
 
@@ -185,10 +206,30 @@ void CJpgSwDecoder::DeleteBitmap() {
   m_pPixels = nullptr;
 }
 
+bool CJpgSwDecoder::TurnUpright() {
+  const HBITMAP stored = m_hBitmap;
+  const WORD* storedPixels = m_pPixels;
+  const DWORD width = m_Width, height = m_Height;
+  if (SwapsSides(m_Orientation)) std::swap(m_Width, m_Height);
+  const bool made = CreateBitmap();
+  if (made) OrientRows(storedPixels, width, height, width, m_Orientation, 0, m_Height, m_pPixels, m_Width);
+  // The stored picture (not yet selected anywhere) goes either way.
+  DeleteObject(stored);
+  if (!made) {
+    if (m_hBitmap) DeleteObject(m_hBitmap);
+    m_hBitmap = nullptr;
+    m_pPixels = nullptr;
+  }
+  m_Orientation = 1;
+  return made;
+}
+
 bool CJpgSwDecoder::IsJPGInfoChanged(DWORD* width, DWORD* height) {
   if (!m_bSizeCorrected) return false;
-  *width = m_Width;
-  *height = m_Height;
+  // The size the bitmap will have once it stands upright.
+  const bool swap = SwapsSides(m_Orientation);
+  *width = swap ? m_Height : m_Width;
+  *height = swap ? m_Width : m_Height;
   return true;
 }
 
@@ -212,6 +253,11 @@ WORD* CJpgSwDecoder::Decode(DWORD* byteSize) {
   // Only the bitmap is needed from here on.
   Free(m_pResizeBuf);
   Free(m_pCalcBuf);
+  if (m_Orientation != 1 && !TurnUpright()) {
+    *byteSize = 0;
+    Release();
+    return nullptr;
+  }
   *byteSize = m_ByteSize;
   return m_pPixels;
 }
@@ -259,26 +305,12 @@ bool CJpgSwDecoder::Rotate(float angle) {
     direction = angle == 0 ? 1 : angle == 180 ? -1 : 0;
   }
 
+  // The same copies that make a tagged photo upright: counter-clockwise is what a tag of 8
+  // asks for, clockwise a tag of 6, a half turn a tag of 3.
+  const int turn = direction == 1 ? 8 : direction == -1 ? 6 : 3;
   const DWORD w = m_Width, h = m_Height;
-  const WORD* source = m_pPixels;
-  for (DWORD y = 0; y < h; ++y) {
-    const WORD* row = source + static_cast<std::size_t>(y) * w;
-    for (DWORD x = 0; x < w; ++x) {
-      std::size_t to;
-      if (direction == 1) {
-        to = static_cast<std::size_t>(w - 1 - x) * h + y;
-      } else if (direction == -1) {
-        to = static_cast<std::size_t>(x) * h + (h - 1 - y);
-      } else {
-        to = static_cast<std::size_t>(h - 1 - y) * w + (w - 1 - x);
-      }
-      turned[to] = row[x];
-    }
-  }
-  if (direction != 0) {
-    m_Width = h;
-    m_Height = w;
-  }
+  if (SwapsSides(turn)) std::swap(m_Width, m_Height);
+  OrientRows(static_cast<const WORD*>(m_pPixels), w, h, w, turn, 0, m_Height, turned, m_Width);
 
   DeleteBitmap();
   if (!CreateBitmap()) {
@@ -305,4 +337,5 @@ void CJpgSwDecoder::Release() {
   }
   m_bSizeCorrected = FALSE;
   m_ByteSize = 0;
+  m_Orientation = 1;
 }

@@ -1,6 +1,9 @@
 // The software JPEG pipeline: one JPEG file decoded by the JPEG core straight into a 16-bit
 // RGB565 DIB section, at a reduced size when the photo would need more than 4,177,920
-// bytes, then stretched onto any context and turned by quarter and half turns.
+// bytes, then stretched onto any context and turned by quarter and half turns. A photo
+// whose EXIF orientation tag says it is stored sideways or mirrored is made upright once,
+// right after its decode: every size the pipeline gives and takes is the upright one, and
+// its turns start from the upright picture.
 //
 // Calling order: PrepareImage, IsJPGInfoChanged, Decode, EndDecode; then Draw and Rotate
 // at will; Release ends the picture. The core keeps its state in one static record, so only
@@ -37,14 +40,15 @@ class CJpgSwDecoder {
   CJpgSwDecoder(const CJpgSwDecoder&) = delete;
   CJpgSwDecoder& operator=(const CJpgSwDecoder&) = delete;
 
-  // Opens the file, chooses the decoding size from the caller's width and height (or the
-  // header's, when both of the caller's are wrong), initialises the core and makes an empty
-  // bitmap of that size. False on any failure, with nothing held.
+  // Opens the file, chooses the decoding size from the caller's width and height of the
+  // upright photo (or the header's, when both of the caller's are wrong), initialises the
+  // core and makes an empty bitmap of that size. False on any failure, with nothing held.
   bool PrepareImage(LPCWSTR path, DWORD width, DWORD height);
   // True, with the bitmap's size written, when the last preparation used the header's size.
   bool IsJPGInfoChanged(DWORD* width, DWORD* height);
-  // Runs the core to the end: the pixels, with their byte count in *byteSize; nullptr and 0
-  // when nothing is prepared or the core fails (then nothing is held any more).
+  // Runs the core to the end and turns the picture upright: the pixels, with their byte
+  // count in *byteSize; nullptr and 0 when nothing is prepared or the core fails (then
+  // nothing is held any more).
   WORD* Decode(DWORD* byteSize);
   // Decode stops between the core's steps, as a failure, once *flag is nonzero; nullptr
   // (the default) never stops it.
@@ -66,11 +70,14 @@ class CJpgSwDecoder {
   const WORD* Pixels() const { return m_pPixels; }
 
  private:
-  // Steps shared by the first and the repeated preparation: size, resize buffer, core.
-  bool InitCore(DWORD width, DWORD height, bool again);
+  // Steps shared by the first and the repeated preparation: size (from the upright photo's
+  // width and height), resize buffer, core.
+  bool InitCore(DWORD width, DWORD height, int orientation, bool again);
   // A top-down RGB565 DIB section of m_Width x m_Height into m_hBitmap and m_pPixels.
   bool CreateBitmap();
   void DeleteBitmap();
+  // Replaces the decoded bitmap by its upright copy; false when there is no memory for it.
+  bool TurnUpright();
 
   FILE* m_pFile = nullptr;
   JpegDecInfo m_DecInfo{};
@@ -82,6 +89,7 @@ class CJpgSwDecoder {
   DWORD m_Width = 0;
   DWORD m_Height = 0;
   float m_RotateAngle = 0;
+  int m_Orientation = 1;  // what the bitmap still needs to stand upright (1: nothing)
   BOOL m_bSizeCorrected = FALSE;
   HDC m_hScreenDC = nullptr;
   HDC m_hMemDC = nullptr;

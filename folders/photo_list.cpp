@@ -31,8 +31,8 @@ void PhotoEntry::ReleaseThumb() {
 }
 
 bool IsPhotoFileName(WStringView fileName) {
-  static constexpr std::array<WStringView, 8> kExtensions = {u"JPG", u"BMP",  u"PNG", u"GIF",
-                                                             u"JPEG", u"JPE", u"JP",  u"JFIF"};
+  static constexpr std::array<WStringView, 11> kExtensions = {u"JPG", u"BMP", u"PNG",  u"GIF",  u"JPEG", u"JPE",
+                                                              u"JP",  u"JFIF", u"HEIC", u"HEIF", u"WEBP"};
   size_t dot = fileName.rfind(u'.');
   if (dot == WStringView::npos || dot + 1 == fileName.size()) return false;
   WStringView extension = fileName.substr(dot + 1);

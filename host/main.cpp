@@ -26,6 +26,7 @@
 #include "platform/host/host_end.h"
 #include "platform/host/screen_host.h"
 #include "platform/host/stop_signals.h"
+#include "platform/imaging/orientation.h"
 #include "platform/media/audio_output.h"
 #include "platform/windows/window.h"
 #include "platform/windows/window_link.h"
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     return kNothingRan;
   }
   SetBacklightPresent(options->backlight);
+  SetAutoRotate(options->autoRotate);
   InstallResources();
   // Without the link the launcher cannot reach the program; it still runs on its own.
   if (!StartWindowLink()) std::fprintf(stderr, "vellumet: the launcher link could not be opened\n");

@@ -10,7 +10,7 @@ namespace {
 void PrintUsage() {
   std::fputs(
       "usage: vellumet [--root DIR | --card DIR [--state DIR]] [--headless] [--script FILE|-] [--shots DIR]\n"
-      "                [--scale N] [--speed X] [--log FILE] [--no-backlight]\n"
+      "                [--scale N] [--speed X] [--log FILE] [--no-backlight] [--no-auto-rotate]\n"
       "                [--fb DEVICE [--fb-rotate 0|90|180|270] [--touch DEVICE]\n"
       "                     [--touch-rotate 0|90|180|270] [--touch-swap-xy]]\n"
       "                [--sys-backlight DIR|auto] [--sys-battery DIR|auto]\n",
@@ -74,6 +74,8 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
       options.screen.headless = true;
     } else if (arg == "--no-backlight") {
       options.backlight = false;
+    } else if (arg == "--no-auto-rotate") {
+      options.autoRotate = false;
     } else if (arg == "--speed" && hasValue) {
       if (!ParseNumber(argv[++i], options.speed) || !(options.speed > 0.0)) {
         std::fprintf(stderr, "vellumet: --speed needs a positive number\n");

@@ -16,6 +16,7 @@ struct HostOptions {
   std::string logFile;             // debug output goes here instead of standard error
   double speed = 1.0;              // clock speed factor
   bool backlight = true;           // false: the device has no "BKL1:" driver
+  bool autoRotate = true;          // false: photos are shown as stored, whatever their orientation tag
   // --headless, --script, --shots, --scale, the frame buffer and touch device (--fb,
   // --fb-rotate, --touch, --touch-rotate, --touch-swap-xy) and the /sys folders, as the
   // screen host takes them; main adds the tour.

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev libexif-dev
+  libheif-dev libwebp-dev  # HEIC (with its HEVC decoder and, for the demo and tests, encoder) and WebP
   libjpeg-turbo-progs  # jpegtran, for the variants of bench/real-photos.sh
   libfreetype-dev fonts-liberation fonts-wqy-microhei
   libsdl2-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev

@@ -1,5 +1,6 @@
 // Makes the demo device root: a card with folders and photos of every kind the browser
-// lists, a new device's internal storage (host/new_device.h) and the battery state. Everything is drawn
+// lists (phone photos stored sideways and HEIC among them), a new device's internal storage
+// (host/new_device.h) and the battery state. Everything is drawn
 // here; nothing is copied from elsewhere.
 //
 //   vellumet-make-demo DIR
@@ -59,7 +60,21 @@ void Text(const fs::path& path, const std::string& content) {
   Check(static_cast<bool>(out), path);
 }
 
-// The card: photos at the top and in three folders. "Holiday 2026" holds more than a page of
+// A phone's photos, all shown upright: a portrait stored sideways with the orientation tag 6,
+// a street mirrored along the diagonal with the tag 5 (both with a thumbnail stored the same
+// way), a portrait HEIC with its own turn property and thumbnail, and a WebP from the web.
+void MakeCameraRoll(const fs::path& folder) {
+  const JpegOptions phone{.exifThumbWidth = 160};
+  JpegOptions sideways = phone, mirrored = phone;
+  sideways.orientation = 6;
+  mirrored.orientation = 5;
+  Jpeg(folder / "IMG_2041.jpg", Scene::Landscape, 720, 960, 40, sideways);
+  Jpeg(folder / "IMG_2042.jpg", Scene::City, 960, 720, 41, mirrored);
+  Check(WriteHeic(folder / "IMG_2043.HEIC", DrawScene(Scene::Sunset, 720, 960, 42), 6), folder / "IMG_2043.HEIC");
+  Check(WriteWebp(folder / "from the web.webp", DrawScene(Scene::Flowers, 800, 533, 43)), folder / "from the web.webp");
+}
+
+// The card: photos at the top and in four folders. "Holiday 2026" holds more than a page of
 // photos and two folders of its own; camera-style photos (IMG_*, the city's) carry an EXIF
 // thumbnail, the others have thumbnails made and stored on the first visit.
 void MakeCard(const fs::path& card) {
@@ -101,11 +116,15 @@ void MakeCard(const fs::path& card) {
   std::vector<Picture> frames;
   for (int f = 0; f < 8; ++f) frames.push_back(DrawSpinnerFrame(96, f, 8));
   Check(WriteGif(city / "spinner.gif", frames, 12), city / "spinner.gif");
+  Check(WriteAnimatedWebp(city / "spinner.webp", frames), city / "spinner.webp");  // shown: its first frame
 
   DamagedJpeg(misc / "damaged.jpg");
   Text(misc / "notes.txt", "Not a photo: the browser does not list this file.\n");
   Text(misc / "photo.tif", "Not listed either.\n");
   fs::create_directories(misc / "pics.jpg");  // a folder, listed as a folder
+
+  fs::create_directories(card / "Camera roll");
+  MakeCameraRoll(card / "Camera roll");
 }
 
 }  // namespace

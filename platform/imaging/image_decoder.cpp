@@ -106,11 +106,8 @@ class Decoder final : public ComObject<IImageDecoder> {
     *thumbnail = nullptr;
     if (!reader_) return E_UNEXPECTED;
     if (width == 0 || height == 0) return E_INVALIDARG;
-    std::vector<BYTE> file;
-    HRESULT hr = reader_->StoredThumbnail(&file);
-    if (FAILED(hr)) return hr;
     std::unique_ptr<PictureReader> inner;
-    hr = OpenPictureReader(PictureBytes::FromVector(std::move(file)), &inner);
+    HRESULT hr = reader_->StoredThumbnail(&inner);
     if (FAILED(hr)) return hr;
     return MakeThumbnail(*inner, width, height, thumbnail);
   }

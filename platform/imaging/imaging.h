@@ -1,4 +1,5 @@
-// The device's imaging service: pictures decoded from JPEG, PNG, GIF and BMP files, held as
+// The device's imaging service: pictures decoded from JPEG, PNG, GIF, BMP, WebP and HEIF
+// files (upright by their orientation tag, platform/imaging/orientation.h), held as
 // COM objects, drawn into device contexts, turned, reduced to thumbnails and written as BMP.
 //
 // Created through CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -8,7 +9,8 @@
 // kMaxImageSide) is ever held at full size. Creating such a bitmap and decoding such a
 // picture at full size fail with IMGERR_TOOLARGE before anything large is allocated;
 // the picture's size can still be read, and thumbnails of it can still be made, since
-// they are made row by row (JPEG files decode at a reduced scale for them).
+// they are made row by row (JPEG files decode at a reduced scale for them). WebP and HEIF
+// pictures, which their libraries decode whole, give no thumbnail above the limit either.
 #pragma once
 
 #include "platform/imaging/com.h"
@@ -46,6 +48,8 @@ inline constexpr GUID ImageFormatBMP{0x3AE742C8, 0x2C6A, 0x4955, {0x8C, 0x07, 0x
 inline constexpr GUID ImageFormatJPEG{0x800353EA, 0x2A9E, 0x4052, {0x9C, 0x18, 0xAA, 0x92, 0xD2, 0x88, 0x50, 0x2F}};
 inline constexpr GUID ImageFormatPNG{0xB87334D1, 0x5A71, 0x46FE, {0xBE, 0x30, 0x50, 0x04, 0x24, 0x36, 0x0A, 0x27}};
 inline constexpr GUID ImageFormatGIF{0xC3DED8FF, 0xE2FC, 0x4250, {0x9B, 0x64, 0x68, 0x89, 0xB2, 0x84, 0x42, 0x76}};
+inline constexpr GUID ImageFormatHEIF{0x5A3C1E07, 0x8B2D, 0x4F61, {0xA4, 0x19, 0x3E, 0x72, 0xC0, 0x5D, 0x9B, 0x14}};
+inline constexpr GUID ImageFormatWEBP{0x1F6B9E42, 0x3C58, 0x4D0A, {0x8E, 0x27, 0x94, 0xB1, 0x6A, 0x03, 0xD5, 0xC8}};
 
 // Frame dimensions: pages (every still picture has one page) and time (GIF animation frames).
 inline constexpr GUID FrameDimensionPage{0x6E3EE083, 0x2212, 0x4A59, {0x93, 0xC2, 0xE5, 0xA8, 0xEE, 0x0D, 0xD0, 0xB5}};
@@ -57,6 +61,8 @@ inline constexpr GUID CLSID_BmpDecoder{0x771286B7, 0x6CED, 0x4EBF, {0x9E, 0xB3, 
 inline constexpr GUID CLSID_JpegDecoder{0x278AE9AC, 0x7920, 0x4986, {0xBD, 0xC2, 0xBA, 0x80, 0x92, 0x35, 0x22, 0x68}};
 inline constexpr GUID CLSID_PngDecoder{0x0FFB197E, 0x16FD, 0x4B28, {0xBB, 0x3C, 0x2D, 0x9A, 0xAC, 0x40, 0x8A, 0x1C}};
 inline constexpr GUID CLSID_GifDecoder{0x4274233D, 0x5536, 0x4797, {0xA8, 0x06, 0xB0, 0x27, 0x79, 0x2B, 0x61, 0xC8}};
+inline constexpr GUID CLSID_HeifDecoder{0x7C0E4A93, 0x15D2, 0x4B8F, {0x9A, 0x61, 0x2F, 0xD8, 0x43, 0xE7, 0x0B, 0x5C}};
+inline constexpr GUID CLSID_WebpDecoder{0xB3D27F10, 0x6E49, 0x4C85, {0x81, 0x3A, 0x5C, 0x0F, 0xE2, 0x97, 0x64, 0xAD}};
 
 // ---- Pixels --------------------------------------------------------------------------
 
@@ -248,7 +254,7 @@ struct IImagingFactory : IUnknown {
   // The image's pixels stretched to width x height in the given format.
   virtual HRESULT CreateBitmapFromImage(IImage* image, UINT width, UINT height, PixelFormatID format,
                                         InterpolationHint hint, IBitmapImage** bitmap) = 0;
-  // Recognises JPEG, PNG, GIF and BMP by their first bytes and reads the header.
+  // Recognises JPEG, PNG, GIF, BMP, WebP and HEIF by their first bytes and reads the header.
   virtual HRESULT CreateImageDecoder(IStream* stream, DecoderInitFlag flags, IImageDecoder** decoder) = 0;
   virtual HRESULT CreateImageEncoderToStream(const CLSID* clsid, IStream* stream, IImageEncoder** encoder) = 0;
   // Creates (or empties) the file at once; the picture is written when the sink ends.

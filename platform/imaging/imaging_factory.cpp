@@ -75,6 +75,10 @@ const CodecText kDecoders[] = {
      ImageCodecFlagsDecoder | ImageCodecFlagsBuiltin},
     {CLSID_BmpDecoder, ImageFormatBMP, u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB", u"image/bmp",
      ImageCodecFlagsDecoder | ImageCodecFlagsBuiltin},
+    {CLSID_WebpDecoder, ImageFormatWEBP, u"Built-in WebP Codec", u"WEBP", u"*.WEBP", u"image/webp",
+     ImageCodecFlagsDecoder | ImageCodecFlagsBuiltin},
+    {CLSID_HeifDecoder, ImageFormatHEIF, u"Built-in HEIF Codec", u"HEIF", u"*.HEIC;*.HEIF", u"image/heif",
+     ImageCodecFlagsDecoder | ImageCodecFlagsBuiltin},
 };
 
 // The records and their texts in one block, so that one CoTaskMemFree frees them all.

@@ -88,6 +88,8 @@ struct PictureFacts {
   UINT flags = ImageFlagsColorSpaceRGB | ImageFlagsHasRealPixelSize;
   UINT frameCount = 1;
   GUID frameDimension = FrameDimensionPage;
+  UINT bitsPerPixel = 24;   // of the file's pixels; the photo facts take it from the WebP and HEIF readers
+  int exifOrientation = 0;  // the file's orientation tag (platform/imaging/exif.h), 0 without one
 };
 
 // The header of a picture file, read when the reader is made, and the way to its pixels.
@@ -101,9 +103,9 @@ class PictureReader {
   // given, at any size down to them that the format decodes cheaply (JPEG's scaled
   // decoding). Full-size decodes above the pixel limit fail with IMGERR_TOOLARGE.
   virtual HRESULT Start(UINT minWidth, UINT minHeight, std::unique_ptr<DecodeJob>* job) = 0;
-  // The thumbnail stored inside the file, as a file of its own.
-  virtual HRESULT StoredThumbnail(std::vector<BYTE>* file) {
-    file->clear();
+  // The reader of the thumbnail stored inside the file, as it is stored.
+  virtual HRESULT StoredThumbnail(std::unique_ptr<PictureReader>* thumbnail) {
+    thumbnail->reset();
     return IMGERR_NOTHUMBNAIL;
   }
 
@@ -121,14 +123,45 @@ HRESULT OpenJpegReader(std::shared_ptr<const PictureBytes> bytes, std::unique_pt
 HRESULT OpenPngReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader);
 HRESULT OpenGifReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader);
 HRESULT OpenBmpReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader);
-// The reader of whichever format the first bytes show.
+HRESULT OpenWebpReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader);
+HRESULT OpenHeifReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader);
+// The reader of whichever format the first bytes show, giving the upright picture.
 HRESULT OpenPictureReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader);
+// The reader itself, or one in front of it that turns the picture upright by its
+// orientation tag (while photos are turned at all).
+std::unique_ptr<PictureReader> Upright(std::unique_ptr<PictureReader> reader);
 
 // IMGERR_TOOLARGE above the pixel limit, IMGERR_CORRUPT for an empty picture, else S_OK.
 HRESULT CheckFullSize(ULONGLONG width, ULONGLONG height);
 
 // Runs a whole job into the target.
 HRESULT RunJob(DecodeJob& job, RowTarget& target);
+
+// A picture that its format's library decoded whole: 8-bit channels in the given order.
+enum class Channels { Bgr, Rgb, Bgra, Rgba };
+struct WholePicture {
+  const BYTE* pixels = nullptr;
+  size_t stride = 0;  // bytes from one row to the next
+  UINT width = 0, height = 0;
+  Channels channels = Channels::Bgr;
+};
+
+// The job of such a format: the first call decodes the picture, then its rows are handed
+// out as the other formats' are, the transparent parts laid over black.
+class WholePictureJob : public DecodeJob {
+ public:
+  HRESULT Next(RowTarget& target, UINT maxRows) final;
+
+ protected:
+  // Decodes the picture; what it points to lives as long as the job.
+  virtual HRESULT DecodeWhole(WholePicture* picture) = 0;
+
+ private:
+  WholePicture picture_;
+  bool decoded_ = false;
+  UINT next_ = 0;
+  std::vector<BYTE> row_;
+};
 
 // Hands rows to an IImageSink: BeginSink when the size is known, then one PushPixelData
 // per row in 24-bit pixels. EndSink is the caller's.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 // The platform's own headers come first: libjpeg defines TRUE and FALSE as macros.
+#include "platform/imaging/exif.h"
 #include "platform/imaging/imaging_internal.h"
 
 #include <jpeglib.h>
@@ -143,6 +144,8 @@ class JpegReader final : public PictureReader {
     }
     if (info.jpeg_color_space == JCS_GRAYSCALE)
       facts_.flags = ImageFlagsColorSpaceGRAY | ImageFlagsHasRealPixelSize;
+    if (ReadJpegExif(ReadFromMemory(bytes_->data(), bytes_->size()), &exif_))
+      facts_.exifOrientation = ExifOrientation(exif_.data(), exif_.size());
     return S_OK;
   }
 
@@ -171,49 +174,22 @@ class JpegReader final : public PictureReader {
     return S_OK;
   }
 
-  HRESULT StoredThumbnail(std::vector<BYTE>* file) override {
-    file->clear();
-    const BYTE* exif = nullptr;
-    size_t length = 0;
-    if (!FindExifSegment(&exif, &length)) return IMGERR_NOTHUMBNAIL;
-    ExifData* data = exif_data_new_from_data(exif, static_cast<unsigned int>(length));
+  // The EXIF thumbnail: a JPEG file of its own inside the EXIF block.
+  HRESULT StoredThumbnail(std::unique_ptr<PictureReader>* thumbnail) override {
+    thumbnail->reset();
+    if (exif_.empty()) return IMGERR_NOTHUMBNAIL;
+    ExifData* data = exif_data_new_from_data(exif_.data(), static_cast<unsigned int>(exif_.size()));
     if (!data) return IMGERR_NOTHUMBNAIL;
-    if (data->data && data->size > 0) file->assign(data->data, data->data + data->size);
+    std::vector<BYTE> file;
+    if (data->data && data->size > 0) file.assign(data->data, data->data + data->size);
     exif_data_unref(data);
-    return file->empty() ? IMGERR_NOTHUMBNAIL : S_OK;
+    if (file.empty()) return IMGERR_NOTHUMBNAIL;
+    return OpenJpegReader(PictureBytes::FromVector(std::move(file)), thumbnail);
   }
 
  private:
-  // The APP1 segment that starts with "Exif\0\0", among the segments before the scan.
-  bool FindExifSegment(const BYTE** segment, size_t* length) const {
-    const BYTE* p = bytes_->data();
-    const size_t size = bytes_->size();
-    size_t at = 2;
-    while (at + 4 <= size) {
-      if (p[at] != 0xFF) return false;
-      BYTE marker = p[at + 1];
-      if (marker == 0xFF) {  // fill byte
-        ++at;
-        continue;
-      }
-      if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-        at += 2;
-        continue;
-      }
-      if (marker == 0xDA || marker == 0xD9) return false;
-      size_t segmentLength = (static_cast<size_t>(p[at + 2]) << 8) | p[at + 3];
-      if (segmentLength < 2 || at + 2 + segmentLength > size) return false;
-      if (marker == 0xE1 && segmentLength >= 8 && std::memcmp(p + at + 4, "Exif\0\0", 6) == 0) {
-        *segment = p + at + 4;
-        *length = segmentLength - 2;
-        return true;
-      }
-      at += 2 + segmentLength;
-    }
-    return false;
-  }
-
   std::shared_ptr<const PictureBytes> bytes_;
+  std::vector<BYTE> exif_;  // the EXIF block, "Exif\0\0" first; empty without one
 };
 
 }  // namespace

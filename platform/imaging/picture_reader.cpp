@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "platform/imaging/imaging_internal.h"
+#include "platform/imaging/picture_facts.h"
 
 namespace imaging {
 
@@ -51,8 +52,9 @@ PictureBytes::~PictureBytes() {
   if (stream_) stream_->Release();
 }
 
-HRESULT OpenPictureReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader) {
-  reader->reset();
+namespace {
+
+HRESULT OpenByFirstBytes(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader) {
   const BYTE* p = bytes->data();
   const size_t n = bytes->size();
   auto starts = [&](const char* magic, size_t length) { return n >= length && std::memcmp(p, magic, length) == 0; };
@@ -60,7 +62,18 @@ HRESULT OpenPictureReader(std::shared_ptr<const PictureBytes> bytes, std::unique
   if (starts("\x89PNG\r\n\x1A\n", 8)) return OpenPngReader(std::move(bytes), reader);
   if (starts("GIF87a", 6) || starts("GIF89a", 6)) return OpenGifReader(std::move(bytes), reader);
   if (starts("BM", 2)) return OpenBmpReader(std::move(bytes), reader);
+  if (starts("RIFF", 4) && n >= 12 && std::memcmp(p + 8, "WEBP", 4) == 0) return OpenWebpReader(std::move(bytes), reader);
+  if (n >= 12 && std::memcmp(p + 4, "ftyp", 4) == 0) return OpenHeifReader(std::move(bytes), reader);
   return IMGERR_UNKNOWNFORMAT;
+}
+
+}  // namespace
+
+HRESULT OpenPictureReader(std::shared_ptr<const PictureBytes> bytes, std::unique_ptr<PictureReader>* reader) {
+  reader->reset();
+  HRESULT hr = OpenByFirstBytes(std::move(bytes), reader);
+  if (SUCCEEDED(hr)) *reader = Upright(std::move(*reader));
+  return hr;
 }
 
 ImageInfo InfoOf(const PictureFacts& facts) {
@@ -78,3 +91,11 @@ ImageInfo InfoOf(const PictureFacts& facts) {
 }
 
 }  // namespace imaging
+
+bool ReadPictureFacts(std::vector<BYTE> file, PictureFileFacts* facts) {
+  std::unique_ptr<imaging::PictureReader> reader;
+  if (FAILED(imaging::OpenPictureReader(imaging::PictureBytes::FromVector(std::move(file)), &reader))) return false;
+  const imaging::PictureFacts& read = reader->Facts();
+  *facts = {read.format, read.width, read.height, read.bitsPerPixel};
+  return true;
+}

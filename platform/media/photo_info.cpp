@@ -1,10 +1,17 @@
 #include "platform/media/photo_info.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string_view>
+#include <vector>
+
+#include "platform/imaging/exif.h"
+#include "platform/imaging/imaging.h"
+#include "platform/imaging/orientation.h"
+#include "platform/imaging/picture_facts.h"
 
 namespace {
 
@@ -59,6 +66,11 @@ std::optional<Facts> ReadJpeg(std::ifstream& in) {
       auto height = static_cast<std::int32_t>(Be16(frame + 1));
       auto width = static_cast<std::int32_t>(Be16(frame + 3));
       if (width == 0 || height == 0 || frame[5] == 0) return std::nullopt;
+      // The size of the photo as it is shown: upright by its orientation tag.
+      const int tag = JpegOrientation([&in](std::uint64_t offset, BYTE* out, size_t count) {
+        return ReadAt(in, offset, out, count);
+      });
+      if (SwapsSides(ShownOrientation(tag))) std::swap(width, height);
       return Facts{u"JPEG", width, height, frame[0] * frame[5]};
     }
     pos += 2 + length;
@@ -124,6 +136,21 @@ std::optional<Facts> ReadBmp(std::ifstream& in) {
   return Facts{u"BMP", static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), bits};
 }
 
+// WebP and HEIF files, whose headers only their libraries read, as the imaging service reads
+// them (from the whole file).
+std::optional<Facts> ReadThroughImaging(std::ifstream& in) {
+  in.clear();
+  in.seekg(0);
+  std::vector<BYTE> file{std::istreambuf_iterator<char>(in), {}};
+  PictureFileFacts facts;
+  if (in.bad() || !ReadPictureFacts(std::move(file), &facts)) return std::nullopt;
+  if (facts.width > 0x7FFFFFFF || facts.height > 0x7FFFFFFF) return std::nullopt;
+  const char16_t* format = facts.format == ImageFormatWEBP ? u"WEBP" : facts.format == ImageFormatHEIF ? u"HEIC" : nullptr;
+  if (!format) return std::nullopt;
+  return Facts{format, static_cast<std::int32_t>(facts.width), static_cast<std::int32_t>(facts.height),
+               static_cast<std::int32_t>(facts.bitsPerPixel)};
+}
+
 std::optional<Facts> Recognise(std::ifstream& in, const unsigned char* sig, size_t have) {
   auto starts = [&](std::string_view prefix) {
     return have >= prefix.size() && std::memcmp(sig, prefix.data(), prefix.size()) == 0;
@@ -132,6 +159,9 @@ std::optional<Facts> Recognise(std::ifstream& in, const unsigned char* sig, size
   if (starts("\x89PNG\r\n\x1A\n")) return ReadPng(in);
   if (starts("GIF87a") || starts("GIF89a")) return ReadGif(in);
   if (starts("BM")) return ReadBmp(in);
+  if ((starts("RIFF") && have >= 12 && std::memcmp(sig + 8, "WEBP", 4) == 0) ||
+      (have >= 12 && std::memcmp(sig + 4, "ftyp", 4) == 0))
+    return ReadThroughImaging(in);
   return std::nullopt;
 }
 
@@ -150,7 +180,7 @@ int ReadPhotoInfo(const std::string& hostPath, _tag_PHOTO_INFO* info) {
   if (!info || hostPath.empty() || !std::filesystem::is_regular_file(hostPath, error)) return -1;
   std::ifstream in(hostPath, std::ios::binary);
   if (!in) return -1;
-  unsigned char sig[8] = {};
+  unsigned char sig[12] = {};
   in.read(reinterpret_cast<char*>(sig), sizeof sig);
   if (in.bad()) return -1;
   size_t have = static_cast<size_t>(in.gcount());

@@ -10,8 +10,8 @@
 // The media library's photo record. Callers may give a larger buffer; only these bytes are
 // written.
 struct _tag_PHOTO_INFO {
-  WCHAR Format[128];      // "JPEG", "PNG", "GIF", "BMP", or "NON" when no decoder takes the file
-  std::int32_t Width;     // pixels
+  WCHAR Format[128];      // "JPEG", "PNG", "GIF", "BMP", "WEBP", "HEIC", or "NON" when no decoder takes it
+  std::int32_t Width;     // pixels, of the photo as it is shown (upright by its orientation)
   std::int32_t Height;    // pixels
   std::int32_t BitDepth;  // bits of colour per pixel (24 for a colour JPEG, 8 for a palette)
 };

@@ -26,8 +26,8 @@ using namespace std::chrono_literals;
 
 Frame Snapshot() { return Frame(GetShownFrame(), GetShownFrame() + kScreenWidth * kScreenHeight); }
 
-std::string Jpeg(int w, int h) {
-  Bytes bytes = MakeJpeg(Pattern(w, h));
+std::string Jpeg(int w, int h, const Bytes& exif = {}) {
+  Bytes bytes = MakeJpeg(Pattern(w, h), 95, exif);
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -171,8 +171,7 @@ TEST_F(MainPageTest, AnEmptyCardShowsTheTopTitleAndNoCells) {
 
 TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInListingOrder) {
   for (const char* dir : {"Trips/A", "Trips/B", "Trips/C"}) Folder(dir);
-  Bytes withInner = MakeJpeg(Pattern(320, 240), 90, MakeJpeg(Pattern(80, 60)));
-  m_Root.WriteFile("SDMMC/Trips/x.jpg", std::string(withInner.begin(), withInner.end()));
+  m_Root.WriteFile("SDMMC/Trips/x.jpg", Jpeg(320, 240, ExifBlock(0, MakeJpeg(Pattern(80, 60)))));
   m_Root.WriteFile("SDMMC/Trips/y.jpg", Jpeg(320, 240));
   m_Root.WriteFile("SDMMC/Trips/z.jpg", "not a photo");
   CMainPageDlg page;

@@ -105,22 +105,15 @@ TEST_F(PhotoDecoder, ImagingPathTurnsFromTheUnturnedBitmap) {
   const Pixels565 original = straight.Read();
   EXPECT_EQ(original.at(5, 0), ToRgb565(RGB(picture.at(5, 0).r, picture.at(5, 0).g, picture.at(5, 0).b)));
 
-  auto drawnTurned = [&] {
-    Canvas c(4, 6);
-    RECT r{0, 0, 4, 6};
-    decoder.Draw(c.dc(), &r);
-    return c.Read();
-  };
-  ASSERT_TRUE(decoder.Rotate(90));
-  EXPECT_EQ(drawnTurned(), QuarterTurn(original, true));
-  ASSERT_TRUE(decoder.Rotate(90));  // absolute: still 90
-  EXPECT_EQ(drawnTurned(), QuarterTurn(original, true));
-  ASSERT_TRUE(decoder.Rotate(270));
-  EXPECT_EQ(drawnTurned(), QuarterTurn(original, false));
-  ASSERT_TRUE(decoder.Rotate(0));
-  Canvas back(6, 4);
-  decoder.Draw(back.dc(), &box);
-  EXPECT_EQ(back.Read(), original);
+  // Absolute angles: each turn starts from the unturned bitmap.
+  for (auto [angle, expected] : {std::pair{90.0f, QuarterTurn(original, true)}, {90.0f, QuarterTurn(original, true)},
+                                 {270.0f, QuarterTurn(original, false)}, {0.0f, original}}) {
+    ASSERT_TRUE(decoder.Rotate(angle));
+    Canvas turned(expected.width, expected.height);
+    RECT r{0, 0, expected.width, expected.height};
+    decoder.Draw(turned.dc(), &r);
+    EXPECT_EQ(turned.Read(), expected) << angle;
+  }
 
   // A turn the bitmap refuses leaves nothing to draw until the next Decode.
   log_.Clear();
@@ -210,10 +203,6 @@ TEST_F(PhotoDecoder, WithoutAFactoryJpegPhotosStillWork) {
     EXPECT_TRUE(decoder.Rotate(180));
   }
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(PhotoDecoder, ACancelledDecodeFailsAndTheNextOneRuns) {
   CImageDecoder decoder;

@@ -1,6 +1,8 @@
 #include "decode/jpg_sw_decoder.h"
 
 #include <cstdlib>
+#include <tuple>
+#include <utility>
 
 #include "platform/device/framebuffer.h"
 #include "tests/decode/decode_support.h"
@@ -53,7 +55,7 @@ TEST_F(Pipeline, PreparationIsRepeatedOnlyWhenBothSidesDiffer) {
   WString small = PutJpeg("small.jpg", 640, 400);
   CJpgSwDecoder jpg;
   ASSERT_TRUE(jpg.PrepareImage(small.c_str(), 640, 480));
-  DWORD w = 0, h = 0;
+  DWORD w = 0, h = 0, size = 0;
   EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
   EXPECT_EQ(jpg.Width(), 640u);
   EXPECT_EQ(jpg.Height(), 480u);
@@ -78,6 +80,14 @@ TEST_F(Pipeline, PreparationIsRepeatedOnlyWhenBothSidesDiffer) {
   ASSERT_TRUE(jpg.PrepareImage(large.c_str(), 2592, 1944));
   EXPECT_TRUE(Logged("\tJPG SW Scaling->Width :1450, Height:1088"));
   EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
+
+  // The same photo stored sideways with the tag 6 is decoded as large as it, then stood up.
+  WString sideways = Put("sideways.jpg", MakeJpeg(Pattern(1944, 2592), 90, ExifBlock(6)));
+  ASSERT_TRUE(jpg.PrepareImage(sideways.c_str(), 2048, 1536));
+  ASSERT_TRUE(jpg.IsJPGInfoChanged(&w, &h));
+  EXPECT_EQ(w * 10000 + h, 1450u * 10000 + 1088);
+  EXPECT_NE(jpg.Decode(&size), nullptr);
+  EXPECT_EQ(jpg.Width() * 10000 + jpg.Height(), 1450u * 10000 + 1088);
 }
 
 class TurnTest : public DecodeTest {
@@ -105,42 +115,23 @@ class TurnTest : public DecodeTest {
   Pixels565 original_;
 };
 
-TEST_F(TurnTest, EachStepMovesEveryPixelTheWayTheTableSays) {
-  const Pixels565 ccw = QuarterTurn(original_, true);
-  ASSERT_TRUE(jpg_.Rotate(90));
-  EXPECT_EQ(Now(), ccw);
-  EXPECT_EQ(Drawn(), ccw);
-  ASSERT_TRUE(jpg_.Rotate(180));
-  EXPECT_EQ(Now(), HalfTurn(original_));
-  ASSERT_TRUE(jpg_.Rotate(270));
-  EXPECT_EQ(Now(), QuarterTurn(original_, false));
-  ASSERT_TRUE(jpg_.Rotate(0));
-  EXPECT_EQ(Now(), original_);
-  EXPECT_EQ(Drawn(), original_);
-  EXPECT_TRUE(Logged("####SW ROTATE Angle : 0.000000, rotateAngle : 270.000000"));
-
-  // Backwards one step is a clockwise quarter turn.
-  ASSERT_TRUE(jpg_.Rotate(270));
-  EXPECT_EQ(Now(), QuarterTurn(original_, false));
-}
-
-TEST_F(TurnTest, RepeatedAndNonAdjacentAnglesGiveNoneOrAHalfTurn) {
-  ASSERT_TRUE(jpg_.Rotate(90));
-  log_.Clear();
-  ASSERT_TRUE(jpg_.Rotate(90));  // already there
-  EXPECT_TRUE(log_.Lines().empty());
-  ASSERT_TRUE(jpg_.Rotate(270));  // from 90 a half turn: the size stays 6 x 12
-  EXPECT_EQ(jpg_.Width(), 6u);
-  EXPECT_EQ(jpg_.Height(), 12u);
-  EXPECT_EQ(Now(), HalfTurn(QuarterTurn(original_, true)));
-  EXPECT_EQ(jpg_.Angle(), 270.0f);
-
-  ASSERT_TRUE(jpg_.Rotate(0));  // 270 to 0: counter-clockwise, back to the start
-  ASSERT_TRUE(jpg_.Rotate(180));
-  EXPECT_EQ(Now(), HalfTurn(original_));
-  EXPECT_EQ(jpg_.Width(), 12u);
-  ASSERT_TRUE(jpg_.Rotate(45));  // not in the table: a half turn
-  EXPECT_EQ(Now(), original_);
+// Each request turns the current picture: a step counter-clockwise or clockwise, nothing for
+// the angle it has, a half turn for any other angle.
+TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
+  const Pixels565 ccw = QuarterTurn(original_, true), cw = QuarterTurn(original_, false), half = HalfTurn(original_);
+  const std::pair<float, const Pixels565*> steps[] = {{90, &ccw}, {180, &half}, {270, &cw},  {0, &original_},
+                                                      {270, &cw}, {270, &cw},   {90, &ccw},  {0, &original_},
+                                                      {180, &half}, {45, &original_}};
+  for (auto [angle, expected] : steps) {
+    const float before = jpg_.Angle();
+    log_.Clear();
+    ASSERT_TRUE(jpg_.Rotate(angle));
+    EXPECT_EQ(Now(), *expected) << before << " to " << angle;
+    EXPECT_EQ(Drawn(), *expected) << before << " to " << angle;
+    EXPECT_EQ(jpg_.Angle(), angle);
+    EXPECT_EQ(log_.Lines().empty(), angle == before);
+  }
+  EXPECT_TRUE(Logged("####SW ROTATE Angle : 45.000000, rotateAngle : 180.000000"));
 }
 
 TEST_F(TurnTest, DrawingFreezesTheDisplayAroundTheStretch) {
@@ -194,26 +185,20 @@ TEST_F(AllocationFailures, EachBufferOfThePreparationEndsEmpty) {
   WString path = PutJpeg("a.jpg", 64, 48);
   CJpgSwDecoder jpg;
   DWORD size = 7, w, h;
-  FailAllocation(1);
-  EXPECT_FALSE(jpg.PrepareImage(path.c_str(), 64, 48));
-  EXPECT_TRUE(Logged("[lcd_resize_buf]Not Support!"));
-  EXPECT_TRUE(Empty(jpg));
-  EXPECT_EQ(jpg.Decode(&size), nullptr);
-  EXPECT_EQ(size, 0u);
-
-  FailAllocation(2);
-  EXPECT_FALSE(jpg.PrepareImage(path.c_str(), 64, 48));
-  EXPECT_TRUE(Logged("[out_callback.Calc_Buf]Not Support!"));
-  EXPECT_TRUE(Empty(jpg));
-
-  // Second resize buffer of a repeated preparation: no size change is reported afterwards.
-  FailAllocation(2);
-  log_.Clear();
-  EXPECT_FALSE(jpg.PrepareImage(path.c_str(), 10, 10));
-  EXPECT_TRUE(Logged("[RE][lcd_resize_buf]Not Support!"));
-  EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
-  EXPECT_TRUE(Empty(jpg));
-
+  // The resize buffer, the work buffer, and the second resize buffer of a repeated
+  // preparation (no size change is reported afterwards).
+  for (auto [allocation, callerSide, message] : {std::tuple{1, 64, "[lcd_resize_buf]Not Support!"},
+                                                 {2, 64, "[out_callback.Calc_Buf]Not Support!"},
+                                                 {2, 10, "[RE][lcd_resize_buf]Not Support!"}}) {
+    FailAllocation(allocation);
+    log_.Clear();
+    EXPECT_FALSE(jpg.PrepareImage(path.c_str(), DWORD(callerSide), DWORD(callerSide * 3 / 4)));
+    EXPECT_TRUE(Logged(message));
+    EXPECT_TRUE(Empty(jpg));
+    EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
+    EXPECT_EQ(jpg.Decode(&size), nullptr);
+    EXPECT_EQ(size, 0u);
+  }
   // Without failures the same object prepares again.
   FailAllocation(0);
   EXPECT_TRUE(jpg.PrepareImage(path.c_str(), 64, 48));

@@ -21,9 +21,9 @@ std::vector<WString> Names(const CPhotoList& list) {
 
 TEST(PhotoFileName, ExtensionsAreComparedWithoutCase) {
   for (WStringView name : {u"photo.jpeg", u"PHOTO.JFIF", u"a.Jp", u"x.JPG", u"y.png", u"z.Gif", u"b.bmp", u"c.jpe",
-                           u"two.dots.jpg"})
+                           u"two.dots.jpg", u"IMG_1.HEIC", u"d.heif", u"e.WebP"})
     EXPECT_TRUE(IsPhotoFileName(name)) << ToUtf8(name);
-  for (WStringView name : {u"photo.", u"photo", u"photo.tif", u"jpg", u"photo.jpgx", u".", u"a.j"})
+  for (WStringView name : {u"photo.", u"photo", u"photo.tif", u"jpg", u"photo.jpgx", u".", u"a.j", u"a.heics"})
     EXPECT_FALSE(IsPhotoFileName(name)) << ToUtf8(name);
 }
 
@@ -63,6 +63,7 @@ TEST(PhotoListFill, UnlistableFoldersGiveAtMostTheParentEntry) {
   CPhotoList list;
   root.WriteFile("SDMMC/x.jpg", "");
   list.Fill(u"\\SDMMC\\");
+  EXPECT_EQ(Names(list), (std::vector<WString>{u"\\SDMMC\\x.jpg"}));
   list.Fill(u"\\SDMMC\\missing\\");
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>"}));
   list.Fill(u"\\");

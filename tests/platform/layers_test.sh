@@ -11,7 +11,7 @@ declare -A below=(
   [gdi]="kernel storage device"
   [windows]="kernel storage device gdi"
   [imaging]="kernel storage device gdi"
-  [media]="kernel storage device gdi windows"
+  [media]="kernel storage device gdi windows imaging"
   [host]="kernel storage device gdi windows imaging media"
 )
 faults=0
@@ -31,5 +31,4 @@ done
 for file in "$root"/platform/*.cpp "$root"/platform/*.h; do
   [ -e "$file" ] && { echo "${file#"$root"/}: not in a layer"; faults=$((faults + 1)); }
 done
-[ "$faults" -eq 0 ] && echo "platform layers: clean"
-exit $((faults > 0))
+[ "$faults" -eq 0 ] && echo "platform layers: clean" || exit 1

@@ -18,8 +18,7 @@ std::string AsString(const Bytes& bytes) { return std::string(bytes.begin(), byt
 
 // A photo of 320 x 240 with or without a thumbnail of its own inside.
 std::string Photo(bool innerThumb) {
-  Bytes inner = innerThumb ? MakeJpeg(Pattern(80, 60)) : Bytes();
-  return AsString(MakeJpeg(Pattern(320, 240), 90, inner));
+  return AsString(MakeJpeg(Pattern(320, 240), 90, innerThumb ? ExifBlock(0, MakeJpeg(Pattern(80, 60))) : Bytes()));
 }
 
 SIZE ThumbSize(IImage* image) {

@@ -34,11 +34,7 @@ POINT Button(ButtonPlace place) { return POINT{25 + 108 * place + 50, 432}; }
 constexpr POINT kOverPhoto{400, 200};
 
 // Two touches at once, long enough after any touch before for the first not to pair with it.
-void DoubleTap(POINT p) {
-  Sleep(400);
-  Tap(p);
-  Tap(p);
-}
+void DoubleTap(POINT p) { Sleep(400), Tap(p), Tap(p); }
 bool Visible(int id) { return IsWindowVisible(GetDlgItem(GetForegroundWindow(), id)); }
 
 int CountLines(const DebugCapture& log, const std::string& prefix) {
@@ -57,8 +53,9 @@ class PhotoViewTest : public ::testing::Test {
     CoUninitialize();
   }
 
-  void Put(const std::string& name, const Picture& picture) {
-    const Bytes bytes = MakeJpeg(picture, 95);
+  // tag: stored as a camera with that orientation tag stores it, the tag in its EXIF block.
+  void Put(const std::string& name, const Picture& picture, int tag = 0) {
+    const Bytes bytes = tag ? MakeJpeg(StoredFor(picture, tag), 95, ExifBlock(tag)) : MakeJpeg(picture, 95);
     m_root.WriteFile("SDMMC/album/" + name, std::string(bytes.begin(), bytes.end()));
   }
   // The album's listing (in the host's order) and the entry index of a file in it.
@@ -111,9 +108,7 @@ class PhotoViewTest : public ::testing::Test {
 };
 
 TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
-  Put("a.jpg", RedBlue(640, 480));
-  Put("b.jpg", RedBlue(320, 240));
-  Put("c.jpg", RedBlue(160, 120));
+  for (int i = 0; i < 3; ++i) Put(std::string(1, char('a' + i)) + ".jpg", RedBlue(640 >> i, 480 >> i));
   List();
   const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
     // 466 x 350 from x = 22 + 146, the rest of the frame black.
@@ -164,31 +159,35 @@ TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPi
   });
 }
 
+// A photo stored sideways turns from where it stands upright, as an upright one does.
 TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesAndGoesBackToTheOriginal) {
   Put("a.jpg", RedBlue(640, 480));
+  Put("sideways.jpg", RedBlue(640, 480), 6);
   List();
-  const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
-    // With the clock slowed down, the drawing that makes the view ready again is still
-    // 100 ms away when the second press comes.
-    SetClockSpeed(0.01);
-    Tap(Button(kRotate));
-    Tap(Button(kRotate));
-    ASSERT_TRUE(WaitForWindowThreadIdle(20));
-    SetClockSpeed(1);
-    Settle(view);
-    EXPECT_EQ(view.Geometry().m_Rotation, 1);
-    // The left (red) half went down; 262 x 350 from x = 22 + 248.
-    EXPECT_TRUE(IsBlue(401, 100) && IsRed(401, 300));
-    EXPECT_EQ(Pixel(200, 195), 0);
-    Press(view, kRotate);
-    EXPECT_TRUE(IsBlue(250, 195));  // upside down
-    Press(view, kZoomIn);
-    Press(view, kOriginal);
-    EXPECT_TRUE(view.Geometry().m_Rotation == 0 && view.Geometry().m_ZoomLevel == kDefaultZoomLevel);
-    EXPECT_TRUE(IsRed(250, 195));
-    PostMessage(GetForegroundWindow(), kLauncherMessage, 20, 0);
-  });
-  EXPECT_EQ(result, kModalClosedByLauncher);
+  for (const char* name : {"a.jpg", "sideways.jpg"}) {
+    const INT_PTR result = Run(IndexOf(name), [&](CPhotoViewDlg& view) {
+      // With the clock slowed down, the drawing that makes the view ready again is still
+      // 100 ms away when the second press comes.
+      SetClockSpeed(0.01);
+      Tap(Button(kRotate));
+      Tap(Button(kRotate));
+      ASSERT_TRUE(WaitForWindowThreadIdle(20));
+      SetClockSpeed(1);
+      Settle(view);
+      EXPECT_EQ(view.Geometry().m_Rotation, 1);
+      // The left (red) half went down; 262 x 350 from x = 22 + 248.
+      EXPECT_TRUE(IsBlue(401, 100) && IsRed(401, 300));
+      EXPECT_EQ(Pixel(200, 195), 0);
+      Press(view, kRotate);
+      EXPECT_TRUE(IsBlue(250, 195));  // upside down
+      Press(view, kZoomIn);
+      Press(view, kOriginal);
+      EXPECT_TRUE(view.Geometry().m_Rotation == 0 && view.Geometry().m_ZoomLevel == kDefaultZoomLevel);
+      EXPECT_TRUE(IsRed(250, 195));
+      PostMessage(GetForegroundWindow(), kLauncherMessage, 20, 0);
+    });
+    EXPECT_EQ(result, kModalClosedByLauncher) << name;
+  }
 }
 
 TEST_F(PhotoViewTest, ZoomedPhotosFollowTheFingerAndADoubleTapSwitchesToFullScreen) {

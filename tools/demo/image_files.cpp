@@ -8,6 +8,8 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include "tools/demo/phone_files.h"
+
 namespace {
 
 struct FileCloser {
@@ -75,35 +77,19 @@ std::vector<unsigned char> JpegInMemory(const Picture& picture, int quality) {
   return bytes;
 }
 
-// An EXIF segment's content holding only a thumbnail: "Exif", then a little-endian TIFF
-// block with IFD0 (the orientation) and IFD1 (JPEG compression, the thumbnail's offset and
-// length), then the thumbnail's JPEG bytes.
-std::vector<unsigned char> ExifWithThumbnail(const std::vector<unsigned char>& thumbnail) {
-  std::vector<unsigned char> out = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0};
-  auto entry = [&](unsigned tag, unsigned type, unsigned value) {
-    PutLe16(out, tag);
-    PutLe16(out, type);
-    PutLe32(out, 1);
-    PutLe32(out, value);  // a SHORT sits in the low half, little-endian
-  };
-  constexpr unsigned kShort = 3, kLong = 4;
-  constexpr unsigned kIfd0 = 8, kIfd1 = kIfd0 + 2 + 12 + 4, kData = kIfd1 + 2 + 3 * 12 + 4;
-  PutLe32(out, kIfd0);
-  PutLe16(out, 1);
-  entry(0x0112, kShort, 1);  // orientation: upright
-  PutLe32(out, kIfd1);
-  PutLe16(out, 3);
-  entry(0x0103, kShort, 6);  // compression: JPEG
-  entry(0x0201, kLong, kData);
-  entry(0x0202, kLong, static_cast<unsigned>(thumbnail.size()));
-  PutLe32(out, 0);
-  out.insert(out.end(), thumbnail.begin(), thumbnail.end());
-  return out;
+// The picture as a camera with the orientation tag stores it.
+Picture Stored(const Picture& upright, int orientation) {
+  int w = 0, h = 0;
+  FileBytes bytes = StoredForOrientation(upright.rgb.data(), upright.width, upright.height, orientation, &w, &h);
+  Picture stored(w, h);
+  stored.rgb = std::move(bytes);
+  return stored;
 }
 
 }  // namespace
 
-bool WriteJpeg(const std::string& path, const Picture& picture, const JpegOptions& options) {
+bool WriteJpeg(const std::string& path, const Picture& upright, const JpegOptions& options) {
+  const Picture picture = options.orientation ? Stored(upright, options.orientation) : upright;
   File file = OpenForWriting(path);
   if (!file) return false;
   jpeg_compress_struct cinfo;
@@ -123,9 +109,14 @@ bool WriteJpeg(const std::string& path, const Picture& picture, const JpegOption
   }
   if (options.progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
-  if (options.exifThumbWidth > 0) {
-    int w = options.exifThumbWidth, h = std::max(1, w * picture.height / picture.width);
-    std::vector<unsigned char> exif = ExifWithThumbnail(JpegInMemory(Reduce(picture, w, h), 80));
+  if (options.exifThumbWidth > 0 || options.orientation) {
+    // The thumbnail is stored the way the photo is.
+    FileBytes thumbnail;
+    if (options.exifThumbWidth > 0) {
+      int w = options.exifThumbWidth, h = std::max(1, w * picture.height / picture.width);
+      thumbnail = JpegInMemory(Reduce(picture, w, h), 80);
+    }
+    const FileBytes exif = ExifBlock(options.orientation ? options.orientation : 1, thumbnail);
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   }
   while (cinfo.next_scanline < cinfo.image_height) {
@@ -252,4 +243,22 @@ bool WriteGif(const std::string& path, const std::vector<Picture>& frames, int d
   }
   out.push_back(0x3B);
   return WriteAll(path, out);
+}
+
+bool WriteHeic(const std::string& path, const Picture& picture, int orientation) {
+  const Picture stored = Stored(picture, orientation);
+  const FileBytes heic = EncodeHeic(stored.rgb.data(), stored.width, stored.height, orientation, 160);
+  return !heic.empty() && WriteAll(path, heic);
+}
+
+bool WriteWebp(const std::string& path, const Picture& picture) {
+  const FileBytes webp = EncodeWebp(picture.rgb.data(), picture.width, picture.height, false, 0);
+  return !webp.empty() && WriteAll(path, webp);
+}
+
+bool WriteAnimatedWebp(const std::string& path, const std::vector<Picture>& frames) {
+  std::vector<const std::uint8_t*> rgb;
+  for (const Picture& frame : frames) rgb.push_back(frame.rgb.data());
+  const FileBytes webp = frames.empty() ? FileBytes{} : EncodeAnimatedWebp(rgb, frames[0].width, frames[0].height);
+  return !webp.empty() && WriteAll(path, webp);
 }

@@ -99,18 +99,15 @@ TEST_F(ComObjects, StreamOwnsItsBlockOnlyWhenAsked) {
 }
 
 TEST_F(ComObjects, InstalledCodecsComeInOneBlock) {
-  UINT count = 0;
-  ImageCodecInfo* codecs = nullptr;
-  ASSERT_EQ(factory_->GetInstalledEncoders(&count, &codecs), S_OK);
-  ASSERT_EQ(count, 1u);
-  EXPECT_EQ(std::u16string(codecs[0].MimeType), u"image/bmp");
-  EXPECT_EQ(codecs[0].Clsid, CLSID_BmpEncoder);
-  EXPECT_EQ(codecs[0].FormatID, ImageFormatBMP);
-  CoTaskMemFree(codecs);
-
-  ASSERT_EQ(factory_->GetInstalledDecoders(&count, &codecs), S_OK);
-  std::u16string mimes;
-  for (UINT i = 0; i < count; ++i) mimes += std::u16string(codecs[i].MimeType) + u" ";
-  EXPECT_EQ(mimes, u"image/jpeg image/png image/gif image/bmp ");
-  CoTaskMemFree(codecs);
+  for (bool encoders : {true, false}) {
+    UINT count = 0;
+    ImageCodecInfo* codecs = nullptr;
+    ASSERT_EQ(encoders ? factory_->GetInstalledEncoders(&count, &codecs) : factory_->GetInstalledDecoders(&count, &codecs),
+              S_OK);
+    std::u16string mimes;
+    for (UINT i = 0; i < count; ++i) mimes += std::u16string(codecs[i].MimeType) + u" ";
+    EXPECT_EQ(mimes, encoders ? u"image/bmp " : u"image/jpeg image/png image/gif image/bmp image/webp image/heif ");
+    EXPECT_TRUE(!encoders || (codecs[0].Clsid == CLSID_BmpEncoder && codecs[0].FormatID == ImageFormatBMP));
+    CoTaskMemFree(codecs);
+  }
 }

@@ -10,7 +10,6 @@
 // After the platform's headers: libjpeg defines TRUE and FALSE as macros.
 #include <gif_lib.h>
 #include <jpeglib.h>
-#include <libexif/exif-data.h>
 #include <png.h>
 
 std::ostream& operator<<(std::ostream& out, const Rgb& c) {
@@ -26,7 +25,19 @@ Picture Pattern(int width, int height) {
   return p;
 }
 
-Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& thumbnailJpeg, bool grey, bool progressive) {
+static_assert(sizeof(Rgb) == 3);  // a picture's pixels are the red, green, blue bytes the makers take
+
+Picture StoredFor(const Picture& upright, int orientation) {
+  Picture stored;
+  const FileBytes bytes = StoredForOrientation(reinterpret_cast<const std::uint8_t*>(upright.pixels.data()),
+                                               upright.width, upright.height, orientation, &stored.width,
+                                               &stored.height);
+  stored.pixels.resize(bytes.size() / 3);
+  std::memcpy(stored.pixels.data(), bytes.data(), bytes.size());
+  return stored;
+}
+
+Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& exif, bool grey, bool progressive) {
   jpeg_compress_struct info{};
   jpeg_error_mgr errors{};
   info.err = jpeg_std_error(&errors);
@@ -42,19 +53,7 @@ Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& thumbnailJpeg, 
   jpeg_set_quality(&info, quality, TRUE);
   if (progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
-  if (!thumbnailJpeg.empty()) {
-    ExifData* exif = exif_data_new();
-    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
-    exif->data = static_cast<unsigned char*>(std::malloc(thumbnailJpeg.size()));
-    std::memcpy(exif->data, thumbnailJpeg.data(), thumbnailJpeg.size());
-    exif->size = static_cast<unsigned int>(thumbnailJpeg.size());
-    unsigned char* segment = nullptr;
-    unsigned int length = 0;
-    exif_data_save_data(exif, &segment, &length);
-    jpeg_write_marker(&info, JPEG_APP0 + 1, segment, length);
-    std::free(segment);
-    exif_data_unref(exif);
-  }
+  if (!exif.empty()) jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
   std::vector<BYTE> row(static_cast<size_t>(picture.width) * 3);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {

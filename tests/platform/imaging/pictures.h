@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/imaging/imaging.h"
+#include "tools/demo/phone_files.h"
 
 using Bytes = std::vector<BYTE>;
 
@@ -26,18 +27,16 @@ struct Picture {
 };
 // Every pixel a different colour (x and y readable from it), so moves can be checked.
 Picture Pattern(int width, int height);
-
-// thumbnailJpeg: the EXIF thumbnail to put into an APP1 segment (none when empty).
-Bytes MakeJpeg(const Picture& picture, int quality = 95, const Bytes& thumbnailJpeg = {}, bool grey = false,
+// exif: the EXIF block to put into an APP1 segment (ExifBlock; none when empty).
+Bytes MakeJpeg(const Picture& picture, int quality = 95, const Bytes& exif = {}, bool grey = false,
                bool progressive = false);
-
+// The picture as a camera with that orientation tag stores it.
+Picture StoredFor(const Picture& upright, int orientation);
 enum class PngKind { Rgb, Grey, Palette, RgbAlpha, Rgb16, Interlaced };
 // Palette pictures may have at most 256 colours; alpha comes from the alpha array.
 Bytes MakePng(const Picture& picture, PngKind kind, const std::vector<BYTE>& alpha = {});
-
 // frames: the colour of each full-screen frame of a width x height animation.
 Bytes MakeGif(int width, int height, const std::vector<Rgb>& frames);
-
 // bits: 1, 4, 8 (palette of the picture's colours), 16 (5-5-5), 24 or 32.
 Bytes MakeBmp(const Picture& picture, int bits, bool topDown);
 
