@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "jpeg/jpeg_state.h"
+#include "jpeg/scan_task.h"
 #include "jpeg/simd.h"
 
 namespace {
@@ -37,10 +38,12 @@ int ProgressiveScanCall() {
   JpegDecoderState& s = gJpegState;
   if (ScanUnused()) {
     SkipToNextMarker();
-  } else if (s.ss == 0) {
-    DecodeDCScan();
   } else {
-    DecodeACScan();
+    ScanTask t;
+    PrepareScanTask(t);
+    t.cursor = CursorBegin();
+    DecodeScanRows<RingInput>(t, 0, s.mcuRows);
+    CursorEnd(t.cursor);
   }
   AlignBits();
   if (PeekBits(16) == 0xFFD9) {
@@ -81,6 +84,8 @@ int ProgressiveOutputCall() {
     for (int c = 1; c <= s.nf; ++c) {
       const int16_t* quant = s.quant[s.compTq[c]];
       int16_t* block = s.current[c];
+      // A component no decoded scan wrote to shows as zero coefficients.
+      if (!s.compTouched[c]) std::memset(block, 0, s.stride[c] * sizeof(int16_t));
       for (int by = 0; by < s.compV[c]; ++by) {
         const uint32_t rows = level == 2 ? 0 : BlockRowMask(c, by, mcuRow);
         for (int bx = 0; bx < s.compH[c]; ++bx, block += 64) {

@@ -32,7 +32,7 @@ int DecodeBaselineBatch() {
       break;
     }
     if (s.mcuCounter != 0 && interval != 0 && s.mcuCounter % interval == 0) {
-      CursorRestart(c);
+      CursorRestart<RingInput>(c);
       std::memset(s.dcPred, 0, sizeof s.dcPred);
     }
     const int mcuCol = int(s.mcuCounter % uint32_t(s.mcusPerRow));
@@ -46,15 +46,15 @@ int DecodeBaselineBatch() {
       for (int b = 0; b < blocks; ++b, block += 64) {
         if (level == 0) {
           std::memset(block, 0, 128);
-          block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-          DecodeBlockFull(c, ac[j], acFast[j], block, quant[j]);
+          block[0] = DecodeDC<RingInput>(c, dc[j], dcFast[j], s.dcPred[j]);
+          DecodeBlockFull<RingInput>(c, ac[j], acFast[j], block, quant[j]);
         } else if (level == 1) {
           for (int r = 0; r < 3; ++r) std::memset(block + 8 * r, 0, 8);
-          block[0] = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-          DecodeBlockLow(c, ac[j], acFast[j], block, quant[j]);
+          block[0] = DecodeDC<RingInput>(c, dc[j], dcFast[j], s.dcPred[j]);
+          DecodeBlockLow<RingInput>(c, ac[j], acFast[j], block, quant[j]);
         } else {
-          int32_t dcValue = DecodeDC(c, dc[j], dcFast[j], s.dcPred[j]);
-          SkipBlockAC(c, ac[j], acFast[j]);
+          int32_t dcValue = DecodeDC<RingInput>(c, dc[j], dcFast[j], s.dcPred[j]);
+          SkipBlockAC<RingInput>(c, ac[j], acFast[j]);
           block[0] = int16_t(((dcValue * quant[j][0]) >> 5) & 1023);
         }
       }

@@ -46,6 +46,16 @@ struct JpegDecoderState {
   uint32_t stuffing;   // 1 once the first scan header was read: FF 00 reads as FF
   uint32_t window;     // next bits at bit 31 - bitOffset
   int16_t bitOffset;
+  // The chunk store of a split decode (in the work buffer): a copy of every chunk loaded
+  // since it was started, chunks storeFirst to storeEnd - 1. A chunk the store holds is
+  // loaded again from it instead of from the stream.
+  uint8_t* store;
+  uint32_t storeCapacity;  // in chunks
+  uint32_t storeFirst;
+  uint32_t storeEnd;
+  uint32_t storeEof;  // eofChunk as the store saw it
+  uint8_t storeOn;    // chunks read from the stream are copied in
+  uint8_t storeFull;  // a chunk was wanted with no room left (and was not read)
 
   // Frame.
   int16_t frameMarker;
@@ -65,6 +75,7 @@ struct JpegDecoderState {
   int32_t mcuCount;
   uint8_t app0Seen;
   uint8_t ready;  // set by a successful TCCXXX_JPEGDEC_Init2
+  uint8_t threads;  // threads this picture may use (1: the calling thread alone)
 
   // Current scan.
   int16_t ns;
@@ -95,6 +106,7 @@ struct JpegDecoderState {
   uint8_t started;
   uint8_t outputPhase;
   int16_t level;
+  uint8_t compTouched[4];  // progressive, per frame component: a decoded scan has written to it
   int16_t* area[4];  // baseline: per scan position 0..2; progressive: per frame component 1..3
   int16_t* current[4];
   uint32_t blocksPerMcu[4];
@@ -128,6 +140,9 @@ extern JpegDecoderState gJpegState;
 // Input layer (input.cpp).
 void InputReset();
 void InputLoadChunk();
+// Starts keeping every loaded chunk in `store` (the ring's chunks first); stops it.
+void InputStoreStart(uint8_t* store, uint32_t capacityChunks);
+void InputStoreStop();
 uint32_t FetchByte();
 uint32_t FetchRawByte();
 uint32_t PeekByte();
@@ -147,6 +162,16 @@ int ParseMarkersToScan();
 // Huffman tables (huffman.cpp).
 void HuffReset();
 int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int symbolLimit);
+// Builds slot 0, 1, 4 or 5 from the standard tables of T.81 Annex K (DC or AC, luminance
+// for table 0, chrominance for table 1); 0 on success or -1.
+int HuffBuildStandard(int slot);
+// Their code-length counts (index 1 to 16) and values, slot as above.
+struct StandardHuffTable {
+  uint8_t counts[17];
+  const uint8_t* values;
+  int symbols;
+};
+const StandardHuffTable& StandardTable(int slot);
 
 // Reconstruction (idct.cpp).
 void BuildRangeLimit();
@@ -169,8 +194,6 @@ void OutputMcuDc(int16_t* const areas[3], int mcuCol, int mcuRow);
 
 // Entropy decoding (entropy_baseline.cpp, entropy_progressive.cpp).
 int DecodeBaselineBatch();
-void DecodeDCScan();
-void DecodeACScan();
 
 // The standard zigzag order: natural index of zigzag position k (with 16 guard entries).
 extern const uint8_t kZigzag[64 + 16];

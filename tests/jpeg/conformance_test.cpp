@@ -77,6 +77,46 @@ TEST(JpegConformance, LayoutsCodingsAndLevels) {
   }
 }
 
+// Files other encoders write, each of which the core once refused: grey pictures that
+// declare sampling factors, 4:1:1 and 1:4, progressive files whose DC scans hold one
+// component each (first passes and refinements), motion-JPEG frames without Huffman tables.
+TEST(JpegConformance, FileKindsOfOtherEncoders) {
+  const std::vector<ScanScript> dcApart = {
+      {{0}, 0, 0, 0, 1},  {{1}, 0, 0, 0, 1},  {{2}, 0, 0, 0, 1},  {{0}, 1, 5, 0, 2},  {{2}, 1, 63, 0, 1},
+      {{1}, 1, 63, 0, 1}, {{0}, 6, 63, 0, 2}, {{0}, 1, 63, 2, 1}, {{0}, 0, 0, 1, 0},  {{2}, 0, 0, 1, 0},
+      {{1}, 0, 0, 1, 0},  {{2}, 1, 63, 1, 0}, {{1}, 1, 63, 1, 0}, {{0}, 1, 63, 1, 0}};
+  struct Kind {
+    Layout layout;
+    bool progressive;
+    std::vector<ScanScript> scans;
+    bool withoutTables;
+  };
+  const Kind kinds[] = {{{"grey 2x2", true, 2, 2}, false, {}, false},
+                        {{"grey 1x2", true, 1, 2}, true, {}, false},
+                        {{"4:1:1", false, 4, 1}, false, {}, false},
+                        {{"1:4", false, 1, 4}, true, {}, false},
+                        {{"4:2:0 DC scans apart", false, 2, 2}, true, dcApart, false},
+                        {{"4:1:1 DC scans apart", false, 4, 1}, true, dcApart, false},
+                        {{"4:2:2 without tables", false, 2, 1}, false, {}, true},
+                        {{"grey without tables", true, 1, 1}, false, {}, true}};
+  Rgb pic = MakePicture(203, 157, Content::Detailed, 3);
+  for (const Kind& k : kinds) {
+    EncodeOptions o;
+    o.gray = k.layout.gray;
+    o.progressive = k.progressive;
+    o.h1 = k.layout.h1;
+    o.v1 = k.layout.v1;
+    o.scans = k.scans;
+    std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
+    if (k.withoutTables) jpeg = WithoutHuffmanTables(jpeg);
+    for (auto [tw, th] : {std::pair{400, 300}, {60, 40}, {24, 18}}) {
+      int level;
+      double psnr = Compare(jpeg, pic.width, pic.height, tw, th, &level);
+      EXPECT_GE(psnr, Threshold(level, Content::Detailed, k.layout)) << k.layout.name << " box " << tw << "x" << th;
+    }
+  }
+}
+
 TEST(JpegConformance, OddSizesFromOnePixel) {
   const int sizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {15, 17}, {17, 15}, {33, 7}, {127, 65}};
   for (const auto& sz : sizes) {

@@ -24,63 +24,58 @@ TEST(JpegRefusal, StreamStartAndFrameKind) {
   }
 }
 
-TEST(JpegRefusal, FrameHeaders) {
-  auto refused = [](void (*change)(StreamSpec&)) {
-    StreamSpec s;
-    change(s);
-    return InitResult(BuildStream(s)) == -1;
+TEST(JpegRefusal, FrameAndScanHeaders) {
+  struct Change {
+    const char* what;
+    StreamSpec (*make)();
   };
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.height = 0; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.width = 0; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.width = 32768; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.height = 40000; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps.pop_back(); s.scan.pop_back(); }));  // two components
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 3, 2, 0}; }));                // H x V above 4
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 0, 1, 0}; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[1].tq = 4; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 3, 1, 0}; }));  // chroma ratio 3
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 1, 1, 0}; s.comps[1] = {2, 2, 2, 1}; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps = {{1, 2, 2, 0}}; s.scan = {{1, 0, 0}}; }));  // gray not 1x1
-}
-
-TEST(JpegRefusal, ScanHeaders) {
-  auto refused = [](StreamSpec s, void (*change)(StreamSpec&)) {
-    change(s);
-    return InitResult(BuildStream(s)) == -1;
+  const Change refused[] = {
+      {"height 0", [] { StreamSpec s; s.height = 0; return s; }},
+      {"width 0", [] { StreamSpec s; s.width = 0; return s; }},
+      {"width 32768", [] { StreamSpec s; s.width = 32768; return s; }},
+      {"height 40000", [] { StreamSpec s; s.height = 40000; return s; }},
+      {"12-bit samples", [] { StreamSpec s = ProgressiveSpec(); s.precision = 12; return s; }},
+      {"two components", [] { StreamSpec s; s.comps.pop_back(); s.scan.pop_back(); return s; }},
+      {"four components", [] { StreamSpec s; s.comps.push_back({4, 1, 1, 1}); s.scan.push_back({4, 1, 1}); return s; }},
+      {"H x V above 4", [] { StreamSpec s; s.comps[0] = {1, 3, 2, 0}; return s; }},
+      {"H of 0", [] { StreamSpec s; s.comps[0] = {1, 0, 1, 0}; return s; }},
+      {"table 4", [] { StreamSpec s; s.comps[1].tq = 4; return s; }},
+      {"chroma ratio 3", [] { StreamSpec s; s.comps[0] = {1, 3, 1, 0}; return s; }},
+      {"chroma above luma", [] { StreamSpec s; s.comps[0] = {1, 1, 1, 0}; s.comps[1] = {2, 2, 2, 1}; return s; }},
+      {"no such component", [] { StreamSpec s; s.scan[2].selector = 9; return s; }},
+      {"DC table 4", [] { StreamSpec s; s.scan[1].td = 4; return s; }},
+      {"AC table 5", [] { StreamSpec s; s.scan[1].ta = 5; return s; }},
+      {"baseline in several scans", [] { StreamSpec s; s.scan = {{1, 0, 0}}; return s; }},
+      {"scan of two components", [] { StreamSpec s; s.scan = {{1, 0, 0}, {2, 1, 1}}; return s; }},
+      {"not in frame order", [] { StreamSpec s; std::swap(s.scan[1], s.scan[2]); return s; }},
+      {"DC not in frame order", [] { StreamSpec s = ProgressiveSpec(); std::swap(s.scan[0], s.scan[1]); return s; }},
+      {"DC of two of three", [] { StreamSpec s = ProgressiveSpec(); s.scan = {{1, 0, 0}, {3, 1, 1}}; return s; }},
+      {"AC of three", [] { StreamSpec s = ProgressiveSpec(); s.ss = 1; s.se = 5; return s; }},
+      {"AC to 64", [] { StreamSpec s = ProgressiveSpec(); s.scan = {{1, 0, 0}}; s.ss = 1; s.se = 64; return s; }},
+      {"AC band backwards", [] { StreamSpec s = ProgressiveSpec(); s.scan = {{1, 0, 0}}; s.ss = 9; s.se = 5; return s; }},
+      {"Al 14", [] { StreamSpec s = ProgressiveSpec(); s.ahal = 0x0E; return s; }},
   };
-  StreamSpec base, prog = ProgressiveSpec();
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan[2].selector = 9; }));  // matches no component
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan[1].td = 4; }));
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan[1].ta = 5; }));
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; }));              // multi-scan baseline
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan = {{1, 0, 0}, {2, 1, 1}}; }));  // two components
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { std::swap(s.scan[1], s.scan[2]); }));   // not frame order
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; }));              // DC of one of three
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { std::swap(s.scan[0], s.scan[1]); }));
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.ss = 1; s.se = 5; }));  // AC of three components
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; s.ss = 1; s.se = 64; }));
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; s.ss = 9; s.se = 5; }));
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.ahal = 0x0E; }));
+  for (const Change& c : refused) EXPECT_EQ(InitResult(BuildStream(c.make())), -1) << c.what;
 }
 
 TEST(JpegRefusal, TablesNotDefinedByTheStream) {
-  StreamSpec noHuff;
-  noHuff.dht = false;
-  EXPECT_EQ(InitResult(BuildStream(noHuff)), -1);
   StreamSpec noQuant;
   noQuant.dqt = false;
   EXPECT_EQ(InitResult(BuildStream(noQuant)), -1);
-  // A progressive DC scan needs DC tables only; an AC scan its AC table.
-  StreamSpec dcOnly = ProgressiveSpec();
-  dcOnly.dht = false;
-  dcOnly.beforeFrame = Segment(0xC4, StdDcBody(0));
-  Append(dcOnly.beforeFrame, Segment(0xC4, StdDcBody(1)));
-  EXPECT_EQ(InitResult(BuildStream(dcOnly)), 0);
-  dcOnly.scan = {{1, 0, 0}};
-  dcOnly.ss = 1;
-  dcOnly.se = 63;
-  dcOnly.comps = {{1, 1, 1, 0}};
-  EXPECT_EQ(InitResult(BuildStream(dcOnly)), -1);
+  // Huffman tables 0 and 1 are the standard ones when the stream leaves them out; 2 and 3
+  // have no standard.
+  StreamSpec noHuff;
+  noHuff.dht = false;
+  EXPECT_EQ(InitResult(BuildStream(noHuff)), 0);
+  noHuff.scan[2].td = 2;
+  EXPECT_EQ(InitResult(BuildStream(noHuff)), -1);
+  StreamSpec acOnly = ProgressiveSpec();
+  acOnly.dht = false;
+  acOnly.comps = {{1, 1, 1, 0}};
+  acOnly.scan = {{1, 0, 3}};
+  acOnly.ss = 1;
+  acOnly.se = 63;
+  EXPECT_EQ(InitResult(BuildStream(acOnly)), -1);
 }
 
 TEST(JpegRefusal, WorkBufferAboveTheLimit) {
