@@ -9,18 +9,20 @@ void InputLoadChunk() {
   JpegDecoderState& s = gJpegState;
   const uint32_t chunk = s.loadedEnd / kRingChunk;
   uint8_t* dst = s.ring + (chunk % (kRingSize / kRingChunk)) * kRingChunk;
-  s.loadedEnd += kRingChunk;
   if (s.store && chunk >= s.storeFirst && chunk < s.storeEnd) {
     // Loaded again from the store, exactly as it was loaded from the stream.
     std::memcpy(dst, s.store + size_t(chunk - s.storeFirst) * kRingChunk, kRingChunk);
     if (chunk == s.storeEof && s.eofChunk == kNoChunk) s.eofChunk = chunk;
+    s.loadedEnd += kRingChunk;
     return;
   }
   if (s.storeOn && s.storeEnd - s.storeFirst >= s.storeCapacity) {
-    // No room to keep it: the stream is not read, so that the store stays a true copy.
+    // No room to keep it: nothing is loaded, so that the store stays a true copy of what
+    // was read; whoever reads on gives up once it sees storeFull.
     s.storeFull = 1;
     return;
   }
+  s.loadedEnd += kRingChunk;
   size_t got = s.readFunc(dst, kRingChunk, 1, s.stream);
   if (got != 1 && s.eofChunk == kNoChunk) s.eofChunk = chunk;
   if (s.storeOn) {
@@ -47,6 +49,45 @@ void InputStoreStart(uint8_t* store, uint32_t capacityChunks) {
     std::memcpy(store + size_t(c - s.storeFirst) * kRingChunk, s.ring + (c % ringChunks) * kRingChunk, kRingChunk);
   }
   if (s.eofChunk != kNoChunk) s.storeEof = s.eofChunk;
+}
+
+bool StoreFindMarker(uint32_t from, bool anyCode, uint32_t& marker) {
+  JpegDecoderState& s = gJpegState;
+  uint32_t p = from;
+  for (;;) {
+    if (s.eofChunk != kNoChunk && p / kRingChunk > s.eofChunk) return false;
+    const uint32_t first = s.storeFirst * kRingChunk, limit = s.storeEnd * kRingChunk;
+    if (p + 1 >= limit) {
+      // A few chunks stay free for reading on from the marker.
+      if (s.storeEnd - s.storeFirst + 4 > s.storeCapacity) return false;
+      InputLoadChunk();
+      continue;
+    }
+    const uint8_t* at = s.store + (p - first);
+    const void* ff = std::memchr(at, 0xFF, limit - 1 - p);
+    if (ff == nullptr) {
+      p = limit - 1;
+      continue;
+    }
+    const uint32_t q = p + uint32_t(static_cast<const uint8_t*>(ff) - at);
+    const uint32_t code = s.store[q + 1 - first];
+    if (anyCode ? code != 0 : IsMarkerCode(code)) {
+      marker = q;
+      return true;
+    }
+    p = q + 1;
+  }
+}
+
+bool StoreWindowStart(uint32_t& offset) {
+  const JpegDecoderState& s = gJpegState;
+  if (s.bitOffset != 0) return false;
+  offset = WindowStartOffset();
+  if (offset < s.storeFirst * kRingChunk) return false;
+  BitCursor c = FlatCursorAt(s.store, s.storeFirst * kRingChunk, s.storeEnd * kRingChunk, offset);
+  uint32_t window = 0;
+  for (int i = 0; i < 4; ++i) window = (window << 8) | CursorFetchByte<FlatInput>(c);
+  return window == s.window && c.pos == s.rawPos;
 }
 
 void InputStoreStop() {
@@ -167,30 +208,38 @@ void CursorEnd(BitCursor& c) {
   s.rawPos = c.pos;
 }
 
-void SkipToNextMarker() {
-  JpegDecoderState& s = gJpegState;
+uint32_t WindowStartOffset() {
   AlignBits();
-  // Back to the stream offset of the window's first byte.
   BitCursor c = CursorBegin();
   for (int i = 0; i < 4; ++i) {
     UnfetchByte(c);
     c.bits -= 8;
   }
-  s.rawPos = c.pos;
+  return c.pos;
+}
+
+void InputJumpTo(uint32_t offset) {
+  JpegDecoderState& s = gJpegState;
+  s.rawPos = offset;
+  s.window = 0;
+  for (int i = 0; i < 4; ++i) s.window = (s.window << 8) | FetchByte();
+  s.bitOffset = 0;
+}
+
+void SkipToNextMarker() {
+  JpegDecoderState& s = gJpegState;
+  s.rawPos = WindowStartOffset();
   for (;;) {
     if (InputPastEnd()) break;
     uint32_t b = FetchRawByte();
     if (b != 0xFF) continue;
     if (s.rawPos >= s.loadedEnd - kRingChunk) InputLoadChunk();
-    uint32_t next = PeekByte();
-    if (next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
+    if (IsMarkerCode(PeekByte())) {
       s.rawPos--;
       break;
     }
   }
-  s.window = 0;
-  for (int i = 0; i < 4; ++i) s.window = (s.window << 8) | FetchByte();
-  s.bitOffset = 0;
+  InputJumpTo(s.rawPos);
 }
 
 BitCursor FlatCursorAt(const uint8_t* data, uint32_t first, uint32_t end, uint32_t offset) {

@@ -293,6 +293,7 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
   s.mcuCount = 0;
   s.app0Seen = 0;
   s.ready = 0;
+  s.threads = 1;
   s.ns = 0;
   std::memset(s.scanComp, 0, sizeof s.scanComp);
   std::memset(s.scanTd, 0, sizeof s.scanTd);
@@ -328,13 +329,23 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
   if (s.frameMarker != 0xC0 && s.frameMarker != 0xC2) return -1;
   if (ParseMarkersToScan() != 1) return -1;  // EOI before any scan is refused too
 
-  uint32_t calcBufSize = 1540;
+  uint64_t blocksPerMcu = 0;
+  for (int c = 1; c <= s.nf; ++c) blocksPerMcu += uint64_t(s.compH[c]) * uint64_t(s.compV[c]);
+  const uint64_t blocks = blocksPerMcu * uint64_t(s.mcuRows) * uint64_t(s.mcusPerRow);
+  uint64_t calcBufSize = 1540;
   if (s.frameMarker == 0xC2) {
-    uint64_t blocksPerMcu = 0;
-    for (int c = 1; c <= s.nf; ++c) blocksPerMcu += uint64_t(s.compH[c]) * uint64_t(s.compV[c]);
-    uint64_t bytes = blocksPerMcu * uint64_t(s.mcuRows) * uint64_t(s.mcusPerRow) * 128 + 4;
-    if (bytes > kJpegMaxCalcBufSize) return -1;
-    calcBufSize = uint32_t(bytes);
+    calcBufSize = blocks * 128 + 4;
+    if (calcBufSize > kJpegMaxCalcBufSize) return -1;
+  }
+  // A large picture is split between threads, which takes more of the work buffer.
+  const int threads = JpegThreads();
+  if (threads > 1 && blocks >= gJpegSplitMinBlocks) {
+    const uint64_t more = s.frameMarker == 0xC2 ? SplitProgressiveBytes(blocks * 128) : SplitBaselineBytes();
+    if (calcBufSize + more <= kJpegMaxCalcBufSize) {
+      calcBufSize += more;
+      s.threads = uint8_t(threads);
+      StartThreads(threads);
+    }
   }
 
   SetupOutputMapping();
@@ -350,7 +361,7 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
     info->Sampling[2 * (c - 1)] = uint8_t(s.compH[c]);
     info->Sampling[2 * (c - 1) + 1] = uint8_t(s.compV[c]);
   }
-  info->CalcBufSize = calcBufSize;
+  info->CalcBufSize = uint32_t(calcBufSize);
   info->ImageWidth = s.imageWidth;
   info->ImageHeight = s.imageHeight;
   s.ready = 1;
