@@ -230,8 +230,9 @@ int SplitBaselineCall();
 int SplitProgressiveCall();
 
 // Threads (threads.cpp): starts the pool's threads (once; it allocates), and runs
-// work(arg, i) on `count` threads at once, i = 0 on the calling thread, returning when all
-// have returned.
+// work(arg, i) on up to `count` threads at once, i = 0 on the calling thread, returning when
+// all that began have returned. Threads that have not begun by the time the calling thread
+// has returned do not begin: the work must be one any of them can finish alone.
 void StartThreads(int count);
 void RunOnThreads(int count, void (*work)(void*, int), void* arg);
 

@@ -9,6 +9,7 @@
 // - Otherwise the calling thread's decode of the coefficients (one MCU row at a time, as it
 //   always reads them) runs ahead of the reconstruction and pixel writing of the rows it has
 //   finished, which the other threads take; a few rows of coefficients are kept for this.
+#include <atomic>
 #include <cstring>
 
 #include "jpeg/baseline_mcu.h"
@@ -42,6 +43,7 @@ struct Split {
   int16_t* rowAreas;           // kRowsAhead rows of MCUs' blocks
   uint8_t* store;
   IntervalSplit* batch;
+  std::atomic<uint32_t> nextInterval;  // the batch's first interval no thread has taken
   RowJobs jobs;
 };
 
@@ -137,18 +139,11 @@ bool ReadBatch() {
   return b.count > 0;
 }
 
-struct IntervalWork {
-  uint32_t interval, total;
-};
-
-// Decodes, reconstructs and writes the intervals of thread `index`'s share of the batch.
-void DecodeIntervals(void*, int index) {
+// Decodes, reconstructs and writes intervals [from, to) of the batch.
+void DecodeIntervalRange(int16_t* const areas[3], uint32_t from, uint32_t to) {
   const JpegDecoderState& s = gJpegState;
   IntervalSplit& b = *gSplit.batch;
   const uint32_t interval = uint16_t(s.restartInterval);
-  const uint32_t from = b.count * uint32_t(index) / s.threads, to = b.count * uint32_t(index + 1) / s.threads;
-  int16_t* areas[3];
-  AreasOf(gSplit.threadAreas + size_t(index) * gSplit.mcuBlocks * 64, areas);
   const uint32_t mcusPerRow = uint32_t(s.mcusPerRow);
   for (uint32_t i = from; i < to; ++i) {
     BitCursor c = FlatCursorAt(s.store, s.storeFirst * kRingChunk, s.storeEnd * kRingChunk, b.start[i]);
@@ -163,10 +158,25 @@ void DecodeIntervals(void*, int index) {
   }
 }
 
+// Takes intervals of the batch a few at a time while any are left.
+void DecodeIntervals(void*, int index) {
+  const JpegDecoderState& s = gJpegState;
+  const uint32_t count = gSplit.batch->count;
+  const uint32_t share = (count + 4 * s.threads - 1) / (4 * s.threads);
+  int16_t* areas[3];
+  AreasOf(gSplit.threadAreas + size_t(index) * gSplit.mcuBlocks * 64, areas);
+  for (;;) {
+    const uint32_t from = gSplit.nextInterval.fetch_add(share);
+    if (from >= count) break;
+    DecodeIntervalRange(areas, from, from + share < count ? from + share : count);
+  }
+}
+
 int IntervalCall() {
   JpegDecoderState& s = gJpegState;
   if (!ReadBatch()) return DecodeOnOneThread();
   IntervalSplit& b = *gSplit.batch;
+  gSplit.nextInterval = 0;
   RunOnThreads(s.threads, DecodeIntervals, nullptr);
   const bool last = b.first + b.count == Intervals();
   for (uint32_t i = 0; i < b.count; ++i) {

@@ -20,20 +20,24 @@ uint32_t gJpegSplitMinBlocks = 16384;
 namespace {
 
 constexpr int kMaxScanTasks = 32;
+constexpr int kMaxFastTables = 32;  // copies of one-lookup tables for the scans' first passes
 // Rows a job takes at a time hold about this many blocks; work a decode call hands out.
 constexpr uint32_t kSliceBlocks = 2048;
 constexpr uint64_t kCallBlocks = 1u << 17;
 
 struct TaskSlot {
   ScanTask task;
-  int32_t fast[3][1 << kFastBits];  // the one-lookup tables as they were at the scan
-  uint32_t end;                     // stream offset of the marker after its data
+  uint32_t end;  // stream offset of the marker after its data
 };
+
+using FastTable = int32_t[1 << kFastBits];
 
 struct Split {
   JpegDecoderState* start;  // the state at the first call
   TaskSlot* slots;
   int tasks;
+  FastTable* fast;  // the one-lookup tables as they were at the scans that use them
+  int fastTables;
   RowJobs jobs;
 };
 
@@ -47,6 +51,26 @@ uint8_t* AlignUp(uint8_t* p, size_t a) {
 // (32 bytes a block, more than photographs take), and a few more.
 uint32_t StoreChunks(uint64_t coefficientBytes) { return uint32_t(coefficientBytes / 4 / kRingChunk) + 64; }
 
+// Copies the one-lookup tables a first pass uses (later DHT segments may redefine them);
+// refinements do not use them.
+bool KeepFastTables(ScanTask& t) {
+  if (t.ah != 0) return true;
+  const int32_t* state[3] = {t.fast[0], t.fast[1], t.fast[2]};
+  for (int j = 0; j < t.ns; ++j) {
+    int same = 0;
+    while (same < j && state[same] != state[j]) ++same;
+    if (same < j) {
+      t.fast[j] = t.fast[same];
+      continue;
+    }
+    if (gSplit.fastTables == kMaxFastTables) return false;
+    int32_t* copy = gSplit.fast[gSplit.fastTables++];
+    std::memcpy(copy, state[j], sizeof(FastTable));
+    t.fast[j] = copy;
+  }
+  return true;
+}
+
 // Records the scans from the current one to EOI as tasks, reading the stream into the
 // store; false when the picture cannot be split this way.
 bool ReadScans() {
@@ -59,10 +83,7 @@ bool ReadScans() {
       if (gSplit.tasks == kMaxScanTasks) return false;
       slot = &gSplit.slots[gSplit.tasks++];
       PrepareScanTask(slot->task);
-      for (int j = 0; j < slot->task.ns; ++j) {
-        std::memcpy(slot->fast[j], slot->task.fast[j], sizeof slot->fast[j]);
-        slot->task.fast[j] = slot->fast[j];
-      }
+      if (!KeepFastTables(slot->task)) return false;
       slot->task.cursor.pos = start;
     }
     uint32_t marker;
@@ -160,7 +181,7 @@ void DecodeOnOneThread() {
 }  // namespace
 
 uint64_t SplitProgressiveBytes(uint64_t coefficientBytes) {
-  return 64 + sizeof(JpegDecoderState) + 64 + kMaxScanTasks * sizeof(TaskSlot) +
+  return 64 + sizeof(JpegDecoderState) + 64 + kMaxScanTasks * sizeof(TaskSlot) + kMaxFastTables * sizeof(FastTable) +
          uint64_t(StoreChunks(coefficientBytes)) * kRingChunk;
 }
 
@@ -173,7 +194,10 @@ void StartSplitProgressive(uint8_t* rest) {
   p = AlignUp(p + sizeof(JpegDecoderState), 64);
   gSplit.slots = reinterpret_cast<TaskSlot*>(p);
   p += kMaxScanTasks * sizeof(TaskSlot);
+  gSplit.fast = reinterpret_cast<FastTable*>(p);
+  p += kMaxFastTables * sizeof(FastTable);
   gSplit.tasks = 0;
+  gSplit.fastTables = 0;
   std::memcpy(gSplit.start, &s, sizeof s);
   InputStoreStart(p, StoreChunks(coefficientBytes));
   if (!ReadScans()) {

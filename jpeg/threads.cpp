@@ -38,19 +38,22 @@ class Pool {
     }
   }
 
+  // The calling thread does its part; threads that have not begun theirs by the time it is
+  // done are not waited for (they would find nothing left), so a slow start costs nothing.
   void Run(int count, void (*work)(void*, int), void* arg) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       work_ = work;
       arg_ = arg;
       count_ = count;
-      pending_ = count - 1;
+      open_ = true;
       ++generation_;
     }
     wake_.notify_all();
     work(arg, 0);
     std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [this] { return pending_ == 0; });
+    open_ = false;
+    finished_.wait(lock, [this] { return working_ == 0; });
   }
 
  private:
@@ -61,13 +64,14 @@ class Pool {
       wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
       if (stop_) return;
       seen = generation_;
-      if (index >= count_) continue;
+      if (!open_ || index >= count_) continue;
       void (*work)(void*, int) = work_;
       void* arg = arg_;
+      ++working_;
       lock.unlock();
       work(arg, index);
       lock.lock();
-      if (--pending_ == 0) finished_.notify_one();
+      if (--working_ == 0) finished_.notify_one();
     }
   }
 
@@ -79,7 +83,8 @@ class Pool {
   uint64_t generation_ = 0;
   void (*work_)(void*, int) = nullptr;
   void* arg_ = nullptr;
-  int count_ = 0, pending_ = 0;
+  int count_ = 0, working_ = 0;
+  bool open_ = false;  // threads may still begin their part of the current run
 };
 
 Pool gPool;

@@ -22,6 +22,21 @@ inline CoreOutput DecodeWithCore(const std::vector<uint8_t>& jpeg, int tw, int t
   return out;
 }
 
+// Decodes with `threads` threads, splitting pictures of every size; `kept` receives the
+// threads the decode still had at its end (1 when it went back to the calling thread).
+inline CoreOutput DecodeSplit(const std::vector<uint8_t>& jpeg, int tw, int th, int threads, int* kept = nullptr,
+                              uint16_t fill = 0) {
+  const int before = JpegThreads();
+  const uint32_t minimum = gJpegSplitMinBlocks;
+  JpegSetThreads(threads);
+  gJpegSplitMinBlocks = 0;
+  CoreOutput out = DecodeWithCore(jpeg, tw, th, fill);
+  if (kept) *kept = gJpegState.threads;
+  JpegSetThreads(before);
+  gJpegSplitMinBlocks = minimum;
+  return out;
+}
+
 // Where the picture lands in the box and which source pixel each box pixel samples,
 // worked out from the mapping rule on its own.
 struct Placement {

@@ -1,7 +1,8 @@
 // The decoder's output is pinned: checksums of the box for generated pictures of every
 // layout, coding, reduction level and header variant, recorded from the plain decoder
-// before its fast paths existed. A case whose input checksum differs (another libjpeg made
-// the picture) cannot be judged and is skipped; VELLUMET_PRINT_SUMS=1 prints the table.
+// before its fast paths and its split between threads existed. A case whose input checksum
+// differs (another libjpeg made the picture) cannot be judged and is skipped;
+// VELLUMET_PRINT_SUMS=1 prints the table.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -19,7 +20,7 @@ struct Pinned {
 
 // clang-format off
 const Pinned kPinned[] = {
-#include "tests/jpeg/unchanged_output_sums.inc"
+#include "tests/jpeg/split/unchanged_output_sums.inc"
 };
 // clang-format on
 
@@ -96,22 +97,27 @@ std::vector<Case> Cases() {
   return cases;
 }
 
+// Each case decodes on the calling thread and split between two and three threads.
 TEST(JpegUnchangedOutput, BoxesMatchTheRecordedChecksums) {
   const bool print = std::getenv("VELLUMET_PRINT_SUMS") != nullptr;
   int judged = 0;
   for (const Case& c : Cases()) {
-    CoreOutput out = DecodeWithCore(c.jpeg, c.tw, c.th, 0x5A5A);
-    ASSERT_EQ(out.result.status, 0) << c.name;
-    uint64_t in = Fnv1a(c.jpeg.data(), c.jpeg.size());
-    uint64_t sum = Fnv1a(out.surface.data(), out.surface.size() * sizeof(uint16_t));
-    if (print) std::printf("    {\"%s\", 0x%016llxull, 0x%016llxull},\n", c.name.c_str(), (unsigned long long)in,
-                           (unsigned long long)sum);
-    for (const Pinned& p : kPinned) {
-      if (c.name != p.name) continue;
-      if (p.input != in) break;
-      EXPECT_EQ(sum, p.output) << c.name;
-      ++judged;
+    const uint64_t in = Fnv1a(c.jpeg.data(), c.jpeg.size());
+    const Pinned* pinned = nullptr;
+    for (const Pinned& p : kPinned) pinned = c.name == p.name && p.input == in ? &p : pinned;
+    for (int threads : {1, 2, 3}) {
+      CoreOutput out = DecodeSplit(c.jpeg, c.tw, c.th, threads, nullptr, 0x5A5A);
+      ASSERT_EQ(out.result.status, 0) << c.name;
+      const uint64_t sum = Fnv1a(out.surface.data(), out.surface.size() * sizeof(uint16_t));
+      if (print && threads == 1) {
+        std::printf("    {\"%s\", 0x%016llxull, 0x%016llxull},\n", c.name.c_str(), (unsigned long long)in,
+                    (unsigned long long)sum);
+      }
+      if (pinned) {
+        EXPECT_EQ(sum, pinned->output) << c.name << ", " << threads << " threads";
+      }
     }
+    judged += pinned != nullptr;
   }
   if (judged == 0 && !print) GTEST_SKIP() << "no recorded case has the same input here";
 }
