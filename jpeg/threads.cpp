@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "jpeg/jpeg_state.h"
@@ -30,11 +31,16 @@ class Pool {
     for (int i = 0; i < started_; ++i) threads_[i].join();
   }
 
+  // A thread the system cannot start is done without: the calling thread then does more.
   void Start(int count) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (; started_ < count - 1; ++started_) {
       const int index = started_ + 1;
-      threads_[started_] = std::thread([this, index] { Serve(index); });
+      try {
+        threads_[started_] = std::thread([this, index] { Serve(index); });
+      } catch (const std::system_error&) {
+        return;
+      }
     }
   }
 
