@@ -8,7 +8,7 @@
 
 #include "jpeg/jpeg_state.h"
 #include "jpeg/memory_decode.h"
-#include "tests/jpeg/support/jpeg_samples.h"
+#include "tests/jpeg/jpeg_test_support.h"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -31,24 +31,18 @@ namespace {
 // that uses them): pipelined and in restart intervals for baseline pictures, scans side by
 // side for progressive ones.
 TEST(JpegAllocation, ADecodeAllocatesNothing) {
-  const uint32_t minimum = gJpegSplitMinBlocks;
-  const int before = JpegThreads();
-  gJpegSplitMinBlocks = 0;
   StartThreads(2);
   for (int threads : {1, 2}) {
-    JpegSetThreads(threads);
+    SplitThreads split(threads);
     for (bool progressive : {false, true}) {
       for (int restartInterval : {0, 3}) {
-        EncodeOptions options;
-        options.progressive = progressive;
-        options.restartInterval = restartInterval;
-        const std::vector<uint8_t> jpeg = EncodeJpeg(MakePicture(203, 117, Content::Detailed), options);
+        const std::vector<uint8_t> jpeg = EncodeJpeg(MakePicture(203, 117, Content::Detailed),
+                                                     {.progressive = progressive, .restartInterval = restartInterval});
         std::vector<int32_t> resize(2 * 160);
         std::vector<uint16_t> surface(160 * 120);
         std::vector<uint8_t> work(8u << 20);
         MemoryStream stream{jpeg.data(), jpeg.size(), 0};
         JpegDecInfo info{};
-
         const long allocations = g_allocations.load();
         ASSERT_EQ(TCCXXX_JPEGDEC_Init2(&stream, 160, 120, resize.data(), &info, MemoryStreamRead), 0);
         ASSERT_LE(info.CalcBufSize, work.size());
@@ -62,8 +56,6 @@ TEST(JpegAllocation, ADecodeAllocatesNothing) {
       }
     }
   }
-  gJpegSplitMinBlocks = minimum;
-  JpegSetThreads(before);
 }
 
 }  // namespace

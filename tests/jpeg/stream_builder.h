@@ -18,21 +18,21 @@ inline Bytes Segment(uint8_t code, const Bytes& body) {
 
 inline void Append(Bytes& a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); }
 
-// A DHT table body (Tc/Th byte, counts, values).
-inline Bytes HuffTableBody(int tc, int th, const std::vector<int>& counts16, const Bytes& values) {
+// A DHT table body: Tc/Th byte, the counts of codes of lengths 1 to 16 (those not given are
+// 0), values.
+inline Bytes HuffTableBody(int tc, int th, std::vector<int> counts, const Bytes& values) {
+  counts.resize(16, 0);
   Bytes out = {uint8_t(tc << 4 | th)};
-  for (int c : counts16) out.push_back(uint8_t(c));
+  for (int c : counts) out.push_back(uint8_t(c));
   out.insert(out.end(), values.begin(), values.end());
   return out;
 }
 
-// The standard luminance tables of T.81 Annex K, as the core holds them.
+// A standard luminance table of T.81 Annex K (slot 0 DC, slot 4 AC), as the core holds it.
 inline Bytes StandardBody(int slot, int th) {
   const StandardHuffTable& t = StandardTable(slot);
   return HuffTableBody(slot >= 4, th, std::vector<int>(t.counts + 1, t.counts + 17), Bytes(t.values, t.values + t.symbols));
 }
-inline Bytes StdDcBody(int th) { return StandardBody(0, th); }
-inline Bytes StdAcBody(int th) { return StandardBody(4, th); }
 
 struct FrameComp {
   int id, h, v, tq;
@@ -71,10 +71,11 @@ inline Bytes BuildStream(const StreamSpec& s) {
     Append(out, Segment(0xDB, q));
   }
   if (s.dht) {
-    Bytes h = StdDcBody(0);
-    Append(h, StdAcBody(0));
-    Append(h, StdDcBody(1));
-    Append(h, StdAcBody(1));
+    Bytes h;
+    for (int th : {0, 1}) {
+      Append(h, StandardBody(0, th));
+      Append(h, StandardBody(4, th));
+    }
     Append(out, Segment(0xC4, h));
   }
   Bytes sof = {uint8_t(s.precision), uint8_t(s.height >> 8), uint8_t(s.height), uint8_t(s.width >> 8), uint8_t(s.width),

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "tests/jpeg/jpeg_test_support.h"
 
@@ -18,45 +19,25 @@ struct Picture {
 };
 
 std::vector<Picture> Pictures() {
-  const std::vector<ScanScript> dcApart = {{{0}, 0, 0, 0, 1},  {{1}, 0, 0, 0, 0},  {{2}, 0, 0, 0, 0},
-                                           {{0}, 1, 5, 0, 1},  {{1}, 1, 63, 0, 0}, {{2}, 1, 63, 0, 0},
-                                           {{0}, 6, 63, 0, 1}, {{0}, 0, 0, 1, 0},  {{0}, 1, 63, 1, 0}};
-  struct Coding {
-    const char* name;
-    bool progressive;
-    int restart;  // MCUs
-    bool dcApart;
-  };
-  const Coding codings[] = {{"baseline", false, 0, false},   {"intervals", false, 1, false},
-                            {"few intervals", false, 60, false}, {"progressive", true, 0, false},
-                            {"progressive restarts", true, 5, false}, {"DC scans apart", true, 0, true}};
-  struct Layout {
-    const char* name;
-    bool gray;
-    int h1, v1;
-  };
-  const Layout layouts[] = {{"4:4:4", false, 1, 1}, {"4:2:0", false, 2, 2}, {"4:1:1", false, 4, 1}, {"grey", true, 1, 1}};
+  // The codings: restart interval in MCUs, progressive, DC scans apart.
+  const std::tuple<const char*, int, bool, bool> codings[] = {
+      {"baseline", 0, false, false},   {"intervals", 1, false, false}, {"few intervals", 60, false, false},
+      {"progressive", 0, true, false}, {"progressive restarts", 5, true, false}, {"DC scans apart", 0, true, true}};
   std::vector<Picture> pictures;
   const Rgb pic = MakePicture(301, 203, Content::Detailed, 6);
-  for (const Layout& l : layouts) {
-    for (const Coding& c : codings) {
-      if (c.dcApart && l.gray) continue;
-      EncodeOptions o;
-      o.gray = l.gray;
-      o.h1 = l.h1;
-      o.v1 = l.v1;
-      o.progressive = c.progressive;
-      o.restartInterval = c.restart;
-      if (c.dcApart) o.scans = dcApart;
-      pictures.push_back({std::string(l.name) + " " + c.name, EncodeJpeg(pic, o), pic.width, pic.height});
+  for (const Layout& l : {kLayouts[0], kLayouts[3], kQuarterLayouts[0], kLayouts[4]}) {
+    for (const auto& [name, restart, progressive, dcApart] : codings) {
+      if (dcApart && l.gray) continue;
+      EncodeOptions o = OptionsFor(l, progressive);
+      o.restartInterval = restart;
+      if (dcApart) o.scans = DcScansApart();
+      pictures.push_back({std::string(l.name) + " " + name, EncodeJpeg(pic, o), pic.width, pic.height});
     }
   }
   // Large enough for several interval batches and several calls of scans.
   const Rgb large = MakePicture(1400, 900, Content::Detailed, 8);
   for (bool progressive : {false, true}) {
-    EncodeOptions o;
-    o.h1 = o.v1 = 1;
-    o.progressive = progressive;
+    EncodeOptions o = OptionsFor(kLayouts[0], progressive);
     o.restartInterval = 3;
     pictures.push_back({progressive ? "large progressive" : "large intervals", EncodeJpeg(large, o), large.width,
                         large.height});
@@ -123,10 +104,7 @@ TEST(JpegSplit, ADecodeLeftAfterAnyCallLeavesNothingRunning) {
     if (p.w < 1000) continue;
     const int tw = p.w / 2, th = p.h / 2;
     const CoreOutput whole = DecodeSplit(p.jpeg, tw, th, 1);
-    const int before = JpegThreads();
-    JpegSetThreads(2);
-    const uint32_t minimum = gJpegSplitMinBlocks;
-    gJpegSplitMinBlocks = 0;
+    SplitThreads split(2);
     for (int stop = 1; stop <= 3; ++stop) {
       MemoryStream stream{p.jpeg.data(), p.jpeg.size(), 0};
       std::vector<int32_t> resize(size_t(tw) * 2);
@@ -135,13 +113,13 @@ TEST(JpegSplit, ADecodeLeftAfterAnyCallLeavesNothingRunning) {
       std::vector<uint8_t> work(info.CalcBufSize);
       std::vector<uint16_t> surface(size_t(tw) * th);
       gOutSurface = surface.data();
-      for (int call = 0, rc = 1; call < stop && rc == 1; ++call) rc = TCCXXX_JPEGDEC_Decode(surface.data(), work.data(), PutPixelRGB565);
+      for (int call = 0, rc = 1; call < stop && rc == 1; ++call) {
+        rc = TCCXXX_JPEGDEC_Decode(surface.data(), work.data(), PutPixelRGB565);
+      }
       std::memset(work.data(), 0xA5, work.size());
       std::memset(surface.data(), 0xA5, surface.size() * sizeof(uint16_t));
     }
-    gJpegSplitMinBlocks = minimum;
-    JpegSetThreads(before);
-    EXPECT_TRUE(DecodeSplit(p.jpeg, tw, th, 2).surface == whole.surface) << p.name;
+    EXPECT_TRUE(DecodeWithCore(p.jpeg, tw, th).surface == whole.surface) << p.name;
   }
 }
 

@@ -30,68 +30,43 @@ struct Case {
   int tw, th;
 };
 
+std::string Dims(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
+
 std::vector<Case> Cases() {
   std::vector<Case> cases;
-  struct Layout {
-    const char* name;
-    bool gray;
-    int h1, v1;
-  };
-  const Layout layouts[] = {{"444", false, 1, 1}, {"422", false, 2, 1}, {"440", false, 1, 2},
-                            {"420", false, 2, 2}, {"grey", true, 1, 1}};
   for (Content content : {Content::Smooth, Content::Detailed}) {
     Rgb pic = MakePicture(203, 157, content, 3);
     for (bool progressive : {false, true}) {
-      for (const Layout& l : layouts) {
-        EncodeOptions o;
+      for (const Layout& l : kLayouts) {
+        EncodeOptions o = OptionsFor(l, progressive);
         o.quality = content == Content::Smooth ? 85 : 97;
-        o.progressive = progressive;
-        o.gray = l.gray;
-        o.h1 = l.h1;
-        o.v1 = l.v1;
         std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
-        const int boxes[][2] = {{400, 300}, {203, 157}, {150, 120}, {60, 40}, {24, 18}};
-        for (const auto& b : boxes) {
-          cases.push_back({std::string(content == Content::Smooth ? "smooth-" : "detailed-") +
-                               (progressive ? "prog-" : "base-") + l.name + "-" + std::to_string(b[0]) + "x" +
-                               std::to_string(b[1]),
-                           jpeg, b[0], b[1]});
+        std::string name = std::string(content == Content::Smooth ? "smooth-" : "detailed-") +
+                           (progressive ? "prog-" : "base-") + l.name + "-";
+        std::erase(name, ':');
+        for (auto [w, h] : {std::pair{400, 300}, {203, 157}, {150, 120}, {60, 40}, {24, 18}}) {
+          cases.push_back({name + Dims(w, h), jpeg, w, h});
         }
       }
     }
   }
-  const int sizes[][2] = {{1, 1}, {9, 1}, {15, 17}, {33, 7}, {127, 65}};
-  for (const auto& sz : sizes) {
-    Rgb pic = MakePicture(sz[0], sz[1], Content::Detailed, 5);
-    for (bool progressive : {false, true}) {
-      EncodeOptions o;
-      o.progressive = progressive;
-      cases.push_back({"odd-" + std::to_string(sz[0]) + "x" + std::to_string(sz[1]) + (progressive ? "-prog" : ""),
-                       EncodeJpeg(pic, o), sz[0] + 3, sz[1] + 2});
-    }
-  }
-  Rgb pic = MakePicture(150, 94, Content::Detailed, 9);
   for (bool progressive : {false, true}) {
+    for (auto [w, h] : {std::pair{1, 1}, {9, 1}, {15, 17}, {33, 7}, {127, 65}}) {
+      cases.push_back({"odd-" + Dims(w, h) + (progressive ? "-prog" : ""),
+                       EncodeJpeg(MakePicture(w, h, Content::Detailed, 5), EncodeOptions{.progressive = progressive}),
+                       w + 3, h + 2});
+    }
     for (int interval : {1, 7}) {
-      EncodeOptions o;
-      o.progressive = progressive;
-      o.restartInterval = interval;
-      o.optimize = true;
-      std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
-      std::string name = std::string("restart-") + std::to_string(interval) + (progressive ? "-prog" : "");
+      EncodeOptions o{.progressive = progressive, .restartInterval = interval, .optimize = true};
+      std::vector<uint8_t> jpeg = EncodeJpeg(MakePicture(150, 94, Content::Detailed, 9), o);
+      std::string name = "restart-" + std::to_string(interval) + (progressive ? "-prog" : "");
       cases.push_back({name, jpeg, 150, 94});
       cases.push_back({name + "-small", jpeg, 40, 30});
     }
-  }
-  Rgb small = MakePicture(96, 64, Content::Detailed, 2);
-  for (int quality : {5, 100}) {
-    for (bool progressive : {false, true}) {
-      EncodeOptions o;
-      o.quality = quality;
-      o.progressive = progressive;
-      o.h1 = o.v1 = 1;
-      cases.push_back({"quality-" + std::to_string(quality) + (progressive ? "-prog" : ""), EncodeJpeg(small, o), 96,
-                       64});
+    for (int quality : {5, 100}) {
+      EncodeOptions o{.quality = quality, .progressive = progressive, .h1 = 1, .v1 = 1};
+      cases.push_back({"quality-" + std::to_string(quality) + (progressive ? "-prog" : ""),
+                       EncodeJpeg(MakePicture(96, 64, Content::Detailed, 2), o), 96, 64});
     }
   }
   return cases;

@@ -31,7 +31,7 @@ struct EncodeOptions {
   int restartInterval = 0;  // in MCUs
   bool optimize = false;
   const char* comment = nullptr;  // COM segment text
-  std::vector<ScanScript> scans;  // a script of the caller's instead of libjpeg's progression
+  std::vector<ScanScript> scans = {};  // a script of the caller's instead of libjpeg's progression
 };
 
 std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& options);
