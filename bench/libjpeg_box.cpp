@@ -1,6 +1,9 @@
 #include "bench/libjpeg_box.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "bench/bench_timing.h"
 
 void PipelineBox(uint32_t w, uint32_t h, int& bw, int& bh) {
   if (w * h * 2 > 4177920u) {
@@ -41,7 +44,7 @@ void FittedSize(int w, int h, int tw, int th, int& ow, int& oh) {
   oh = std::max(oh, 1);
 }
 
-LibjpegBoxDecoder::LibjpegBoxDecoder() {
+LibjpegBoxDecoder::LibjpegBoxDecoder(Road road) : road_(road) {
   d_.err = jpeg_std_error(&err_);
   jpeg_create_decompress(&d_);
 }
@@ -59,22 +62,52 @@ void LibjpegBoxDecoder::Decode(const std::vector<uint8_t>& jpeg, int tw, int th,
   d_.scale_denom = 8;
   d_.dct_method = JDCT_IFAST;
   d_.do_fancy_upsampling = FALSE;
-  d_.out_color_space = JCS_RGB565;
+  d_.do_block_smoothing = FALSE;
+  const bool rgbx = road_ == Road::kRgbx;
+  d_.out_color_space = rgbx ? JCS_EXT_RGBX : JCS_RGB565;
   d_.dither_mode = JDITHER_NONE;
   jpeg_start_decompress(&d_);
-  int sw = int(d_.output_width), sh = int(d_.output_height);
-  if (scaled_.size() < size_t(sw) * sh) scaled_.resize(size_t(sw) * sh);
+  const int sw = int(d_.output_width), sh = int(d_.output_height);
+  const size_t pixelBytes = rgbx ? 4 : 2;
+  if (scaled_.size() < size_t(sw) * sh * pixelBytes) scaled_.resize(size_t(sw) * sh * pixelBytes);
+  if (rows_.size() < size_t(sh)) rows_.resize(size_t(sh));
+  for (int y = 0; y < sh; ++y) rows_[size_t(y)] = &scaled_[size_t(y) * sw * pixelBytes];
   while (d_.output_scanline < d_.output_height) {
-    JSAMPROW row = reinterpret_cast<JSAMPROW>(&scaled_[size_t(d_.output_scanline) * sw]);
-    jpeg_read_scanlines(&d_, &row, 1);
+    const JDIMENSION wanted = road_ == Road::kOneScanline565 ? 1 : d_.output_height - d_.output_scanline;
+    jpeg_read_scanlines(&d_, &rows_[d_.output_scanline], wanted);
   }
   jpeg_finish_decompress(&d_);
   if (columns_.size() < size_t(ow)) columns_.resize(size_t(ow));
   for (int x = 0; x < ow; ++x) columns_[size_t(x)] = int32_t(int64_t(x) * sw / ow);
-  int offX = (tw - ow) / 2, offY = (th - oh) / 2;
+  const int offX = (tw - ow) / 2, offY = (th - oh) / 2;
   for (int y = 0; y < oh; ++y) {
-    const uint16_t* src = &scaled_[size_t(int64_t(y) * sh / oh) * sw];
+    const uint8_t* src = rows_[size_t(int64_t(y) * sh / oh)];
     uint16_t* dst = box + size_t(offY + y) * tw + offX;
-    for (int x = 0; x < ow; ++x) dst[x] = src[columns_[size_t(x)]];
+    if (rgbx) {
+      for (int x = 0; x < ow; ++x) {
+        const uint8_t* p = src + 4 * size_t(columns_[size_t(x)]);
+        dst[x] = uint16_t(((p[0] & 0xF8) << 8) | ((p[1] & 0xFC) << 3) | (p[2] >> 3));
+      }
+    } else {
+      const uint16_t* s = reinterpret_cast<const uint16_t*>(src);
+      for (int x = 0; x < ow; ++x) dst[x] = s[columns_[size_t(x)]];
+    }
   }
+}
+
+LibjpegBoxDecoder::Road LibjpegBoxDecoder::ChooseFastestRoad(const std::vector<uint8_t>& jpeg, int tw, int th,
+                                                             uint16_t* box, int reps) {
+  double best = 0;
+  Road fastest = Road::kRgb565;
+  for (Road r : {Road::kRgb565, Road::kRgbx}) {
+    road_ = r;
+    Decode(jpeg, tw, th, box);  // warm-up
+    const double ms = bench::MedianMs(reps, [&] { Decode(jpeg, tw, th, box); });
+    if (r == Road::kRgb565 || ms < best) {
+      best = ms;
+      fastest = r;
+    }
+  }
+  road_ = fastest;
+  return fastest;
 }

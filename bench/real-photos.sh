@@ -2,9 +2,11 @@
 # The JPEG core against libjpeg-turbo on real photographs. Fetches Debian packages of photo
 # wallpapers (kept in the cache, never in the repository), makes progressive, restart-marker
 # and grey variants with jpegtran, and runs vellumet-real-photo-bench on them: a table of
-# medians of alternating runs with the ratio core / libjpeg-turbo.
+# medians of alternating runs of the core with one thread and with all it may use, of
+# libjpeg-turbo's fastest road and of the reference the benchmarks had before, with the
+# ratios core / libjpeg-turbo and the core's longest decode call.
 #   bench/real-photos.sh [-n REPS] [--record] [--only NAME-PATTERN]
-# The core's output is checked against bench/real-photos.sums (checksums of every case);
+# The core's output (with either thread count) is checked against bench/real-photos.sums;
 # --record writes that file anew from the core as it is.
 # Environment: VELLUMET_BENCH_CACHE (default ~/.cache/vellumet-bench), BUILD (default build).
 set -euo pipefail

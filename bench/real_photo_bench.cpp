@@ -1,5 +1,7 @@
-// Times the JPEG core against libjpeg-turbo on real photographs, producing the same RGB565
-// box, in alternating runs in one process; checks that the core's output is unchanged.
+// Times the JPEG core (with one thread and with all it may use) against libjpeg-turbo's
+// fastest road and against the reference the benchmarks had before (bench/libjpeg_box.h) on
+// real photographs, producing the same RGB565 box, in alternating runs in one process;
+// checks that the core's output is unchanged with every thread count.
 //   vellumet-real-photo-bench LIST [-n REPS] [--record SUMS | --check SUMS]
 // LIST has one case a line: NAME PATH BOX, where BOX is WxH or "pipeline" (the photo
 // pipeline's decoding size for the photo). --record writes a checksum of the core's box for
@@ -31,7 +33,9 @@ struct Case {
   std::string name, path, box;
 };
 
-// The core with every buffer kept between runs, as a caller decoding many photos would.
+// The core with every buffer kept between runs, as a caller decoding many photos would. The
+// longest decode call of the last decode is kept too: a caller that closes the photo while
+// it decodes waits that long at most.
 class CoreBoxDecoder {
  public:
   bool Decode(const std::vector<uint8_t>& jpeg, int tw, int th, uint16_t* box) {
@@ -42,10 +46,16 @@ class CoreBoxDecoder {
     if (work_.size() < info.CalcBufSize) work_.resize(info.CalcBufSize);
     gOutSurface = box;
     int rc;
-    do rc = TCCXXX_JPEGDEC_Decode(box, work_.data(), PutPixelRGB565);
-    while (rc > 0);
+    longestCall = 0;
+    do {
+      const bench::Clock::time_point start = bench::Clock::now();
+      rc = TCCXXX_JPEGDEC_Decode(box, work_.data(), PutPixelRGB565);
+      longestCall = std::max(longestCall, bench::MsSince(start));
+    } while (rc > 0);
     return rc == 0;
   }
+
+  double longestCall = 0;
 
  private:
   std::vector<int32_t> resize_;
@@ -144,11 +154,13 @@ int main(int argc, char** argv) {
   std::ofstream recorded;
   if (!record.empty()) recorded.open(record);
 
-  std::printf("| photo | size | sampling | quality | coding | box | core ms | libjpeg-turbo ms | core / libjpeg-turbo |%s\n",
-              check.empty() ? "" : " output |");
-  std::printf("|---|---|---|---:|---|---|---:|---:|---:|%s\n", check.empty() ? "" : "---|");
-  CoreBoxDecoder core;
-  LibjpegBoxDecoder lib;
+  const int threads = JpegThreads();
+  std::printf("| photo | size | sampling | quality | coding | box | core 1 thread ms | core %d threads ms | "
+              "libjpeg-turbo ms | 1 thread / lib | %d threads / lib | old reference ms | longest call ms |%s\n",
+              threads, threads, check.empty() ? "" : " output |");
+  std::printf("|---|---|---|---:|---|---|---:|---:|---:|---:|---:|---:|---:|%s\n", check.empty() ? "" : "---|");
+  CoreBoxDecoder core[2];
+  LibjpegBoxDecoder lib, old(LibjpegBoxDecoder::Road::kOneScanline565);
   bool allSame = true;
   for (const Case& c : cases) {
     std::vector<uint8_t> jpeg;
@@ -164,40 +176,55 @@ int main(int argc, char** argv) {
       return Usage();
     }
     std::vector<uint16_t> coreBox(size_t(tw) * th, 0), libBox(size_t(tw) * th, 0);
-    if (!core.Decode(jpeg, tw, th, coreBox.data())) {
-      std::fprintf(stderr, "the core refused %s\n", c.path.c_str());
-      return 1;
-    }
-    char key[64], sum[32], boxText[32];
+    char key[64], boxText[32];
     std::snprintf(key, sizeof key, "%016llx", (unsigned long long)Fnv1a(jpeg.data(), jpeg.size()));
-    std::snprintf(sum, sizeof sum, "%016llx",
-                  (unsigned long long)Fnv1a(coreBox.data(), coreBox.size() * sizeof(uint16_t)));
     std::snprintf(boxText, sizeof boxText, "%dx%d", tw, th);
-    if (recorded.is_open()) recorded << key << " " << boxText << " " << sum << " " << c.name << "\n";
+    // The output of every thread count is checked, each into a box filled anew.
+    std::string sum[2];
+    for (int t = 0; t < 2; ++t) {
+      JpegSetThreads(t == 0 ? 1 : threads);
+      std::fill(coreBox.begin(), coreBox.end(), uint16_t(0));
+      if (!core[t].Decode(jpeg, tw, th, coreBox.data())) {
+        std::fprintf(stderr, "the core refused %s\n", c.path.c_str());
+        return 1;
+      }
+      char text[32];
+      std::snprintf(text, sizeof text, "%016llx",
+                    (unsigned long long)Fnv1a(coreBox.data(), coreBox.size() * sizeof(uint16_t)));
+      sum[t] = text;
+    }
+    if (recorded.is_open()) recorded << key << " " << boxText << " " << sum[0] << " " << c.name << "\n";
     std::string verdict;
     if (!check.empty()) {
       auto it = expected.find(std::string(key) + " " + boxText);
-      verdict = it == expected.end() ? "not recorded" : it->second == sum ? "identical" : "DIFFERENT";
+      verdict = it == expected.end()                        ? "not recorded"
+                : it->second == sum[0] && sum[1] == sum[0] ? "identical"
+                                                             : "DIFFERENT";
       allSame = allSame && verdict != "DIFFERENT";
     }
-    lib.Decode(jpeg, tw, th, libBox.data());  // warm-up
-    std::vector<double> coreMs, libMs;
+    lib.ChooseFastestRoad(jpeg, tw, th, libBox.data());
+    old.Decode(jpeg, tw, th, libBox.data());  // warm-up
+    // Runs alternate, each repetition starting with another of the four.
+    std::vector<double> ms[4], longest[2];
+    auto run = [&](int which) {
+      if (which < 2) JpegSetThreads(which == 0 ? 1 : threads);
+      ms[which].push_back(TimeMs([&] {
+        if (which < 2) core[which].Decode(jpeg, tw, th, coreBox.data());
+        else (which == 2 ? lib : old).Decode(jpeg, tw, th, libBox.data());
+      }));
+      if (which < 2) longest[which].push_back(core[which].longestCall);
+    };
     for (int r = 0; r < reps; ++r) {
-      auto runCore = [&] { coreMs.push_back(TimeMs([&] { core.Decode(jpeg, tw, th, coreBox.data()); })); };
-      auto runLib = [&] { libMs.push_back(TimeMs([&] { lib.Decode(jpeg, tw, th, libBox.data()); })); };
-      if (r % 2 == 0) {
-        runCore();
-        runLib();
-      } else {
-        runLib();
-        runCore();
-      }
+      for (int i = 0; i < 4; ++i) run((r + i) % 4);
     }
-    double cm = Median(coreMs), lm = Median(libMs);
-    std::printf("| %s | %s | %s | %.1f | %.1f | %.2f |%s\n", c.name.c_str(), facts.c_str(), boxText, cm, lm, cm / lm,
+    const double one = Median(ms[0]), all = Median(ms[1]), lm = Median(ms[2]), om = Median(ms[3]);
+    std::printf("| %s | %s | %s | %.1f | %.1f | %.1f%s | %.2f | %.2f | %.1f | %.1f / %.1f |%s\n", c.name.c_str(),
+                facts.c_str(), boxText, one, all, lm, lib.road() == LibjpegBoxDecoder::Road::kRgbx ? " (RGBX)" : "",
+                one / lm, all / lm, om, Median(longest[0]), Median(longest[1]),
                 check.empty() ? "" : (" " + verdict + " |").c_str());
     std::fflush(stdout);
   }
+  JpegSetThreads(threads);
   if (!allSame) std::printf("the core's output differs from the recorded checksums\n");
   return allSame ? 0 : 1;
 }

@@ -1,20 +1,23 @@
 // The decode step: lays out the work buffer on the first call, then decodes 80 baseline
-// MCUs per call, or one progressive scan per call followed by the output of 80 MCUs per call.
+// MCUs per call, or one progressive scan per call followed by the output of 80 MCUs per call;
+// a picture split between threads goes its own way (split_baseline.cpp, split_progressive.cpp).
 #include <cstring>
 
 #include "jpeg/jpeg_state.h"
+#include "jpeg/scan_task.h"
 #include "jpeg/simd.h"
 
 namespace {
 
-void LayOutWorkBuffer(void* calcBuf) {
+// Lays out the work buffer; returns the end of the coefficient areas.
+uint8_t* LayOutWorkBuffer(void* calcBuf) {
   JpegDecoderState& s = gJpegState;
   uintptr_t a = reinterpret_cast<uintptr_t>(calcBuf);
   if (a & 3) a = (a & ~uintptr_t(3)) + 4;
   int16_t* base = reinterpret_cast<int16_t*>(a);
   if (s.frameMarker == 0xC0) {
     for (int j = 0; j < 3; ++j) s.area[j] = base + j * 256;
-    return;
+    return reinterpret_cast<uint8_t*>(base + 3 * 256);
   }
   int16_t* next = base;
   for (int c = 1; c <= s.nf; ++c) {
@@ -24,23 +27,19 @@ void LayOutWorkBuffer(void* calcBuf) {
     s.stride[c] = s.blocksPerMcu[c] * 64;
     next += size_t(s.blocksPerMcu[c]) * s.mcusPerRow * s.mcuRows * 64;
   }
-}
-
-// Whether a progressive scan only carries coefficients the reduction level never reads:
-// level 2 reads the DC value alone, level 1 the rows and columns 0 to 2 (zigzag 0 to 12).
-bool ScanUnused() {
-  const JpegDecoderState& s = gJpegState;
-  return (s.level == 2 && s.ss > 0) || (s.level == 1 && s.ss > 12);
+  return reinterpret_cast<uint8_t*>(next);
 }
 
 int ProgressiveScanCall() {
   JpegDecoderState& s = gJpegState;
   if (ScanUnused()) {
     SkipToNextMarker();
-  } else if (s.ss == 0) {
-    DecodeDCScan();
   } else {
-    DecodeACScan();
+    ScanTask t;
+    PrepareScanTask(t);
+    t.cursor = CursorBegin();
+    DecodeScanRows<RingInput>(t, 0, s.mcuRows);
+    CursorEnd(t.cursor);
   }
   AlignBits();
   if (PeekBits(16) == 0xFFD9) {
@@ -72,37 +71,10 @@ void Dequantise(int16_t* block, const int16_t* quant, int level) {
 
 int ProgressiveOutputCall() {
   JpegDecoderState& s = gJpegState;
-  const int level = s.level;
-  if (level < 0 || level > 2) return -1;
+  if (s.level < 0 || s.level > 2) return -1;
   for (int n = 0; n < 80; ++n) {
     if (s.mcuCounter >= uint32_t(s.mcuCount)) return 0;
-    const int mcuCol = int(s.mcuCounter % uint32_t(s.mcusPerRow));
-    const int mcuRow = int(s.mcuCounter / uint32_t(s.mcusPerRow));
-    for (int c = 1; c <= s.nf; ++c) {
-      const int16_t* quant = s.quant[s.compTq[c]];
-      int16_t* block = s.current[c];
-      for (int by = 0; by < s.compV[c]; ++by) {
-        const uint32_t rows = level == 2 ? 0 : BlockRowMask(c, by, mcuRow);
-        for (int bx = 0; bx < s.compH[c]; ++bx, block += 64) {
-          if (level == 2) {
-            block[0] = int16_t((int32_t(block[0]) * quant[0] >> 5) & 1023);
-          } else if (rows) {
-            Dequantise(block, quant, level);
-            if (level == 0) {
-              IdctFull(block, rows);
-            } else {
-              IdctLow(block, rows);
-            }
-          }
-        }
-      }
-    }
-    int16_t* const areas[3] = {s.current[1], s.current[2], s.current[3]};
-    if (level == 2) {
-      OutputMcuDc(areas, mcuCol, mcuRow);
-    } else {
-      OutputMcuFull(areas, mcuCol, mcuRow);
-    }
+    ReconstructAndOutputMcu(s.current, s.mcuCounter);
     for (int c = 1; c <= s.nf; ++c) s.current[c] += s.stride[c];
     if (++s.mcuCounter == uint32_t(s.mcuCount)) return 0;
   }
@@ -110,6 +82,45 @@ int ProgressiveOutputCall() {
 }
 
 }  // namespace
+
+bool ScanUnused() {
+  const JpegDecoderState& s = gJpegState;
+  return (s.level == 2 && s.ss > 0) || (s.level == 1 && s.ss > 12);
+}
+
+void ReconstructAndOutputMcu(int16_t* const blocks[4], uint32_t mcu) {
+  const JpegDecoderState& s = gJpegState;
+  const int level = s.level;
+  const int mcuCol = int(mcu % uint32_t(s.mcusPerRow));
+  const int mcuRow = int(mcu / uint32_t(s.mcusPerRow));
+  for (int c = 1; c <= s.nf; ++c) {
+    const int16_t* quant = s.quant[s.compTq[c]];
+    int16_t* block = blocks[c];
+    // A component no decoded scan wrote to shows as zero coefficients.
+    if (!s.compTouched[c]) std::memset(block, 0, s.stride[c] * sizeof(int16_t));
+    for (int by = 0; by < s.compV[c]; ++by) {
+      const uint32_t rows = level == 2 ? 0 : BlockRowMask(c, by, mcuRow);
+      for (int bx = 0; bx < s.compH[c]; ++bx, block += 64) {
+        if (level == 2) {
+          block[0] = int16_t((int32_t(block[0]) * quant[0] >> 5) & 1023);
+        } else if (rows) {
+          Dequantise(block, quant, level);
+          if (level == 0) {
+            IdctFull(block, rows);
+          } else {
+            IdctLow(block, rows);
+          }
+        }
+      }
+    }
+  }
+  int16_t* const areas[3] = {blocks[1], blocks[2], blocks[3]};
+  if (level == 2) {
+    OutputMcuDc(areas, mcuCol, mcuRow);
+  } else {
+    OutputMcuFull(areas, mcuCol, mcuRow);
+  }
+}
 
 int TCCXXX_JPEGDEC_Decode(void* outSurface, void* Calc_Buf, PutPixelFunc putPixel) {
   JpegDecoderState& s = gJpegState;
@@ -119,9 +130,20 @@ int TCCXXX_JPEGDEC_Decode(void* outSurface, void* Calc_Buf, PutPixelFunc putPixe
     s.started = 1;
     s.surface = outSurface;
     s.putPixel = putPixel;
-    LayOutWorkBuffer(Calc_Buf);
+    uint8_t* rest = LayOutWorkBuffer(Calc_Buf);
+    // The threads write pixels themselves, which only the RGB565 writer allows.
+    if (s.threads > 1 && putPixel != PutPixelRGB565) s.threads = 1;
+    if (s.threads > 1) {
+      if (s.frameMarker == 0xC0) {
+        StartSplitBaseline(rest);
+      } else {
+        StartSplitProgressive(rest);  // reads the scans: this call's work
+        return 1;
+      }
+    }
   }
-  if (s.frameMarker == 0xC0) return DecodeBaselineBatch();
+  if (s.frameMarker == 0xC0) return s.threads > 1 ? SplitBaselineCall() : DecodeBaselineBatch();
+  if (s.threads > 1) return SplitProgressiveCall();
   if (!s.outputPhase) return ProgressiveScanCall();
   return ProgressiveOutputCall();
 }

@@ -6,18 +6,19 @@
 
 // The next DC value of a scan position. A symbol that matches no code leaves the
 // prediction as it is; sizes above 16 (possible only in corrupt tables) read 16 bits.
-inline int16_t DecodeDC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t& pred) {
+template <class In>
+JPEG_INLINE int16_t DecodeDC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t& pred) {
   BitCursor c = cursor;  // kept in registers (the caller's cursor has its address taken)
-  if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
+  if (c.bits < kFastBits) CursorRefill<In>(c);  // the slow path refills for itself
   int32_t f = fast[CursorPeek(c, kFastBits)];
   if (f != 0) {
     CursorSkip(c, f & 0xFF);
     pred = int16_t(pred + (f >> 16));
   } else {
-    int size = CursorDecode(c, table);
+    int size = CursorDecode<In>(c, table);
     if (size > 0) {
       if (size > 16) size = 16;
-      if (c.bits < size) CursorRefill(c);
+      if (c.bits < size) CursorRefill<In>(c);
       pred = int16_t(pred + Extend(CursorGet(c, size), size));
     }
   }
@@ -26,21 +27,22 @@ inline int16_t DecodeDC(BitCursor& cursor, const HuffEntry* table, const int32_t
 }
 
 // Reads the magnitude bits of an AC symbol; size 0 reads nothing and gives 0.
-inline int32_t DecodeMagnitude(BitCursor& c, int size) {
+template <class In>
+JPEG_INLINE int32_t DecodeMagnitude(BitCursor& c, int size) {
   if (size == 0) return 0;
-  if (c.bits < size) CursorRefill(c);
+  if (c.bits < size) CursorRefill<In>(c);
   return Extend(CursorGet(c, size), size);
 }
 
 // The AC part of a block, dequantised, into a block that was cleared; `quant` is the
 // quantisation table in zigzag order (entry k for zigzag position k); `limit` is the
 // first zigzag position that is no longer stored (64 for all, 10 for the low band).
-template <int limit>
-inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t* block,
+template <class In, int limit>
+JPEG_INLINE void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast, int16_t* block,
                           const int16_t* quant) {
   BitCursor c = cursor;  // kept in registers, given back at the end
   for (int k = 1; k < 64;) {
-    if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
+    if (c.bits < kFastBits) CursorRefill<In>(c);  // the slow path refills for itself
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
@@ -52,13 +54,13 @@ inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32
       ++k;
       continue;
     }
-    int rs = CursorDecode(c, table);
+    int rs = CursorDecode<In>(c, table);
     if (rs <= 0) break;
     if (rs == 0xF0) {
       k += 16;
       continue;
     }
-    int32_t value = DecodeMagnitude(c, rs & 15);
+    int32_t value = DecodeMagnitude<In>(c, rs & 15);
     k += rs >> 4;
     if (k > 63) break;
     if (limit == 64 || k < limit) {
@@ -69,34 +71,37 @@ inline void DecodeBlockAC(BitCursor& cursor, const HuffEntry* table, const int32
   cursor = c;
 }
 
-inline void DecodeBlockFull(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
+template <class In>
+JPEG_INLINE void DecodeBlockFull(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
                             const int16_t* quant) {
   block[0] = int16_t(block[0] * quant[0]);
-  DecodeBlockAC<64>(c, table, fast, block, quant);
+  DecodeBlockAC<In, 64>(c, table, fast, block, quant);
 }
 
-inline void DecodeBlockLow(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
+template <class In>
+JPEG_INLINE void DecodeBlockLow(BitCursor& c, const HuffEntry* table, const int32_t* fast, int16_t* block,
                            const int16_t* quant) {
   block[0] = int16_t(block[0] * quant[0]);
-  DecodeBlockAC<10>(c, table, fast, block, quant);
+  DecodeBlockAC<In, 10>(c, table, fast, block, quant);
 }
 
 // Reads past the AC part of a block without storing anything. A symbol that matches no
 // code counts as a run of 15 with size 15.
-inline void SkipBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast) {
+template <class In>
+JPEG_INLINE void SkipBlockAC(BitCursor& cursor, const HuffEntry* table, const int32_t* fast) {
   BitCursor c = cursor;  // kept in registers, given back at the end
   for (int k = 1; k < 64;) {
-    if (c.bits < kFastBits) CursorRefill(c);  // the slow path refills for itself
+    if (c.bits < kFastBits) CursorRefill<In>(c);  // the slow path refills for itself
     int32_t f = fast[CursorPeek(c, kFastBits)];
     if (f != 0) {
       CursorSkip(c, f & 0xFF);
       k += ((f >> 8) & 0xFF) + 1;  // the end of block (kFastEnd) ends the loop
       continue;
     }
-    int rs = CursorDecode(c, table);
+    int rs = CursorDecode<In>(c, table);
     int size = rs & 15;
     if (size != 0) {
-      if (c.bits < size) CursorRefill(c);
+      if (c.bits < size) CursorRefill<In>(c);
       CursorSkip(c, size);
       k += ((rs >> 4) & 15) + 1;
     } else if ((rs & 0xF0) == 0xF0) {

@@ -7,11 +7,93 @@
 
 void InputLoadChunk() {
   JpegDecoderState& s = gJpegState;
-  uint32_t chunk = s.loadedEnd / kRingChunk;
+  const uint32_t chunk = s.loadedEnd / kRingChunk;
   uint8_t* dst = s.ring + (chunk % (kRingSize / kRingChunk)) * kRingChunk;
+  if (s.store && chunk >= s.storeFirst && chunk < s.storeEnd) {
+    // Loaded again from the store, exactly as it was loaded from the stream.
+    std::memcpy(dst, s.store + size_t(chunk - s.storeFirst) * kRingChunk, kRingChunk);
+    if (chunk == s.storeEof && s.eofChunk == kNoChunk) s.eofChunk = chunk;
+    s.loadedEnd += kRingChunk;
+    return;
+  }
+  if (s.storeOn && s.storeEnd - s.storeFirst >= s.storeCapacity) {
+    // No room to keep it: nothing is loaded, so that the store stays a true copy of what
+    // was read; whoever reads on gives up once it sees storeFull.
+    s.storeFull = 1;
+    return;
+  }
+  s.loadedEnd += kRingChunk;
   size_t got = s.readFunc(dst, kRingChunk, 1, s.stream);
   if (got != 1 && s.eofChunk == kNoChunk) s.eofChunk = chunk;
-  s.loadedEnd += kRingChunk;
+  if (s.storeOn) {
+    // The ring's chunk as it now is: a short read leaves the rest of it as it was.
+    std::memcpy(s.store + size_t(chunk - s.storeFirst) * kRingChunk, dst, kRingChunk);
+    s.storeEnd = chunk + 1;
+    if (s.eofChunk == chunk) s.storeEof = chunk;
+  }
+}
+
+void InputStoreStart(uint8_t* store, uint32_t capacityChunks) {
+  JpegDecoderState& s = gJpegState;
+  const uint32_t loaded = s.loadedEnd / kRingChunk;
+  const uint32_t ringChunks = kRingSize / kRingChunk;
+  s.store = store;
+  s.storeCapacity = capacityChunks;
+  s.storeFirst = loaded > ringChunks ? loaded - ringChunks : 0;
+  s.storeEnd = loaded;
+  s.storeEof = kNoChunk;
+  s.storeFull = 0;
+  s.storeOn = 1;
+  // The chunks the ring holds, so that the store starts a little before the read position.
+  for (uint32_t c = s.storeFirst; c < loaded; ++c) {
+    std::memcpy(store + size_t(c - s.storeFirst) * kRingChunk, s.ring + (c % ringChunks) * kRingChunk, kRingChunk);
+  }
+  if (s.eofChunk != kNoChunk) s.storeEof = s.eofChunk;
+}
+
+bool StoreFindMarker(uint32_t from, bool anyCode, uint32_t& marker) {
+  JpegDecoderState& s = gJpegState;
+  uint32_t p = from;
+  for (;;) {
+    if (s.eofChunk != kNoChunk && p / kRingChunk > s.eofChunk) return false;
+    const uint32_t first = s.storeFirst * kRingChunk, limit = s.storeEnd * kRingChunk;
+    if (p + 1 >= limit) {
+      // A few chunks stay free for reading on from the marker.
+      if (s.storeEnd - s.storeFirst + 4 > s.storeCapacity) return false;
+      InputLoadChunk();
+      continue;
+    }
+    const uint8_t* at = s.store + (p - first);
+    const void* ff = std::memchr(at, 0xFF, limit - 1 - p);
+    if (ff == nullptr) {
+      p = limit - 1;
+      continue;
+    }
+    const uint32_t q = p + uint32_t(static_cast<const uint8_t*>(ff) - at);
+    const uint32_t code = s.store[q + 1 - first];
+    if (anyCode ? code != 0 : IsMarkerCode(code)) {
+      marker = q;
+      return true;
+    }
+    p = q + 1;
+  }
+}
+
+bool StoreWindowStart(uint32_t& offset) {
+  const JpegDecoderState& s = gJpegState;
+  if (s.bitOffset != 0) return false;
+  offset = WindowStartOffset();
+  if (offset < s.storeFirst * kRingChunk) return false;
+  BitCursor c = FlatCursorAt(s.store, s.storeFirst * kRingChunk, s.storeEnd * kRingChunk, offset);
+  uint32_t window = 0;
+  for (int i = 0; i < 4; ++i) window = (window << 8) | CursorFetchByte<FlatInput>(c);
+  return window == s.window && c.pos == s.rawPos;
+}
+
+void InputStoreStop() {
+  JpegDecoderState& s = gJpegState;
+  s.store = nullptr;
+  s.storeOn = 0;
 }
 
 void InputReset() {
@@ -20,6 +102,7 @@ void InputReset() {
   s.rawPos = 0;
   s.loadedEnd = 0;
   s.eofChunk = kNoChunk;
+  InputStoreStop();
   InputLoadChunk();
   InputLoadChunk();
   s.window = 0;
@@ -89,7 +172,7 @@ void AlignBits() {
 
 BitCursor CursorBegin() {
   const JpegDecoderState& s = gJpegState;
-  BitCursor c;
+  BitCursor c{};
   c.acc = uint64_t(s.window) << (32 + s.bitOffset);
   c.bits = 32 - s.bitOffset;
   c.pos = s.rawPos;
@@ -116,7 +199,7 @@ void CursorEnd(BitCursor& c) {
     c.bits -= 8;
   }
   while (bytes < 4) {
-    c.acc |= uint64_t(CursorFetchByte(c)) << (56 - c.bits);
+    c.acc |= uint64_t(CursorFetchByte<RingInput>(c)) << (56 - c.bits);
     c.bits += 8;
     ++bytes;
   }
@@ -125,40 +208,60 @@ void CursorEnd(BitCursor& c) {
   s.rawPos = c.pos;
 }
 
-void CursorRestart(BitCursor& c) {
-  CursorAlign(c);
-  // At most a few thousand bytes are searched; corrupt data then simply goes on.
-  for (int i = 0; i < 4096; ++i) {
-    if (CursorGetChecked(c, 8) == 0xFF) break;
-  }
-  if (CursorGetChecked(c, 8) == 0xDC) {
-    CursorGetChecked(c, 8);
-    CursorGetChecked(c, 8);
-  }
-}
-
-void SkipToNextMarker() {
-  JpegDecoderState& s = gJpegState;
+uint32_t WindowStartOffset() {
   AlignBits();
-  // Back to the stream offset of the window's first byte.
   BitCursor c = CursorBegin();
   for (int i = 0; i < 4; ++i) {
     UnfetchByte(c);
     c.bits -= 8;
   }
-  s.rawPos = c.pos;
+  return c.pos;
+}
+
+void InputJumpTo(uint32_t offset) {
+  JpegDecoderState& s = gJpegState;
+  s.rawPos = offset;
+  s.window = 0;
+  for (int i = 0; i < 4; ++i) s.window = (s.window << 8) | FetchByte();
+  s.bitOffset = 0;
+}
+
+void SkipToNextMarker() {
+  JpegDecoderState& s = gJpegState;
+  s.rawPos = WindowStartOffset();
   for (;;) {
     if (InputPastEnd()) break;
     uint32_t b = FetchRawByte();
     if (b != 0xFF) continue;
     if (s.rawPos >= s.loadedEnd - kRingChunk) InputLoadChunk();
-    uint32_t next = PeekByte();
-    if (next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
+    if (IsMarkerCode(PeekByte())) {
       s.rawPos--;
       break;
     }
   }
-  s.window = 0;
-  for (int i = 0; i < 4; ++i) s.window = (s.window << 8) | FetchByte();
-  s.bitOffset = 0;
+  InputJumpTo(s.rawPos);
+}
+
+BitCursor FlatCursorAt(const uint8_t* data, uint32_t first, uint32_t end, uint32_t offset) {
+  BitCursor c{};
+  c.pos = offset;
+  c.data = data;
+  c.first = first;
+  c.end = end;
+  return c;
+}
+
+uint32_t FlatAlignedOffset(const BitCursor& cursor) {
+  BitCursor c = cursor;
+  CursorAlign(c);
+  // Steps back over the whole bytes still in the accumulator, as UnfetchByte does.
+  for (int bytes = c.bits >> 3; bytes > 0; --bytes) {
+    c.pos--;
+    if (c.pos > c.first && FlatInput::Byte(c) == 0) {
+      BitCursor before = c;
+      before.pos--;
+      if (FlatInput::Byte(before) == 0xFF) c.pos--;
+    }
+  }
+  return c.pos;
 }

@@ -30,5 +30,13 @@ int TCCXXX_JPEGDEC_Decode(void* outSurface, void* Calc_Buf, PutPixelFunc putPixe
 void PutPixelRGB565(int c0, int c1, int c2, int index, int x, int y, int colorFormat);
 extern uint16_t* gOutSurface;
 
+// How many threads (the caller's included, 1 to kJpegMaxThreads) may decode one picture. A
+// large picture is then split between them; small pictures and a count of 1 stay on the
+// calling thread. The default is the machine's cores, at most kJpegMaxThreads. Takes effect
+// at the next TCCXXX_JPEGDEC_Init2; not to be called while a picture decodes.
+constexpr int kJpegMaxThreads = 4;
+void JpegSetThreads(int count);
+int JpegThreads();
+
 // Largest work buffer a progressive picture may ask for.
 constexpr uint32_t kJpegMaxCalcBufSize = 512u * 1024u * 1024u;

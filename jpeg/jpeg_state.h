@@ -46,6 +46,16 @@ struct JpegDecoderState {
   uint32_t stuffing;   // 1 once the first scan header was read: FF 00 reads as FF
   uint32_t window;     // next bits at bit 31 - bitOffset
   int16_t bitOffset;
+  // The chunk store of a split decode (in the work buffer): a copy of every chunk loaded
+  // since it was started, chunks storeFirst to storeEnd - 1. A chunk the store holds is
+  // loaded again from it instead of from the stream.
+  uint8_t* store;
+  uint32_t storeCapacity;  // in chunks
+  uint32_t storeFirst;
+  uint32_t storeEnd;
+  uint32_t storeEof;  // eofChunk as the store saw it
+  uint8_t storeOn;    // chunks read from the stream are copied in
+  uint8_t storeFull;  // a chunk was wanted with no room left (and was not read)
 
   // Frame.
   int16_t frameMarker;
@@ -65,6 +75,7 @@ struct JpegDecoderState {
   int32_t mcuCount;
   uint8_t app0Seen;
   uint8_t ready;  // set by a successful TCCXXX_JPEGDEC_Init2
+  uint8_t threads;  // threads this picture may use (1: the calling thread alone)
 
   // Current scan.
   int16_t ns;
@@ -95,6 +106,7 @@ struct JpegDecoderState {
   uint8_t started;
   uint8_t outputPhase;
   int16_t level;
+  uint8_t compTouched[4];  // progressive, per frame component: a decoded scan has written to it
   int16_t* area[4];  // baseline: per scan position 0..2; progressive: per frame component 1..3
   int16_t* current[4];
   uint32_t blocksPerMcu[4];
@@ -128,6 +140,16 @@ extern JpegDecoderState gJpegState;
 // Input layer (input.cpp).
 void InputReset();
 void InputLoadChunk();
+// Starts keeping every loaded chunk in `store` (the ring's chunks first); stops it.
+void InputStoreStart(uint8_t* store, uint32_t capacityChunks);
+void InputStoreStop();
+// The first marker at or after stream offset `from` (0xFF and a code: with anyCode any code
+// but a stuffed 0x00, else one that ends entropy-coded data, IsMarkerCode), reading the
+// stream on into the store; false when the stream or the store's room ends first.
+bool StoreFindMarker(uint32_t from, bool anyCode, uint32_t& marker);
+// The stream offset of the window's first byte, when the window starts at a byte boundary
+// and a cursor over the store reads the same window from there.
+bool StoreWindowStart(uint32_t& offset);
 uint32_t FetchByte();
 uint32_t FetchRawByte();
 uint32_t PeekByte();
@@ -139,6 +161,13 @@ void AlignBits();
 bool InputPastEnd();
 // Moves to the next marker that is not a restart marker, from the current byte boundary.
 void SkipToNextMarker();
+// The stream offset of the window's first byte, once aligned to a byte boundary.
+uint32_t WindowStartOffset();
+// Reads on from stream offset `offset` at a byte boundary (its chunk is in the ring).
+void InputJumpTo(uint32_t offset);
+// Whether 0xFF followed by `code` starts a marker that ends entropy-coded data: not a
+// stuffed 0x00, a fill byte or a restart marker.
+inline bool IsMarkerCode(uint32_t code) { return code != 0x00 && code != 0xFF && (code < 0xD0 || code > 0xD7); }
 
 // Headers (markers.cpp). Parses up to and including the next SOS: 1 on success with a new
 // scan, 2 when EOI ended the parse, 0 on failure.
@@ -147,6 +176,16 @@ int ParseMarkersToScan();
 // Huffman tables (huffman.cpp).
 void HuffReset();
 int HuffBuild(int slot, const uint8_t counts[17], const uint8_t* values, int symbolLimit);
+// Builds slot 0, 1, 4 or 5 from the standard tables of T.81 Annex K (DC or AC, luminance
+// for table 0, chrominance for table 1); 0 on success or -1.
+int HuffBuildStandard(int slot);
+// Their code-length counts (index 1 to 16) and values, slot as above.
+struct StandardHuffTable {
+  uint8_t counts[17];
+  const uint8_t* values;
+  int symbols;
+};
+const StandardHuffTable& StandardTable(int slot);
 
 // Reconstruction (idct.cpp).
 void BuildRangeLimit();
@@ -169,8 +208,33 @@ void OutputMcuDc(int16_t* const areas[3], int mcuCol, int mcuRow);
 
 // Entropy decoding (entropy_baseline.cpp, entropy_progressive.cpp).
 int DecodeBaselineBatch();
-void DecodeDCScan();
-void DecodeACScan();
+
+// The decode step (decode.cpp). Whether the current progressive scan carries only
+// coefficients the reduction level never reads; the reconstruction and pixels of MCU `mcu`,
+// whose blocks of frame component c start at blocks[c].
+bool ScanUnused();
+void ReconstructAndOutputMcu(int16_t* const blocks[4], uint32_t mcu);
+
+// Pictures split between threads (split_baseline.cpp, split_progressive.cpp): the work
+// buffer each needs beyond the picture's own (0 when it cannot be split); the first decode
+// call's set-up, given the work buffer past the core's own part; the decode calls.
+// StartSplitProgressive reads the scans; when they cannot be split, the picture goes on
+// decoding on the calling thread (threads is then 1). Pictures smaller than
+// gJpegSplitMinBlocks blocks stay on the calling thread.
+extern uint32_t gJpegSplitMinBlocks;
+uint64_t SplitBaselineBytes();
+uint64_t SplitProgressiveBytes(uint64_t coefficientBytes);
+void StartSplitBaseline(uint8_t* rest);
+void StartSplitProgressive(uint8_t* rest);
+int SplitBaselineCall();
+int SplitProgressiveCall();
+
+// Threads (threads.cpp): starts the pool's threads (once; it allocates), and runs
+// work(arg, i) on up to `count` threads at once, i = 0 on the calling thread, returning when
+// all that began have returned. Threads that have not begun by the time the calling thread
+// has returned do not begin: the work must be one any of them can finish alone.
+void StartThreads(int count);
+void RunOnThreads(int count, void (*work)(void*, int), void* arg);
 
 // The standard zigzag order: natural index of zigzag position k (with 16 guard entries).
 extern const uint8_t kZigzag[64 + 16];

@@ -104,6 +104,7 @@ bool ParseFrame() {
   uint32_t height = GetBits(16), width = GetBits(16);
   uint32_t nf = GetBits(8);
   if (nf != 1 && nf != 3) return false;
+  if (s.precision != 8) return false;  // 12-bit samples are not decoded
   // Sizes must fit the 16-bit fields; a height of 0 (defined later by DNL) is not handled.
   if (height == 0 || width == 0 || height >= 32768 || width >= 32768) return false;
   s.imageHeight = int16_t(height);
@@ -124,11 +125,13 @@ bool ParseFrame() {
     if (s.compH[c] > s.hmax) s.hmax = s.compH[c];
     if (s.compV[c] > s.vmax) s.vmax = s.compV[c];
   }
-  if (nf == 1 && (s.compH[1] != 1 || s.compV[1] != 1)) return false;
-  // Chroma is sampled at the luma resolution or at half of it in each direction.
+  // In a scan of one component each unit is one block, whatever the factors: a grey
+  // picture is laid out as if they were 1 x 1.
+  if (nf == 1) s.compH[1] = s.compV[1] = s.hmax = s.vmax = 1;
+  // Chroma is sampled at the luma resolution, or at a half or a quarter of it, in each direction.
+  auto divides = [](int luma, int chroma) { return luma == chroma || luma == 2 * chroma || luma == 4 * chroma; };
   for (int c = 2; c <= int(nf); ++c) {
-    if (s.compH[1] != s.compH[c] && s.compH[1] != 2 * s.compH[c]) return false;
-    if (s.compV[1] != s.compV[c] && s.compV[1] != 2 * s.compV[c]) return false;
+    if (!divides(s.compH[1], s.compH[c]) || !divides(s.compV[1], s.compV[c])) return false;
   }
   s.mcusPerRow = int16_t(((int(width) - 1) / s.hmax) / 8 + 1);
   s.mcuRows = int16_t(((int(height) - 1) / s.vmax) / 8 + 1);
@@ -149,7 +152,16 @@ void ComputeScanGeometry() {
   s.unitCount = uint32_t(s.unitRows) * uint32_t(s.unitsPerRow);
 }
 
-// What this decoder can decode: scans in frame order, tables defined by this stream.
+// Whether a Huffman table is there for a scan: defined by this stream, or, for tables 0
+// and 1, the standard table that motion-JPEG frames leave out.
+bool TableAtHand(int slot) {
+  JpegDecoderState& s = gJpegState;
+  if (!s.huffDefined[slot] && slot % 4 <= 1 && HuffBuildStandard(slot) == 0) s.huffDefined[slot] = 1;
+  return s.huffDefined[slot];
+}
+
+// What this decoder can decode: a baseline scan of every component in frame order; progressive
+// DC scans of one component or of all in frame order, AC scans of one component.
 bool ScanSupported() {
   const JpegDecoderState& s = gJpegState;
   for (int j = 0; j < s.ns; ++j) {
@@ -163,20 +175,20 @@ bool ScanSupported() {
   if (s.frameMarker == 0xC0) {
     if (!inFrameOrder) return false;
     for (int j = 0; j < s.ns; ++j) {
-      if (!s.huffDefined[s.scanTd[j]] || !s.huffDefined[4 + s.scanTa[j]]) return false;
+      if (!TableAtHand(s.scanTd[j]) || !TableAtHand(4 + s.scanTa[j])) return false;
     }
     return true;
   }
   if (s.frameMarker != 0xC2) return true;  // refused by the caller
   if (s.ah > 13 || s.al > 13 || s.se > 63 || s.ss > s.se) return false;
   if (s.ss == 0) {
-    if (!inFrameOrder) return false;
+    if (!inFrameOrder && s.ns != 1) return false;
     for (int j = 0; j < s.ns && s.ah == 0; ++j) {
-      if (!s.huffDefined[s.scanTd[j]]) return false;
+      if (!TableAtHand(s.scanTd[j])) return false;
     }
     return true;
   }
-  return s.ns == 1 && s.huffDefined[4 + s.scanTa[0]];
+  return s.ns == 1 && TableAtHand(4 + s.scanTa[0]);
 }
 
 // 1 on success, 0 when the scan is not supported.
@@ -281,6 +293,7 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
   s.mcuCount = 0;
   s.app0Seen = 0;
   s.ready = 0;
+  s.threads = 1;
   s.ns = 0;
   std::memset(s.scanComp, 0, sizeof s.scanComp);
   std::memset(s.scanTd, 0, sizeof s.scanTd);
@@ -293,6 +306,7 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
   std::memset(s.huffDefined, 0, sizeof s.huffDefined);
   std::memset(s.dcPred, 0, sizeof s.dcPred);
   s.eobRun = 0;
+  std::memset(s.compTouched, 0, sizeof s.compTouched);
   s.mcuCounter = 0;
   s.started = s.outputPhase = 0;
   s.level = 0;
@@ -315,13 +329,23 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
   if (s.frameMarker != 0xC0 && s.frameMarker != 0xC2) return -1;
   if (ParseMarkersToScan() != 1) return -1;  // EOI before any scan is refused too
 
-  uint32_t calcBufSize = 1540;
+  uint64_t blocksPerMcu = 0;
+  for (int c = 1; c <= s.nf; ++c) blocksPerMcu += uint64_t(s.compH[c]) * uint64_t(s.compV[c]);
+  const uint64_t blocks = blocksPerMcu * uint64_t(s.mcuRows) * uint64_t(s.mcusPerRow);
+  uint64_t calcBufSize = 1540;
   if (s.frameMarker == 0xC2) {
-    uint64_t blocksPerMcu = 0;
-    for (int c = 1; c <= s.nf; ++c) blocksPerMcu += uint64_t(s.compH[c]) * uint64_t(s.compV[c]);
-    uint64_t bytes = blocksPerMcu * uint64_t(s.mcuRows) * uint64_t(s.mcusPerRow) * 128 + 4;
-    if (bytes > kJpegMaxCalcBufSize) return -1;
-    calcBufSize = uint32_t(bytes);
+    calcBufSize = blocks * 128 + 4;
+    if (calcBufSize > kJpegMaxCalcBufSize) return -1;
+  }
+  // A large picture is split between threads, which takes more of the work buffer.
+  const int threads = JpegThreads();
+  if (threads > 1 && blocks >= gJpegSplitMinBlocks) {
+    const uint64_t more = s.frameMarker == 0xC2 ? SplitProgressiveBytes(blocks * 128) : SplitBaselineBytes();
+    if (calcBufSize + more <= kJpegMaxCalcBufSize) {
+      calcBufSize += more;
+      s.threads = uint8_t(threads);
+      StartThreads(threads);
+    }
   }
 
   SetupOutputMapping();
@@ -337,7 +361,7 @@ int TCCXXX_JPEGDEC_Init2(void* stream, int targetWidth, int targetHeight, int32_
     info->Sampling[2 * (c - 1)] = uint8_t(s.compH[c]);
     info->Sampling[2 * (c - 1) + 1] = uint8_t(s.compV[c]);
   }
-  info->CalcBufSize = calcBufSize;
+  info->CalcBufSize = uint32_t(calcBufSize);
   info->ImageWidth = s.imageWidth;
   info->ImageHeight = s.imageHeight;
   s.ready = 1;

@@ -16,7 +16,7 @@ size_t MemoryStreamRead(void* buffer, size_t size, size_t count, void* stream) {
 }
 
 MemoryDecodeResult DecodeJpegFromMemory(const uint8_t* data, size_t size, int width, int height,
-                                        uint16_t* surface, uint32_t maxCalcBufSize) {
+                                        uint16_t* surface, uint32_t maxCalcBufSize, PutPixelFunc writer) {
   MemoryDecodeResult result;
   MemoryStream stream{data, size, 0};
   int longer = width > height ? width : height;
@@ -34,7 +34,7 @@ MemoryDecodeResult DecodeJpegFromMemory(const uint8_t* data, size_t size, int wi
   gOutSurface = surface;
   int rc;
   do {
-    rc = TCCXXX_JPEGDEC_Decode(surface, work.get(), PutPixelRGB565);
+    rc = TCCXXX_JPEGDEC_Decode(surface, work.get(), writer);
     ++result.calls;
   } while (rc > 0);
   if (rc < 0) result.status = 2;

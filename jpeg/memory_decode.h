@@ -24,7 +24,8 @@ struct MemoryDecodeResult {
 };
 
 // Decodes into `surface` (width x height pixels, left as it is where the picture does not
-// reach). `maxCalcBufSize` refuses pictures whose work buffer would be larger.
+// reach) through `writer`. `maxCalcBufSize` refuses pictures whose work buffer would be larger.
 MemoryDecodeResult DecodeJpegFromMemory(const uint8_t* data, size_t size, int width, int height,
                                         uint16_t* surface,
-                                        uint32_t maxCalcBufSize = kJpegMaxCalcBufSize);
+                                        uint32_t maxCalcBufSize = kJpegMaxCalcBufSize,
+                                        PutPixelFunc writer = PutPixelRGB565);

@@ -14,18 +14,23 @@ namespace {
 struct ColorTables {
   int16_t crR[256], crG[256], cbG[256], cbB[256];
   uint16_t r565[1024], g565[1024], b565[1024];
-  uint8_t half[256];  // row mask of a chroma block half the luma height: bit r -> bit r/2
-  constexpr ColorTables() : crR(), crG(), cbG(), cbB(), r565(), g565(), b565(), half() {
+  // Row masks of a chroma block a half or a quarter of the luma height: bit r -> bit r/2, r/4.
+  uint8_t half[256], quarter[256];
+  constexpr ColorTables() : crR(), crG(), cbG(), cbB(), r565(), g565(), b565(), half(), quarter() {
     for (int i = 0; i < 256; ++i) {
       crR[i] = int16_t(((i - 128) * 1470103) >> 20);
       crG[i] = int16_t(((i - 128) * 748830) >> 20);
       cbG[i] = int16_t(((i - 128) * 360857) >> 20);
       cbB[i] = int16_t(((i - 128) * 1858076) >> 20);
-      int m = 0;
+      int h = 0, q = 0;
       for (int b = 0; b < 8; ++b) {
-        if (i & (1 << b)) m |= 1 << (b / 2);
+        if (i & (1 << b)) {
+          h |= 1 << (b / 2);
+          q |= 1 << (b / 4);
+        }
       }
-      half[i] = uint8_t(m);
+      half[i] = uint8_t(h);
+      quarter[i] = uint8_t(q);
     }
     for (int i = 0; i < 1024; ++i) {
       int v = i - 384;
@@ -112,10 +117,14 @@ void SetupOutputMapping() {
 
 uint32_t BlockRowMask(int comp, int by, int mcuRow) {
   const JpegDecoderState& s = gJpegState;
-  int vy = s.compV[1];
-  int base = vy * mcuRow;
-  if (comp == 1 || s.compV[comp] == vy) return s.rowMask[base + by];
-  return kColor.half[s.rowMask[base + 2 * by]] | (kColor.half[s.rowMask[base + 2 * by + 1]] << 4);
+  const int vy = s.compV[1];
+  const uint8_t* luma = s.rowMask + vy * mcuRow;
+  if (comp == 1 || s.compV[comp] == vy) return luma[by];
+  if (vy == 2 * s.compV[comp]) return kColor.half[luma[2 * by]] | (kColor.half[luma[2 * by + 1]] << 4);
+  // A quarter of the luma height: four luma block rows make one chroma block row.
+  uint32_t mask = 0;
+  for (int q = 0; q < 4; ++q) mask |= uint32_t(kColor.quarter[luma[4 * by + q]]) << (2 * q);
+  return mask;
 }
 
 namespace {
@@ -123,12 +132,15 @@ namespace {
 struct Chroma {
   const int16_t* area;
   int h;       // blocks across in the MCU
-  int hShift;  // 1 when sampled at half the luma width
+  int hShift;  // 1 when sampled at half the luma width, 2 at a quarter
   int vShift;
 };
 
+// log2 of the luma-to-chroma factor ratio (1, 2 or 4).
+inline int RatioShift(int luma, int chroma) { return luma == chroma ? 0 : luma == 2 * chroma ? 1 : 2; }
+
 inline Chroma ChromaOf(const JpegDecoderState& s, int comp, const int16_t* area) {
-  return Chroma{area, s.compH[comp], s.compH[comp] != s.compH[1], s.compV[comp] != s.compV[1]};
+  return Chroma{area, s.compH[comp], RatioShift(s.compH[1], s.compH[comp]), RatioShift(s.compV[1], s.compV[comp])};
 }
 
 // Coefficient offset of the chroma sample under luma position (lx, ly) of the MCU.
@@ -166,10 +178,16 @@ inline V16 Pack565(V16 r, V16 g, V16 b) {
   return Or(Or(Shl<8>(And(r, Set(0xF8))), Shl<3>(And(g, Set(0xFC)))), Srl<3>(b));
 }
 
+// The chroma values under eight luma columns: each value taken 1, 2 or 4 times.
 inline V16 LoadChroma(const int16_t* row, int hShift) {
   if (hShift == 0) return simd::Load(row);
-  V16 v = simd::Load4(row);
-  return simd::ZipLo16(v, v);
+  if (hShift == 1) {
+    V16 v = simd::Load4(row);
+    return simd::ZipLo16(v, v);
+  }
+  V16 v = simd::Load2(row);
+  v = simd::ZipLo16(v, v);
+  return simd::ZipLo32(v, v);
 }
 
 // Eight RGB565 pixels of one luma block row. Must equal, for each sx from 0 to 7, the plain

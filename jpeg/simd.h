@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #if !defined(VELLUMET_JPEG_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64))
 #define JPEG_SIMD 1
@@ -28,6 +29,12 @@ namespace simd {
 using V16 = int16x8_t;
 inline V16 Load(const int16_t* p) { return vld1q_s16(p); }
 inline V16 Load4(const int16_t* p) { return vcombine_s16(vld1_s16(p), vdup_n_s16(0)); }
+// Values p[0] and p[1] in lanes 0 and 1, 0 in the others.
+inline V16 Load2(const int16_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return vreinterpretq_s16_s32(vsetq_lane_s32(v, vdupq_n_s32(0), 0));
+}
 inline void Store(int16_t* p, V16 v) { vst1q_s16(p, v); }
 inline void Store(uint16_t* p, V16 v) { vst1q_u16(p, vreinterpretq_u16_s16(v)); }
 inline V16 Set(int v) { return vdupq_n_s16(int16_t(v)); }
@@ -75,6 +82,12 @@ inline bool IsZero(V16 a) { return vmaxvq_u16(vreinterpretq_u16_s16(a)) == 0; }
 using V16 = __m128i;
 inline V16 Load(const int16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 inline V16 Load4(const int16_t* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); }
+// Values p[0] and p[1] in lanes 0 and 1, 0 in the others.
+inline V16 Load2(const int16_t* p) {
+  int32_t v;
+  std::memcpy(&v, p, 4);
+  return _mm_cvtsi32_si128(v);
+}
 inline void Store(int16_t* p, V16 v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline void Store(uint16_t* p, V16 v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 inline V16 Set(int v) { return _mm_set1_epi16(int16_t(v)); }

@@ -18,14 +18,6 @@
 
 namespace {
 
-struct Layout {
-  const char* name;
-  bool gray;
-  int h1, v1;
-};
-const Layout kLayouts[] = {{"4:4:4", false, 1, 1}, {"4:2:2", false, 2, 1}, {"4:4:0", false, 1, 2},
-                           {"4:2:0", false, 2, 2}, {"grey", true, 1, 1}};
-
 double Threshold(int level, Content content, const Layout& l) {
   bool smooth = content == Content::Smooth;
   switch (level) {
@@ -50,28 +42,48 @@ double Compare(const std::vector<uint8_t>& jpeg, int w, int h, int tw, int th, i
   return PsnrAgainst(core, tw, p, ReferenceDecode(jpeg, 1), 1);
 }
 
+struct Kind {
+  Layout layout;
+  bool progressive;
+  std::vector<ScanScript> scans = {};
+  bool withoutTables = false;
+};
+
+std::vector<Kind> Kinds() {
+  std::vector<Kind> kinds;
+  for (bool progressive : {false, true}) {
+    for (const Layout& l : kLayouts) kinds.push_back({l, progressive});
+  }
+  // Files other encoders write, each of which the core once refused: grey pictures that
+  // declare sampling factors, 4:1:1 and 1:4, progressive files whose DC scans hold one
+  // component each, motion-JPEG frames without Huffman tables.
+  kinds.push_back({{"grey 2x2", true, 2, 2}, false});
+  kinds.push_back({{"grey 1x2", true, 1, 2}, true});
+  kinds.push_back({kQuarterLayouts[0], false});
+  kinds.push_back({kQuarterLayouts[1], true});
+  kinds.push_back({kLayouts[3], true, DcScansApart()});
+  kinds.push_back({kQuarterLayouts[0], true, DcScansApart()});
+  kinds.push_back({kLayouts[1], false, {}, true});
+  kinds.push_back({kLayouts[4], false, {}, true});
+  return kinds;
+}
+
 TEST(JpegConformance, LayoutsCodingsAndLevels) {
-  struct Box {
-    int w, h;
-  };
   for (Content content : {Content::Smooth, Content::Detailed}) {
     Rgb pic = MakePicture(203, 157, content, 3);
-    for (bool progressive : {false, true}) {
-      for (const Layout& l : kLayouts) {
-        EncodeOptions o;
-        o.progressive = progressive;
-        o.gray = l.gray;
-        o.h1 = l.h1;
-        o.v1 = l.v1;
-        std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
-        // Enlarged, slightly reduced, 3 to 8 times smaller, more than 8 times smaller.
-        for (Box b : {Box{400, 300}, Box{150, 120}, Box{60, 40}, Box{24, 18}}) {
-          int level;
-          double psnr = Compare(jpeg, pic.width, pic.height, b.w, b.h, &level);
-          EXPECT_GE(psnr, Threshold(level, content, l))
-              << (content == Content::Smooth ? "smooth " : "detailed ") << (progressive ? "progressive " : "baseline ")
-              << l.name << " box " << b.w << "x" << b.h;
-        }
+    for (const Kind& k : Kinds()) {
+      EncodeOptions o = OptionsFor(k.layout, k.progressive);
+      o.scans = k.scans;
+      std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
+      if (k.withoutTables) jpeg = WithoutHuffmanTables(jpeg);
+      // Enlarged, slightly reduced, 3 to 8 times smaller, more than 8 times smaller.
+      for (auto [tw, th] : {std::pair{400, 300}, {150, 120}, {60, 40}, {24, 18}}) {
+        int level;
+        double psnr = Compare(jpeg, pic.width, pic.height, tw, th, &level);
+        EXPECT_GE(psnr, Threshold(level, content, k.layout))
+            << (content == Content::Smooth ? "smooth " : "detailed ") << (k.progressive ? "progressive " : "baseline ")
+            << k.layout.name << (k.scans.empty() ? "" : ", DC scans apart")
+            << (k.withoutTables ? ", no Huffman tables" : "") << ", box " << tw << "x" << th;
       }
     }
   }
@@ -83,12 +95,7 @@ TEST(JpegConformance, OddSizesFromOnePixel) {
     Rgb pic = MakePicture(sz[0], sz[1], Content::Detailed, 5);
     for (bool progressive : {false, true}) {
       for (const Layout& l : kLayouts) {
-        EncodeOptions o;
-        o.progressive = progressive;
-        o.gray = l.gray;
-        o.h1 = l.h1;
-        o.v1 = l.v1;
-        std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
+        std::vector<uint8_t> jpeg = EncodeJpeg(pic, OptionsFor(l, progressive));
         // A box a little larger than the picture keeps level 0 for every size. Few pixels
         // make the measure coarser: measured from 35.7 (colour) and 40.0 dB (grey).
         int tw = sz[0] + 3, th = sz[1] + 2;
@@ -102,10 +109,7 @@ TEST(JpegConformance, OddSizesFromOnePixel) {
 TEST(JpegConformance, HeaderVariants) {
   Rgb pic = MakePicture(150, 94, Content::Detailed, 9);
   for (bool progressive : {false, true}) {
-    EncodeOptions o;
-    o.progressive = progressive;
-    o.comment = "made \xFF\x00 with a stuffed-looking pair";
-    o.optimize = true;
+    EncodeOptions o{.progressive = progressive, .optimize = true, .comment = "made \xFF\x00 with a stuffed-looking pair"};
     std::vector<uint8_t> plain = EncodeJpeg(pic, o);
     EXPECT_GE(Compare(plain, 150, 94, 150, 94), 36.5);
     EXPECT_GE(Compare(MergeDqtSegments(plain), 150, 94, 150, 94), 36.5);
@@ -122,9 +126,7 @@ TEST(JpegConformance, QualityExtremes) {
   Rgb pic = MakePicture(96, 64, Content::Detailed, 2);
   for (int quality : {5, 100}) {
     for (bool progressive : {false, true}) {
-      EncodeOptions o;
-      o.quality = quality;
-      o.progressive = progressive;
+      EncodeOptions o{.quality = quality, .progressive = progressive};
       // Measured 40.5 dB at quality 5 and 32.9 dB at quality 100, where quantiser 1 scales
       // to 0 at the high frequencies and the previous zigzag entry stands in for it.
       EXPECT_GE(Compare(EncodeJpeg(pic, o), 96, 64, 96, 64), quality == 5 ? 39.5 : 32.0) << quality << " " << progressive;

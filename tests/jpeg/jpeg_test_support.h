@@ -10,15 +10,63 @@
 #include "jpeg/memory_decode.h"
 #include "tests/jpeg/support/jpeg_samples.h"
 
+// The sampling layouts the tests go through: luma (or grey) factors, chroma 1 x 1; those
+// the core first read, then the quarter-width and quarter-height ones.
+struct Layout {
+  const char* name;
+  bool gray;
+  int h1, v1;
+};
+inline constexpr Layout kLayouts[] = {{"4:4:4", false, 1, 1}, {"4:2:2", false, 2, 1}, {"4:4:0", false, 1, 2},
+                                      {"4:2:0", false, 2, 2}, {"grey", true, 1, 1}};
+inline constexpr Layout kQuarterLayouts[] = {{"4:1:1", false, 4, 1}, {"1:4", false, 1, 4}};
+
+inline EncodeOptions OptionsFor(const Layout& l, bool progressive) {
+  return {.progressive = progressive, .gray = l.gray, .h1 = l.h1, .v1 = l.v1};
+}
+
+// A progressive script whose DC scans hold one component each, first passes and refinements.
+inline std::vector<ScanScript> DcScansApart() {
+  return {{{0}, 0, 0, 0, 1},  {{1}, 0, 0, 0, 1},  {{2}, 0, 0, 0, 1},  {{0}, 1, 5, 0, 2},  {{2}, 1, 63, 0, 1},
+          {{1}, 1, 63, 0, 1}, {{0}, 6, 63, 0, 2}, {{0}, 1, 63, 2, 1}, {{0}, 0, 0, 1, 0},  {{2}, 0, 0, 1, 0},
+          {{1}, 0, 0, 1, 0},  {{2}, 1, 63, 1, 0}, {{1}, 1, 63, 1, 0}, {{0}, 1, 63, 1, 0}};
+}
+
 struct CoreOutput {
   MemoryDecodeResult result;
   std::vector<uint16_t> surface;
 };
 
-inline CoreOutput DecodeWithCore(const std::vector<uint8_t>& jpeg, int tw, int th, uint16_t fill = 0) {
+inline CoreOutput DecodeWithCore(const std::vector<uint8_t>& jpeg, int tw, int th, uint16_t fill = 0,
+                                 PutPixelFunc writer = PutPixelRGB565) {
   CoreOutput out;
   out.surface.assign(size_t(tw) * th, fill);
-  out.result = DecodeJpegFromMemory(jpeg.data(), jpeg.size(), tw, th, out.surface.data());
+  out.result =
+      DecodeJpegFromMemory(jpeg.data(), jpeg.size(), tw, th, out.surface.data(), kJpegMaxCalcBufSize, writer);
+  return out;
+}
+
+// While it lives, decodes use `threads` threads and split pictures of every size.
+struct SplitThreads {
+  explicit SplitThreads(int threads) : before(JpegThreads()), minimum(gJpegSplitMinBlocks) {
+    JpegSetThreads(threads);
+    gJpegSplitMinBlocks = 0;
+  }
+  ~SplitThreads() {
+    JpegSetThreads(before);
+    gJpegSplitMinBlocks = minimum;
+  }
+  int before;
+  uint32_t minimum;
+};
+
+// Decodes split between `threads` threads; `kept` receives the threads the decode still had
+// at its end (1 when it went back to the calling thread).
+inline CoreOutput DecodeSplit(const std::vector<uint8_t>& jpeg, int tw, int th, int threads, int* kept = nullptr,
+                              uint16_t fill = 0) {
+  SplitThreads split(threads);
+  CoreOutput out = DecodeWithCore(jpeg, tw, th, fill);
+  if (kept) *kept = gJpegState.threads;
   return out;
 }
 

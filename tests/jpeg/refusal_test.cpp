@@ -1,148 +1,97 @@
 // Streams the core does not decode are refused by TCCXXX_JPEGDEC_Init2 with -1.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "tests/jpeg/stream_builder.h"
 
 namespace {
 
-TEST(JpegRefusal, TheBuilderStreamsAreAccepted) {
-  EXPECT_EQ(InitResult(BuildStream(StreamSpec{})), 0);
-  EXPECT_EQ(InitResult(BuildStream(ProgressiveSpec())), 0);
-  EXPECT_EQ(InitResult(BuildStream(GraySpec())), 0);
+using Change = std::pair<const char*, void (*)(StreamSpec&)>;
+
+// A DHT segment of one table with `ones` codes of length 1 and `twos` of length 2.
+Bytes Dht(int tc, int th, int ones, int twos, const Bytes& values) {
+  return Segment(0xC4, HuffTableBody(tc, th, {ones, twos}, values));
 }
 
-TEST(JpegRefusal, StreamStartAndFrameKind) {
+TEST(JpegRefusal, StreamsTheCoreDoesNotDecode) {
   Bytes notJpeg = BuildStream(StreamSpec{});
   notJpeg[1] = 0xD9;
-  EXPECT_EQ(InitResult(notJpeg), -1);
-  EXPECT_EQ(InitResult({0xFF}), -1);
-  EXPECT_EQ(InitResult({}), -1);
+  for (const Bytes& bytes : {notJpeg, Bytes{0xFF}, Bytes{}}) EXPECT_EQ(InitResult(bytes), -1);
   for (uint8_t sof : {0xC1, 0xC3, 0xC5, 0xC9, 0xCA, 0xCB, 0xCD}) {
     StreamSpec s;
     s.sof = sof;
     EXPECT_EQ(InitResult(BuildStream(s)), -1) << int(sof);
   }
-}
-
-TEST(JpegRefusal, FrameHeaders) {
-  auto refused = [](void (*change)(StreamSpec&)) {
+  const Change refused[] = {
+      {"height 0", [](StreamSpec& s) { s.height = 0; }},
+      {"width 0", [](StreamSpec& s) { s.width = 0; }},
+      {"width 32768", [](StreamSpec& s) { s.width = 32768; }},
+      {"height 40000", [](StreamSpec& s) { s.height = 40000; }},
+      {"12-bit samples", [](StreamSpec& s) { s = ProgressiveSpec(); s.precision = 12; }},
+      {"two components", [](StreamSpec& s) { s.comps.pop_back(); s.scan.pop_back(); }},
+      {"four components", [](StreamSpec& s) { s.comps.push_back({4, 1, 1, 1}); s.scan.push_back({4, 1, 1}); }},
+      {"H x V above 4", [](StreamSpec& s) { s.comps[0] = {1, 3, 2, 0}; }},
+      {"H of 0", [](StreamSpec& s) { s.comps[0] = {1, 0, 1, 0}; }},
+      {"table 4", [](StreamSpec& s) { s.comps[1].tq = 4; }},
+      {"chroma ratio 3", [](StreamSpec& s) { s.comps[0] = {1, 3, 1, 0}; }},
+      {"chroma above luma", [](StreamSpec& s) { s.comps[0] = {1, 1, 1, 0}; s.comps[1] = {2, 2, 2, 1}; }},
+      {"no such component", [](StreamSpec& s) { s.scan[2].selector = 9; }},
+      {"DC table 4", [](StreamSpec& s) { s.scan[1].td = 4; }},
+      {"AC table 5", [](StreamSpec& s) { s.scan[1].ta = 5; }},
+      {"baseline in several scans", [](StreamSpec& s) { s.scan = {{1, 0, 0}}; }},
+      {"scan of two components", [](StreamSpec& s) { s.scan = {{1, 0, 0}, {2, 1, 1}}; }},
+      {"not in frame order", [](StreamSpec& s) { std::swap(s.scan[1], s.scan[2]); }},
+      {"DC not in frame order", [](StreamSpec& s) { s = ProgressiveSpec(); std::swap(s.scan[0], s.scan[1]); }},
+      {"DC of two of three", [](StreamSpec& s) { s = ProgressiveSpec(); s.scan = {{1, 0, 0}, {3, 1, 1}}; }},
+      {"AC of three", [](StreamSpec& s) { s = ProgressiveSpec(); s.ss = 1; s.se = 5; }},
+      {"AC to 64", [](StreamSpec& s) { s = ProgressiveSpec(); s.scan = {{1, 0, 0}}; s.ss = 1; s.se = 64; }},
+      {"AC band backwards", [](StreamSpec& s) { s = ProgressiveSpec(); s.scan = {{1, 0, 0}}; s.ss = 9; s.se = 5; }},
+      {"Al 14", [](StreamSpec& s) { s = ProgressiveSpec(); s.ahal = 0x0E; }},
+      {"no quantisation table", [](StreamSpec& s) { s.dqt = false; }},
+      // Huffman tables 0 and 1 are the standard ones when the stream leaves them out.
+      {"Huffman table 2 left out", [](StreamSpec& s) { s.dht = false; s.scan[2].td = 2; }},
+      {"Huffman table 3 left out", [](StreamSpec& s) { s = ProgressiveSpec(); s.dht = false; s.scan = {{1, 0, 3}}; s.ss = 1; s.se = 63; }},
+      {"work buffer above the limit", [](StreamSpec& s) { s = ProgressiveSpec(); s.width = s.height = 32000; }},
+      {"fill bytes before a header marker", [](StreamSpec& s) { s.beforeFrame = {0xFF, 0xFF, 0xFE, 0x00, 0x03, 0x41}; }},
+      {"segment length 1", [](StreamSpec& s) { s.beforeFrame = {0xFF, 0xFE, 0x00, 0x01}; }},
+      {"a body under a marker without one", [](StreamSpec& s) { s.beforeFrame = {0xFF, 0xD0, 0x00, 0x04, 0x01, 0x02}; }},
+      {"50 markers before the frame", [](StreamSpec& s) { for (int i = 0; i < 50; ++i) Append(s.beforeFrame, Segment(0xFE, {'x'})); }},
+      {"EOI before a scan", [](StreamSpec& s) { s.afterFrame = {0xFF, 0xD9}; }},
+      {"no SOS within 1000 steps", [](StreamSpec& s) { s.afterFrame = Bytes(1000, 0x11); }},
+      {"Huffman class 2", [](StreamSpec& s) { s.beforeFrame = Dht(2, 0, 1, 0, {0}); }},
+      {"Huffman table 4", [](StreamSpec& s) { s.beforeFrame = Dht(0, 4, 1, 0, {0}); }},
+      {"three codes of length 1", [](StreamSpec& s) { s.beforeFrame = Dht(0, 0, 3, 0, {0, 1, 2}); }},
+      {"more values counted than held", [](StreamSpec& s) { s.beforeFrame = Dht(0, 0, 0, 5, {0, 1, 2}); }},
+      {"a bad table after the frame", [](StreamSpec& s) { s.afterFrame = Dht(0, 0, 3, 0, {0, 1, 2}); }},
+  };
+  for (const auto& [what, change] : refused) {
     StreamSpec s;
     change(s);
-    return InitResult(BuildStream(s)) == -1;
-  };
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.height = 0; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.width = 0; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.width = 32768; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.height = 40000; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps.pop_back(); s.scan.pop_back(); }));  // two components
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 3, 2, 0}; }));                // H x V above 4
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 0, 1, 0}; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[1].tq = 4; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 3, 1, 0}; }));  // chroma ratio 3
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps[0] = {1, 1, 1, 0}; s.comps[1] = {2, 2, 2, 1}; }));
-  EXPECT_TRUE(refused([](StreamSpec& s) { s.comps = {{1, 2, 2, 0}}; s.scan = {{1, 0, 0}}; }));  // gray not 1x1
+    EXPECT_EQ(InitResult(BuildStream(s)), -1) << what;
+  }
 }
 
-TEST(JpegRefusal, ScanHeaders) {
-  auto refused = [](StreamSpec s, void (*change)(StreamSpec&)) {
+TEST(JpegRefusal, StreamsAtTheEdgesAreDecoded) {
+  const Change accepted[] = {
+      {"baseline", [](StreamSpec&) {}},
+      {"progressive", [](StreamSpec& s) { s = ProgressiveSpec(); }},
+      {"grey", [](StreamSpec& s) { s = GraySpec(); }},
+      {"no Huffman tables", [](StreamSpec& s) { s.dht = false; }},
+      {"stray bytes are passed over", [](StreamSpec& s) { s.afterFrame = Bytes(990, 0x11); }},
+      {"a 2000 x 2000 progressive picture", [](StreamSpec& s) { s = ProgressiveSpec(); s.width = s.height = 2000; }},
+      {"a baseline picture of the largest size", [](StreamSpec& s) { s.width = s.height = 32767; }},
+  };
+  for (const auto& [what, change] : accepted) {
+    StreamSpec s;
     change(s);
-    return InitResult(BuildStream(s)) == -1;
-  };
-  StreamSpec base, prog = ProgressiveSpec();
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan[2].selector = 9; }));  // matches no component
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan[1].td = 4; }));
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan[1].ta = 5; }));
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; }));              // multi-scan baseline
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { s.scan = {{1, 0, 0}, {2, 1, 1}}; }));  // two components
-  EXPECT_TRUE(refused(base, [](StreamSpec& s) { std::swap(s.scan[1], s.scan[2]); }));   // not frame order
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; }));              // DC of one of three
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { std::swap(s.scan[0], s.scan[1]); }));
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.ss = 1; s.se = 5; }));  // AC of three components
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; s.ss = 1; s.se = 64; }));
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.scan = {{1, 0, 0}}; s.ss = 9; s.se = 5; }));
-  EXPECT_TRUE(refused(prog, [](StreamSpec& s) { s.ahal = 0x0E; }));
-}
-
-TEST(JpegRefusal, TablesNotDefinedByTheStream) {
-  StreamSpec noHuff;
-  noHuff.dht = false;
-  EXPECT_EQ(InitResult(BuildStream(noHuff)), -1);
-  StreamSpec noQuant;
-  noQuant.dqt = false;
-  EXPECT_EQ(InitResult(BuildStream(noQuant)), -1);
-  // A progressive DC scan needs DC tables only; an AC scan its AC table.
-  StreamSpec dcOnly = ProgressiveSpec();
-  dcOnly.dht = false;
-  dcOnly.beforeFrame = Segment(0xC4, StdDcBody(0));
-  Append(dcOnly.beforeFrame, Segment(0xC4, StdDcBody(1)));
-  EXPECT_EQ(InitResult(BuildStream(dcOnly)), 0);
-  dcOnly.scan = {{1, 0, 0}};
-  dcOnly.ss = 1;
-  dcOnly.se = 63;
-  dcOnly.comps = {{1, 1, 1, 0}};
-  EXPECT_EQ(InitResult(BuildStream(dcOnly)), -1);
-}
-
-TEST(JpegRefusal, WorkBufferAboveTheLimit) {
-  StreamSpec big = ProgressiveSpec();
-  big.width = 32000;
-  big.height = 32000;
-  big.comps = {{1, 1, 1, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
-  EXPECT_EQ(InitResult(BuildStream(big)), -1);
-  big.width = big.height = 2000;  // 3 x 250 x 250 blocks of 128 bytes fit
-  EXPECT_EQ(InitResult(BuildStream(big)), 0);
-  // A baseline picture of the largest size needs only its fixed buffer.
-  StreamSpec wide;
-  wide.width = wide.height = 32767;
-  EXPECT_EQ(InitResult(BuildStream(wide)), 0);
-}
-
-TEST(JpegRefusal, MarkerSequences) {
-  StreamSpec fill;  // fill bytes before a marker of the header
-  fill.beforeFrame = {0xFF, 0xFF, 0xFE, 0x00, 0x03, 0x41};
-  EXPECT_EQ(InitResult(BuildStream(fill)), -1);
-  StreamSpec shortSegment;
-  shortSegment.beforeFrame = {0xFF, 0xFE, 0x00, 0x01};
-  EXPECT_EQ(InitResult(BuildStream(shortSegment)), -1);
-  StreamSpec body;  // a segment body under a marker that has none
-  body.beforeFrame = {0xFF, 0xD0, 0x00, 0x04, 0x01, 0x02};
-  EXPECT_EQ(InitResult(BuildStream(body)), -1);
-  StreamSpec many;  // 50 markers without a frame header
-  for (int i = 0; i < 50; ++i) Append(many.beforeFrame, Segment(0xFE, {'x'}));
-  EXPECT_EQ(InitResult(BuildStream(many)), -1);
-  StreamSpec noScan;  // EOI ends the header without a scan
-  noScan.afterFrame = {0xFF, 0xD9};
-  EXPECT_EQ(InitResult(BuildStream(noScan)), -1);
-  StreamSpec farScan;  // no SOS within 1000 steps
-  farScan.afterFrame = Bytes(1000, 0x11);
-  EXPECT_EQ(InitResult(BuildStream(farScan)), -1);
-  farScan.afterFrame = Bytes(990, 0x11);  // stray bytes are passed over
-  EXPECT_EQ(InitResult(BuildStream(farScan)), 0);
-}
-
-TEST(JpegRefusal, BadHuffmanSegments) {
-  StreamSpec s;
-  s.beforeFrame = Segment(0xC4, HuffTableBody(2, 0, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0}));
-  EXPECT_EQ(InitResult(BuildStream(s)), -1);  // class 2
-  s.beforeFrame = Segment(0xC4, HuffTableBody(0, 4, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0}));
-  EXPECT_EQ(InitResult(BuildStream(s)), -1);  // table 4
-  s.beforeFrame = Segment(0xC4, HuffTableBody(0, 0, {3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2}));
-  EXPECT_EQ(InitResult(BuildStream(s)), -1);  // three codes of length 1
-  Bytes counted = HuffTableBody(0, 0, {0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2});
-  s.beforeFrame = Segment(0xC4, counted);
-  EXPECT_EQ(InitResult(BuildStream(s)), -1);  // more values counted than the segment holds
-  // The same also after the frame header.
-  StreamSpec after;
-  after.afterFrame = Segment(0xC4, HuffTableBody(0, 0, {3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2}));
-  EXPECT_EQ(InitResult(BuildStream(after)), -1);
-}
-
-TEST(JpegRefusal, DecodeWithoutAPictureFails) {
+    EXPECT_EQ(InitResult(BuildStream(s)), 0) << what;
+  }
   InitRun run;
   RunInit(run, {0x00, 0x01});
   ASSERT_EQ(run.rc, -1);
   alignas(4) uint8_t work[1540];
-  EXPECT_EQ(TCCXXX_JPEGDEC_Decode(nullptr, work, PutPixelRGB565), -1);
+  EXPECT_EQ(TCCXXX_JPEGDEC_Decode(nullptr, work, PutPixelRGB565), -1);  // no picture to decode
 }
 
 }  // namespace

@@ -18,31 +18,20 @@ inline Bytes Segment(uint8_t code, const Bytes& body) {
 
 inline void Append(Bytes& a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); }
 
-// A DHT table body (Tc/Th byte, counts, values).
-inline Bytes HuffTableBody(int tc, int th, const std::vector<int>& counts16, const Bytes& values) {
+// A DHT table body: Tc/Th byte, the counts of codes of lengths 1 to 16 (those not given are
+// 0), values.
+inline Bytes HuffTableBody(int tc, int th, std::vector<int> counts, const Bytes& values) {
+  counts.resize(16, 0);
   Bytes out = {uint8_t(tc << 4 | th)};
-  for (int c : counts16) out.push_back(uint8_t(c));
+  for (int c : counts) out.push_back(uint8_t(c));
   out.insert(out.end(), values.begin(), values.end());
   return out;
 }
 
-// The standard luminance tables of T.81 Annex K.
-inline Bytes StdDcBody(int th) {
-  return HuffTableBody(0, th, {0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0},
-                       {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
-}
-inline Bytes StdAcBody(int th) {
-  static const Bytes values = {
-      0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71,
-      0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33, 0x62, 0x72,
-      0x82, 0x09, 0x0a, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34, 0x35, 0x36, 0x37,
-      0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59,
-      0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x83,
-      0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3,
-      0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3,
-      0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2,
-      0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa};
-  return HuffTableBody(1, th, {0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d}, values);
+// A standard luminance table of T.81 Annex K (slot 0 DC, slot 4 AC), as the core holds it.
+inline Bytes StandardBody(int slot, int th) {
+  const StandardHuffTable& t = StandardTable(slot);
+  return HuffTableBody(slot >= 4, th, std::vector<int>(t.counts + 1, t.counts + 17), Bytes(t.values, t.values + t.symbols));
 }
 
 struct FrameComp {
@@ -54,6 +43,7 @@ struct ScanComp {
 
 struct StreamSpec {
   uint8_t sof = 0xC0;
+  int precision = 8;
   int width = 64, height = 48;
   std::vector<FrameComp> comps = {{1, 2, 2, 0}, {2, 1, 1, 1}, {3, 1, 1, 1}};
   std::vector<ScanComp> scan = {{1, 0, 0}, {2, 1, 1}, {3, 1, 1}};
@@ -81,13 +71,14 @@ inline Bytes BuildStream(const StreamSpec& s) {
     Append(out, Segment(0xDB, q));
   }
   if (s.dht) {
-    Bytes h = StdDcBody(0);
-    Append(h, StdAcBody(0));
-    Append(h, StdDcBody(1));
-    Append(h, StdAcBody(1));
+    Bytes h;
+    for (int th : {0, 1}) {
+      Append(h, StandardBody(0, th));
+      Append(h, StandardBody(4, th));
+    }
     Append(out, Segment(0xC4, h));
   }
-  Bytes sof = {8, uint8_t(s.height >> 8), uint8_t(s.height), uint8_t(s.width >> 8), uint8_t(s.width),
+  Bytes sof = {uint8_t(s.precision), uint8_t(s.height >> 8), uint8_t(s.height), uint8_t(s.width >> 8), uint8_t(s.width),
                uint8_t(s.comps.size())};
   for (const FrameComp& c : s.comps) Append(sof, {uint8_t(c.id), uint8_t(c.h << 4 | c.v), uint8_t(c.tq)});
   Append(out, Segment(s.sof, sof));

@@ -1,6 +1,8 @@
 // vellumet-jpeg: runs the JPEG core on one file.
-//   vellumet-jpeg decode IN.jpg --box W H --out OUT.png|OUT.ppm
-//   vellumet-jpeg bench IN.jpg --box W H [-n N]
+//   vellumet-jpeg decode IN.jpg --box W H --out OUT.png|OUT.ppm [--threads T]
+//   vellumet-jpeg bench IN.jpg --box W H [-n N] [--threads T]
+// --threads sets how many threads the core may use (JpegSetThreads); the default is the
+// machine's cores.
 // Exit status: 0 success, 1 the core refused the file, 2 a decode call failed,
 // 3 bad arguments or a file that cannot be read or written.
 #include <png.h>
@@ -21,8 +23,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vellumet-jpeg decode IN.jpg --box W H --out OUT.png|OUT.ppm\n"
-               "       vellumet-jpeg bench IN.jpg --box W H [-n N]\n");
+               "usage: vellumet-jpeg decode IN.jpg --box W H --out OUT.png|OUT.ppm [--threads T]\n"
+               "       vellumet-jpeg bench IN.jpg --box W H [-n N] [--threads T]\n");
   return 3;
 }
 
@@ -96,6 +98,8 @@ int main(int argc, char** argv) {
       out = argv[++i];
     } else if (a == "-n" && i + 1 < argc) {
       runs = std::atoi(argv[++i]);
+    } else if (a == "--threads" && i + 1 < argc) {
+      JpegSetThreads(std::atoi(argv[++i]));
     } else {
       return Usage();
     }

@@ -9,7 +9,7 @@ out=${FUZZ_BUILD:-$root/build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 mkdir -p "$out/seeds" "$out/corpus"
 
-flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -I"$root")
+flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -pthread -I"$root")
 sanitize=(-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
 echo "fuzz: building the target"
 clang++ "${flags[@]}" "${sanitize[@]}" "$root"/jpeg/*.cpp "$root/tests/jpeg/fuzz/jpeg_fuzz.cpp" -o "$out/jpeg_fuzz"

@@ -91,14 +91,27 @@ std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& o) {
   c.in_color_space = o.gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, o.quality, TRUE);
-  if (!o.gray) {
-    c.comp_info[0].h_samp_factor = o.h1;
-    c.comp_info[0].v_samp_factor = o.v1;
-    for (int i = 1; i < 3; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  }
+  c.comp_info[0].h_samp_factor = o.h1;
+  c.comp_info[0].v_samp_factor = o.v1;
+  for (int i = 1; i < c.num_components; ++i) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
   c.optimize_coding = o.optimize ? TRUE : FALSE;
   c.restart_interval = JDIMENSION(o.restartInterval);
   if (o.progressive) jpeg_simple_progression(&c);
+  std::vector<jpeg_scan_info> script;
+  for (const ScanScript& sc : o.scans) {
+    jpeg_scan_info info{};
+    info.comps_in_scan = int(sc.comps.size());
+    for (size_t i = 0; i < sc.comps.size(); ++i) info.component_index[i] = sc.comps[i];
+    info.Ss = sc.ss;
+    info.Se = sc.se;
+    info.Ah = sc.ah;
+    info.Al = sc.al;
+    script.push_back(info);
+  }
+  if (!script.empty()) {
+    c.scan_info = script.data();
+    c.num_scans = int(script.size());
+  }
   jpeg_start_compress(&c, TRUE);
   if (o.comment) {
     jpeg_write_marker(&c, JPEG_COM, reinterpret_cast<const JOCTET*>(o.comment),
@@ -185,6 +198,17 @@ std::vector<uint8_t> MergeDqtSegments(const std::vector<uint8_t>& j) {
     if (s.code != 0xDB && s.start > firstDqt) {
       out.insert(out.end(), j.begin() + long(s.start), j.begin() + long(s.start + s.length));
     }
+  }
+  out.insert(out.end(), j.begin() + long(end), j.end());
+  return out;
+}
+
+std::vector<uint8_t> WithoutHuffmanTables(const std::vector<uint8_t>& j) {
+  std::vector<uint8_t> out(j.begin(), j.begin() + 2);
+  size_t end = 2;
+  for (const Segment& s : HeaderSegments(j)) {
+    if (s.code != 0xC4) out.insert(out.end(), j.begin() + long(s.start), j.begin() + long(s.start + s.length));
+    end = s.start + s.length;
   }
   out.insert(out.end(), j.begin() + long(end), j.end());
   return out;

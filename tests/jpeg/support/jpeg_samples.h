@@ -17,14 +17,21 @@ struct Rgb {
 // texture, noise and hard edges on top.
 Rgb MakePicture(int width, int height, Content content, uint32_t seed = 1);
 
+// One scan of a progressive scan script: components by their index in the frame.
+struct ScanScript {
+  std::vector<int> comps;
+  int ss, se, ah, al;
+};
+
 struct EncodeOptions {
   int quality = 85;
   bool progressive = false;
   bool gray = false;
-  int h1 = 2, v1 = 2;  // luma sampling; chroma is 1 x 1
+  int h1 = 2, v1 = 2;  // luma (or grey) sampling; chroma is 1 x 1
   int restartInterval = 0;  // in MCUs
   bool optimize = false;
   const char* comment = nullptr;  // COM segment text
+  std::vector<ScanScript> scans = {};  // a script of the caller's instead of libjpeg's progression
 };
 
 std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& options);
@@ -37,6 +44,8 @@ Rgb ReferenceDecode(const std::vector<uint8_t>& jpeg, int scaleDenom = 1);
 // segments before the first scan merged into one.
 std::vector<uint8_t> MoveDriBeforeFrame(const std::vector<uint8_t>& jpeg);
 std::vector<uint8_t> MergeDqtSegments(const std::vector<uint8_t>& jpeg);
+// The DHT segments taken out, as motion-JPEG frames leave them out.
+std::vector<uint8_t> WithoutHuffmanTables(const std::vector<uint8_t>& jpeg);
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
