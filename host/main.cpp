@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     return kNothingRan;
   }
   SetClockSpeed(options->speed);
+  SetTickCount(options->clockStart);
   SetDeviceRoot(options->root);
   SetBacklightPresent(options->backlight);
   if (!IsCardMounted()) std::fprintf(stderr, "vellumet: no card in %s\n", options->root.c_str());

@@ -241,7 +241,7 @@ void CPhotoViewDlg::OnLButtonDown(UINT, CPoint point) {
   // A double tap switches the layout, but only over a photo that is there to stay.
   if (!lock || m_Busy || !m_pDecoder->IsDecoded()) return;
   ToggleFullScreen();
-  m_LastTouchTime = 0;
+  m_LastTouchTime = now - kDoubleTapMs;  // the next touch starts a new double tap
 }
 
 void CPhotoViewDlg::ToggleFullScreen() {

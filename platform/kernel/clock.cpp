@@ -1,6 +1,7 @@
 #include "platform/kernel/clock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -101,7 +102,18 @@ double GetClockSpeed() {
   return clock.speed;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(DeviceTimeMs()); }
+namespace {
+
+// What GetTickCount adds to the device time (modulo 2^32).
+std::atomic<DWORD> g_tickOffset{0};
+
+}  // namespace
+
+void SetTickCount(DWORD ticks) { g_tickOffset = ticks - static_cast<DWORD>(DeviceTimeMs()); }
+
+DWORD TickCountAt(std::uint64_t deviceMs) { return static_cast<DWORD>(deviceMs) + g_tickOffset.load(); }
+
+DWORD GetTickCount() { return TickCountAt(DeviceTimeMs()); }
 
 void Sleep(DWORD milliseconds) {
   if (milliseconds == 0) {

@@ -393,7 +393,7 @@ bool NextMessage(MSG* msg, bool wait, bool remove) {
       msg->message = WM_TIMER;
       msg->wParam = t->id;
       msg->lParam = reinterpret_cast<LPARAM>(t->callback);
-      msg->time = static_cast<DWORD>(now);
+      msg->time = TickCountAt(now);
       if (remove) {
         t->due = now + std::max<UINT>(t->period, 1);
         t->fired = true;
