@@ -21,7 +21,10 @@ constexpr DWORD kPictureThreadPollMs = 10;
 constexpr int kPlaying = 2;
 constexpr int kTrackEnded = 0;
 
-void ClearScreen() { std::memset(GetVisibleFrame(), 0, kFrameBytes); }
+void ClearScreen() {
+  std::memset(GetVisibleFrame(), 0, kFrameBytes);
+  AnnounceFrameChange();
+}
 
 }  // namespace
 

@@ -79,10 +79,12 @@ BOOL CPhotoViewDlg::OnInitDialog() {
 // ---- Drawing ---------------------------------------------------------------------------------
 
 BOOL CPhotoViewDlg::OnEraseBkgnd(CDC*) {
-  if (m_FullScreenShown)
+  if (m_FullScreenShown) {
     std::memset(GetVisibleFrame(), 0, kFrameBytes);
-  else
+    AnnounceFrameChange();
+  } else {
     BlitBitmap(this, 0, 0, 0, 0, 0, 0, m_Background);
+  }
   return TRUE;
 }
 

@@ -77,7 +77,6 @@ TEST(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShow
   EXPECT_EQ(ReadAll(shots / "paused-again.png"), ReadAll(shots / "still-paused-again.png"));
 
   EXPECT_EQ(send("0x0bfb", "34"), 0);  // the slideshow ends with 34, and the main page with it
-  program.CloseInput();
   EXPECT_EQ(program.Wait(30000), 0);
   EXPECT_NE(ReadAll(log).find("CSshowDlg Exit...\r\n"), std::string::npos);
 }
