@@ -15,6 +15,20 @@ constexpr WCHAR kStampsFile[] = u"stamps.txt";
 
 void PrintLastError() { printf("Error code %d\r\n", static_cast<int>(GetLastError())); }
 
+// Closes the file after a failure, which is reported; false.
+bool Failed(HANDLE file) {
+  PrintLastError();
+  CloseHandle(file);
+  return false;
+}
+
+// Closes the file; false, reported, when closing failed.
+bool Closed(HANDLE file) {
+  if (CloseHandle(file)) return true;
+  PrintLastError();
+  return false;
+}
+
 // The whole content of a file; false when it is missing, empty or cannot be read (a failed
 // read is reported).
 bool ReadWholeFile(const WString& path, std::string& bytes) {
@@ -31,15 +45,8 @@ bool ReadWholeFile(const WString& path, std::string& bytes) {
     return false;
   }
   DWORD got = 0;
-  if (!ReadFile(file, buffer.get(), size, &got, nullptr) || got < size) {
-    PrintLastError();
-    CloseHandle(file);
-    return false;
-  }
-  if (!CloseHandle(file)) {
-    PrintLastError();
-    return false;
-  }
+  if (!ReadFile(file, buffer.get(), size, &got, nullptr) || got < size) return Failed(file);
+  if (!Closed(file)) return false;
   bytes.assign(buffer.get(), size);
   return true;
 }
@@ -54,17 +61,10 @@ bool WriteLines(const WString& path, const std::vector<std::string>& lines) {
   }
   for (const std::string& line : lines) {
     DWORD written = 0;
-    if (!WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) || written < line.size()) {
-      PrintLastError();
-      CloseHandle(file);
-      return false;
-    }
+    if (!WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) || written < line.size())
+      return Failed(file);
   }
-  if (!CloseHandle(file)) {
-    PrintLastError();
-    return false;
-  }
-  return true;
+  return Closed(file);
 }
 
 // FNV-1a over the path's code units: ties a stamp line to its entry.

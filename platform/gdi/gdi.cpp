@@ -412,13 +412,17 @@ HDC CreateScreenDC() {
 }
 
 BOOL DeleteDC(HDC dc) {
-  std::lock_guard lock(GdiLock());
-  if (!IsLiveDC(dc)) return FALSE;
+  bool onFrame = false;
+  {
+    std::lock_guard lock(GdiLock());
+    if (!IsLiveDC(dc)) return FALSE;
+    onFrame = IsFrameMemory(dc->surface.pixels);
+    ReleaseSelections(*dc);
+    UnregisterDC(dc);
+    delete dc;
+  }
   // What a context on the frame buffer drew is there to be shown once it is released.
-  if (IsFrameMemory(dc->surface.pixels)) AnnounceFrameChange();
-  ReleaseSelections(*dc);
-  UnregisterDC(dc);
-  delete dc;
+  if (onFrame) AnnounceFrameChange();
   return TRUE;
 }
 

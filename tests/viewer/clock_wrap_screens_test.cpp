@@ -15,6 +15,7 @@
 #include "res/resources.h"
 #include "slideshow/sshow_dlg.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/main_page_run.h"
 #include "tests/support/temp_root.h"
 #include "thumbs/thumb_index.h"
 #include "viewer/photo_view_dlg.h"
@@ -160,15 +161,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
     }
     PostMessage(show->m_hWnd, kLauncherMessage, 34, 0);  // the slideshow ends, and the page with it
   };
-  std::thread driver([&] {
-    while (!FindWindowW(nullptr, u"photo")) Sleep(1);
-    HWND pageWindow = FindWindowW(nullptr, u"photo");
-    drive();
-    if (HWND front = GetForegroundWindow(); front && front != pageWindow) PostMessage(front, kLauncherMessage, 34, 0);
-    PostMessage(pageWindow, kLauncherMessage, 2, 0);  // whatever a failed check left up
-  });
-  page.DoModal();
-  driver.join();
+  RunMainPage(page, drive);
   SetFindOrderForTests(nullptr);
   SetTickCount(0);
   TheThumbIndex() = CThumbIndex();
