@@ -49,28 +49,33 @@ DWORD CardWriteError(const OpenFile& file) {
   return IsCardReadOnly() ? ERROR_WRITE_PROTECT : ERROR_SUCCESS;
 }
 
+// Ends a replacement: puts it in place (keep) or drops it. It stands for the file it replaces
+// until it is in place, so that no other open starts a replacement of the same file meanwhile.
+DWORD EndReplacement(OpenFile& file, bool keep) {
+  DWORD error = ERROR_SUCCESS;
+  if (keep) error = CommitReplacement(file.fd, file.replaces);
+  else DropReplacement(file.fd, file.replaces);
+  std::lock_guard guard(g_shareLock);
+  file.fd = -1;
+  file.replaces.clear();
+  return error;
+}
+
 bool OpenFile::Close() {
   if (replaces.empty()) return true;
   DWORD error = writeError != ERROR_SUCCESS ? writeError : CardWriteError(*this);
-  if (error == ERROR_SUCCESS) {
-    error = CommitReplacement(fd, replaces);
-  } else {
-    DropReplacement(fd, replaces);
-  }
-  fd = -1;
-  replaces.clear();
+  const DWORD ended = EndReplacement(*this, error == ERROR_SUCCESS);
+  if (error == ERROR_SUCCESS) error = ended;
   if (error == ERROR_SUCCESS) return true;
   SetLastError(error);
   return false;
 }
 
 OpenFile::~OpenFile() {
-  {
-    std::lock_guard guard(g_shareLock);
-    std::erase(OpenFiles(), this);
-  }
   if (!replaces.empty()) DropReplacement(fd, replaces);  // never closed through its handle
   else if (fd >= 0) close(fd);
+  std::lock_guard guard(g_shareLock);
+  std::erase(OpenFiles(), this);
 }
 
 // Two opens of one file conflict when either asks for what the other does not share.
@@ -209,11 +214,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
 }
 
 BOOL AbandonFile(HANDLE handle) {
-  if (OpenFile* file = HandleAs<OpenFile>(handle); file && !file->replaces.empty()) {
-    DropReplacement(file->fd, file->replaces);
-    file->fd = -1;
-    file->replaces.clear();
-  }
+  if (OpenFile* file = HandleAs<OpenFile>(handle); file && !file->replaces.empty()) EndReplacement(*file, false);
   return CloseHandle(handle);
 }
 
