@@ -157,9 +157,13 @@ class Program {
     return Run("speed 1\nwait 500\n" + tap + tap + "speed " + std::to_string(m_speed) + "\n");
   }
   pid_t Pid() { return m_child.Pid(); }
-  int End() {
+  // Ends the program as the end of its input does; its exit status (4 for that end) and what
+  // it wrote to standard error, where a sanitizer build reports.
+  int End(std::string* errors) {
     m_child.CloseInput();
-    return m_child.Wait(120000);
+    const int status = m_child.Wait(120000);
+    *errors = m_child.ReadAllErrors();
+    return status;
   }
 
  private:
@@ -236,12 +240,16 @@ int Soak(const Options& options, const fs::path& root) {
   if (!program.Run("speed 1\nwait 3000\n")) return 1;
   const Sample end = SampleOf(program.Pid());
   if (!warm) warm = start;
-  program.End();
+  std::string errors;
+  const int status = program.End(&errors);
+  const bool clean = status == 4 && errors.find("Sanitizer") == std::string::npos &&
+                     errors.find("runtime error") == std::string::npos;
+  if (!clean) std::printf("  the program ended with status %d and said:\n%s", status, errors.c_str());
   Print("start (main page)", start);
   Print("after warm-up (main page)", *warm);
   Print("end (main page)", end);
   const double growthMb = (end.rssKiB - warm->rssKiB) / 1024.0;
-  const bool ok = growthMb < 1.0 && end.descriptors <= warm->descriptors && end.threads <= warm->threads;
+  const bool ok = clean && growthMb < 1.0 && end.descriptors <= warm->descriptors && end.threads <= warm->threads;
   std::printf("  after warm-up: memory %+.2f MB, descriptors %+d, threads %+d (goal: < 1 MB, +0, +0): %s\n", growthMb,
               end.descriptors - warm->descriptors, end.threads - warm->threads, ok ? "met" : "NOT MET");
   return ok ? 0 : 1;
