@@ -45,4 +45,5 @@ void FillScreen(DWORD colour) {
   WORD pixel = ColourToRgb565(colour);
   WORD* frame = GetVisibleFrame();
   for (size_t i = 0; i < kFrameMemoryBytes / sizeof(WORD); ++i) frame[i] = pixel;
+  AnnounceFrameChange();
 }

@@ -72,6 +72,8 @@ BOOL CMainPageDlg::OnInitDialog() {
   SetIcon(icon, TRUE);
   SetIcon(icon, FALSE);
   SetWindowText(u"photo");
+  // No touch yet: the first one only selects, whatever the tick count reads.
+  g_LastSelectingTouch = GetTickCount() - kDoubleTapMs;
 
   for (int c = 0; c < kCellsPerPage; ++c) {
     m_OuterRects[c] = OuterCell(c);

@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     return kNothingRan;
   }
   SetClockSpeed(options->speed);
+  SetTickCount(options->clockStart);
   if (options->card.empty()) {
     SetDeviceRoot(options->root);
     if (!IsCardMounted()) std::fprintf(stderr, "vellumet: no card in %s\n", options->root.c_str());

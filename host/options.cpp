@@ -10,7 +10,7 @@ namespace {
 void PrintUsage() {
   std::fputs(
       "usage: vellumet [--root DIR | --card DIR [--state DIR]] [--headless] [--script FILE|-] [--shots DIR]\n"
-      "                [--scale N] [--speed X] [--log FILE] [--no-backlight] [--no-auto-rotate]\n"
+      "                [--scale N] [--speed X] [--clock-start MS] [--log FILE] [--no-backlight] [--no-auto-rotate]\n"
       "                [--fb DEVICE [--fb-rotate 0|90|180|270] [--touch DEVICE]\n"
       "                     [--touch-rotate 0|90|180|270] [--touch-swap-xy]]\n"
       "                [--sys-backlight DIR|auto] [--sys-battery DIR|auto]\n",
@@ -81,6 +81,15 @@ std::optional<HostOptions> ParseHostOptions(int argc, char** argv) {
         std::fprintf(stderr, "vellumet: --speed needs a positive number\n");
         return std::nullopt;
       }
+    } else if (arg == "--clock-start" && hasValue) {
+      char* end = nullptr;
+      const char* text = argv[++i];
+      const unsigned long long start = std::strtoull(text, &end, 0);
+      if (end == text || *end != '\0' || *text == '-' || start > 0xFFFFFFFFull) {
+        std::fprintf(stderr, "vellumet: --clock-start needs a number of milliseconds from 0 to 4294967295\n");
+        return std::nullopt;
+      }
+      options.clockStart = static_cast<std::uint32_t>(start);
     } else if (arg == "--scale" && hasValue) {
       if (!ParseNumber(argv[++i], number) || number < 1 || number > 8 || number != static_cast<int>(number)) {
         std::fprintf(stderr, "vellumet: --scale needs a whole number from 1 to 8\n");

@@ -1,6 +1,7 @@
 // The command line of the vellumet program.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,7 @@ struct HostOptions {
   std::string state;
   std::string logFile;             // debug output goes here instead of standard error
   double speed = 1.0;              // clock speed factor
+  std::uint32_t clockStart = 0;    // what GetTickCount reads at start (it wraps after 2^32 ms)
   bool backlight = true;           // false: the device has no "BKL1:" driver
   bool autoRotate = true;          // false: photos are shown as stored, whatever their orientation tag
   // --headless, --script, --shots, --scale, the frame buffer and touch device (--fb,

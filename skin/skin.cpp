@@ -43,9 +43,13 @@ class BlitContexts {
 void FreezeDisplay() {
   std::memcpy(GetShadowFrame(), GetVisibleFrame(), kFrameBytes);
   *GetFrameBaseRegister() = kShadowFramePhysical;
+  AnnounceFrameChange();
 }
 
-void ReleaseDisplay() { *GetFrameBaseRegister() = kVisibleFramePhysical; }
+void ReleaseDisplay() {
+  *GetFrameBaseRegister() = kVisibleFramePhysical;
+  AnnounceFrameChange();  // the finished drawing is shown at once
+}
 
 void LoadSkinBitmap(CBitmap& bitmap, UINT id) {
   InstallResources();

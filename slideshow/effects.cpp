@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "platform/device/framebuffer.h"
 #include "platform/kernel/kernel.h"
 
 namespace {
@@ -229,6 +230,7 @@ bool Valid(int index) { return index >= 0 && index < kEffectCount; }
 }  // namespace
 
 int EffectStepWait(int n, const EffectTarget& target) {
+  AnnounceFrameChange();  // the step just written is to be shown
   if (n < 0) return 0;
   for (int slept = 0;;) {
     Sleep(1);

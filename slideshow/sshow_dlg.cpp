@@ -21,7 +21,10 @@ constexpr DWORD kPictureThreadPollMs = 10;
 constexpr int kPlaying = 2;
 constexpr int kTrackEnded = 0;
 
-void ClearScreen() { std::memset(GetVisibleFrame(), 0, kFrameBytes); }
+void ClearScreen() {
+  std::memset(GetVisibleFrame(), 0, kFrameBytes);
+  AnnounceFrameChange();
+}
 
 }  // namespace
 
@@ -53,6 +56,7 @@ BOOL CSshowDlg::OnInitDialog() {
   m_EffectIndex = 0;
   m_FirstPaint = 1;
   m_ShownIndex = -1;
+  m_LastTouch = GetTickCount() - kDoubleTapMs;  // no touch yet, whatever the tick count reads
   m_CurIndex = std::max(m_StartIndex, m_FirstIndex);
 
   ReadPhotoSize(m_CurIndex);
@@ -191,13 +195,12 @@ void CSshowDlg::Interrupt() {
   g_SlideshowStop = 1;
   KillTimer(kTransitionTimer);
   Sleep(kInterruptSettleMs);
-  // A second interruption keeps the play state the first one saved.
-  if (!m_ResumePending) {
-    m_ResumePending = 1;
-    StopPictureThread();
-    m_SavedPlayState = m_Player.Getsts();
-    if (m_SavedPlayState == kPlaying) m_Player.Pause();
-  }
+  // Each interruption saves the player's state anew: after a second one in a row the music
+  // is already paused, and the show resumes it paused.
+  m_ResumePending = 1;
+  StopPictureThread();
+  m_SavedPlayState = m_Player.Getsts();
+  if (m_SavedPlayState == kPlaying) m_Player.Pause();
   // The stopped picture thread asked for a repaint on its way out; the pause lasts until the
   // screen is shown again.
   ValidateRect(m_hWnd, nullptr);

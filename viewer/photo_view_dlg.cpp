@@ -79,10 +79,12 @@ BOOL CPhotoViewDlg::OnInitDialog() {
 // ---- Drawing ---------------------------------------------------------------------------------
 
 BOOL CPhotoViewDlg::OnEraseBkgnd(CDC*) {
-  if (m_FullScreenShown)
+  if (m_FullScreenShown) {
     std::memset(GetVisibleFrame(), 0, kFrameBytes);
-  else
+    AnnounceFrameChange();
+  } else {
     BlitBitmap(this, 0, 0, 0, 0, 0, 0, m_Background);
+  }
   return TRUE;
 }
 
@@ -241,7 +243,7 @@ void CPhotoViewDlg::OnLButtonDown(UINT, CPoint point) {
   // A double tap switches the layout, but only over a photo that is there to stay.
   if (!lock || m_Busy || !m_pDecoder->IsDecoded()) return;
   ToggleFullScreen();
-  m_LastTouchTime = 0;
+  m_LastTouchTime = now - kDoubleTapMs;  // the next touch starts a new double tap
 }
 
 void CPhotoViewDlg::ToggleFullScreen() {

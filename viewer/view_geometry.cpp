@@ -199,4 +199,5 @@ void CPhotoViewGeometry::ClearScreenRect() const {
   WORD* frame = GetVisibleFrame();
   for (LONG y = top; y < bottom; ++y)
     std::memset(frame + static_cast<size_t>(y) * kScreenWidth + left, 0, static_cast<size_t>(right - left) * sizeof(WORD));
+  AnnounceFrameChange();
 }

@@ -27,3 +27,17 @@ volatile DWORD* GetFrameBaseRegister();
 // The frame the panel shows now: the visible or the shadow frame, by the register
 // (any other value shows the visible frame). For hosts and tests.
 const WORD* GetShownFrame();
+
+// ---- What the screen must show anew ------------------------------------------------------
+// Writers of the frame memory and of the frame-base register announce their writes, so that
+// a host copies the frame to its screen only when it has changed and sleeps otherwise.
+// Drawing through device contexts announces itself (a context on the frame buffer does when
+// it is released); code that writes the frame buffer directly (the start-up fill, the photo
+// view's clears, the slideshow's clears and effects, the display freeze) announces after its
+// writes.
+void AnnounceFrameChange();
+// True, once, when a change was announced since the last call.
+bool TakeFrameChange();
+// Called on the announcing thread by the first announcement after a TakeFrameChange, to wake
+// the host that shows the frame; it must be quick and safe on any thread. nullptr: none.
+void SetFrameChangeWake(void (*wake)());

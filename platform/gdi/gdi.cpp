@@ -38,6 +38,14 @@ T* As(HGDIOBJ object, GdiKind kind) {
 
 GdiBitmap* AsBitmap(HGDIOBJ object) { return As<GdiBitmap>(object, GdiKind::Bitmap); }
 
+// Pixels of the visible frame (with the memory after it) or of the shadow frame.
+bool IsFrameMemory(const WORD* pixels) {
+  const auto inside = [pixels](const WORD* start, size_t bytes) {
+    return pixels >= start && pixels < start + bytes / sizeof(WORD);
+  };
+  return pixels && (inside(GetVisibleFrame(), kFrameMemoryBytes) || inside(GetShadowFrame(), kFrameBytes));
+}
+
 struct StockObjects {
   GdiBrush brushes[6];
   GdiPen pens[3];
@@ -404,11 +412,17 @@ HDC CreateScreenDC() {
 }
 
 BOOL DeleteDC(HDC dc) {
-  std::lock_guard lock(GdiLock());
-  if (!IsLiveDC(dc)) return FALSE;
-  ReleaseSelections(*dc);
-  UnregisterDC(dc);
-  delete dc;
+  bool onFrame = false;
+  {
+    std::lock_guard lock(GdiLock());
+    if (!IsLiveDC(dc)) return FALSE;
+    onFrame = IsFrameMemory(dc->surface.pixels);
+    ReleaseSelections(*dc);
+    UnregisterDC(dc);
+    delete dc;
+  }
+  // What a context on the frame buffer drew is there to be shown once it is released.
+  if (onFrame) AnnounceFrameChange();
   return TRUE;
 }
 

@@ -89,8 +89,9 @@ void StopScreenHost();
 //   battery STATE    the battery driver's state, then launcher code 6 to the front window
 //   card out|in|readonly   takes the card out, puts it back, or write-protects it
 //   pause            message 52999 (0xCF07) to the front window, as the SDL window's P key
+//   speed X          the device clock runs X times as fast from now on (X positive)
 struct ScreenCommand {
-  enum Kind { Wait, Tap, Down, Move, Up, Shot, Launcher, Battery, Card, Pause } kind = Wait;
+  enum Kind { Wait, Tap, Down, Move, Up, Shot, Launcher, Battery, Card, Pause, Speed } kind = Wait;
   long a = 0, b = 0;
   std::string name;
 };

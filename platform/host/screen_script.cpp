@@ -1,5 +1,6 @@
 // Screen scripts for the headless host and for tests.
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 #include <string_view>
@@ -32,6 +33,13 @@ bool Number(const std::string& word, long* out) {
   errno = 0;
   *out = std::strtol(digits, &end, hex ? 16 : 10);
   return *end == '\0' && errno == 0;
+}
+
+// A clock speed: a positive, finite decimal number.
+bool PositiveNumber(const std::string& word) {
+  char* end = nullptr;
+  const double value = std::strtod(word.c_str(), &end);
+  return end != word.c_str() && *end == '\0' && std::isfinite(value) && value > 0;
 }
 
 bool Ended(HANDLE ended) { return ended && WaitForSingleObject(ended, 0) == WAIT_OBJECT_0; }
@@ -109,6 +117,10 @@ std::optional<std::vector<ScreenCommand>> ParseScreenScript(const std::string& t
     } else if (verb == "launcher" && (args == 1 || args == 2) && numbers(args)) c.kind = ScreenCommand::Launcher;
     else if (verb == "battery" && args == 1 && numbers(1)) c.kind = ScreenCommand::Battery;
     else if (verb == "pause" && args == 0) c.kind = ScreenCommand::Pause;
+    else if (verb == "speed" && args == 1 && PositiveNumber(words[1])) {
+      c.kind = ScreenCommand::Speed;
+      c.name = words[1];
+    }
     else if (verb == "card" && args == 1 && (words[1] == "out" || words[1] == "in" || words[1] == "readonly")) {
       c.kind = ScreenCommand::Card;
       c.name = words[1];
@@ -170,6 +182,9 @@ ScriptResult RunScreenScript(const std::vector<ScreenCommand>& commands, const s
       case ScreenCommand::Card:
         SetCardTakenOut(c.name == "out");
         SetCardWriteProtected(c.name == "readonly");
+        break;
+      case ScreenCommand::Speed:
+        SetClockSpeed(std::strtod(c.name.c_str(), nullptr));
         break;
     }
   }

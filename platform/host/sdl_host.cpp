@@ -1,6 +1,8 @@
 // The SDL window host.
 #include <SDL.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -84,49 +86,89 @@ void Key(SDL_Keycode key) {
   }
 }
 
-// Shows the frame and feeds the mouse as touches until the application has ended.
+using Clock = std::chrono::steady_clock;
+constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / 60);  // at most 60 presents a second
+constexpr auto kCursorPeriod = std::chrono::milliseconds(100);         // the wait cursor's turns
+
+// The event that wakes the window's thread when the shown frame has changed.
+Uint32 g_frameEvent = static_cast<Uint32>(-1);
+void WakeForFrame() {
+  SDL_Event e{};
+  e.type = g_frameEvent;
+  SDL_PushEvent(&e);
+}
+
+// Handles one event; true when it asks for the window to be drawn anew.
+bool Handle(const SDL_Event& e, int scale, bool& down) {
+  switch (e.type) {
+    case SDL_QUIT:
+      EndApplicationFromHost();
+      return false;
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        down = true;
+        PostTouch(TouchKind::Down, e.button.x / scale, e.button.y / scale);
+      }
+      return false;
+    case SDL_MOUSEMOTION:
+      if (down) PostTouch(TouchKind::Move, e.motion.x / scale, e.motion.y / scale);
+      return false;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button == SDL_BUTTON_LEFT && down) {
+        down = false;
+        PostTouch(TouchKind::Up, e.button.x / scale, e.button.y / scale);
+      }
+      return false;
+    case SDL_KEYDOWN:
+      Key(e.key.keysym.sym);
+      return false;
+    case SDL_WINDOWEVENT:
+      return true;  // shown, uncovered, moved: the window's picture is drawn again
+    default:
+      return e.type == g_frameEvent;
+  }
+}
+
+// Shows the frame and feeds the mouse as touches until the application has ended. The window
+// is drawn when the frame has changed, at most 60 times a second (and while the wait cursor
+// turns); otherwise the thread sleeps until an event comes.
 void Run(SDL_Renderer* renderer, SDL_Texture* texture, int scale, BatteryWatch* battery) {
   bool down = false;
+  bool due = true;
+  Clock::time_point nextFrame = Clock::now();
   std::vector<WORD> frame(kFrameBytes / sizeof(WORD));
+  g_frameEvent = SDL_RegisterEvents(1);
+  SetFrameChangeWake(&WakeForFrame);
   while (!ApplicationHasEnded()) {
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-      switch (e.type) {
-        case SDL_QUIT:
-          EndApplicationFromHost();
-          break;
-        case SDL_MOUSEBUTTONDOWN:
-          if (e.button.button == SDL_BUTTON_LEFT) {
-            down = true;
-            PostTouch(TouchKind::Down, e.button.x / scale, e.button.y / scale);
-          }
-          break;
-        case SDL_MOUSEMOTION:
-          if (down) PostTouch(TouchKind::Move, e.motion.x / scale, e.motion.y / scale);
-          break;
-        case SDL_MOUSEBUTTONUP:
-          if (e.button.button == SDL_BUTTON_LEFT && down) {
-            down = false;
-            PostTouch(TouchKind::Up, e.button.x / scale, e.button.y / scale);
-          }
-          break;
-        case SDL_KEYDOWN:
-          Key(e.key.keysym.sym);
-          break;
-        default:
-          break;
-      }
+    Clock::time_point now = Clock::now();
+    const bool turning = IsWaitCursorShown();
+    if ((due || turning) && now >= nextFrame) {
+      due = false;
+      TakeFrameChange();  // before the copy: whatever is drawn after it is announced again
+      CopyShownFrame(frame.data());
+      SDL_UpdateTexture(texture, nullptr, frame.data(), static_cast<int>(kFrameStrideBytes));
+      SDL_RenderClear(renderer);
+      SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+      if (turning) DrawWaitCursor(renderer, scale);
+      SDL_ShowCursor(CursorShowCount() >= 0 ? SDL_ENABLE : SDL_DISABLE);
+      SDL_RenderPresent(renderer);
+      nextFrame = now + (turning ? Clock::duration(kCursorPeriod) : Clock::duration(kFramePeriod));
     }
-    CopyShownFrame(frame.data());
-    SDL_UpdateTexture(texture, nullptr, frame.data(), static_cast<int>(kFrameStrideBytes));
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    if (IsWaitCursorShown()) DrawWaitCursor(renderer, scale);
-    SDL_ShowCursor(CursorShowCount() >= 0 ? SDL_ENABLE : SDL_DISABLE);
-    SDL_RenderPresent(renderer);
     if (battery) battery->Poll();
-    SDL_Delay(16);
+    Clock::time_point wakeAt = Clock::time_point::max();
+    if (due || turning) wakeAt = nextFrame;
+    if (battery) wakeAt = std::min(wakeAt, battery->NextPoll());
+    now = Clock::now();
+    const int wait = wakeAt == Clock::time_point::max()
+                         ? -1
+                         : static_cast<int>(std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count()));
+    SDL_Event e;
+    if (SDL_WaitEventTimeout(&e, wait)) {
+      due |= Handle(e, scale, down);
+      while (SDL_PollEvent(&e)) due |= Handle(e, scale, down);
+    }
   }
+  SetFrameChangeWake(nullptr);
 }
 
 // Leaves nothing of SDL's video open.

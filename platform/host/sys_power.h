@@ -47,6 +47,8 @@ class BatteryWatch {
  public:
   explicit BatteryWatch(std::string folder);
   void Poll();
+  // When Poll will next read the battery: a host that sleeps wakes then.
+  std::chrono::steady_clock::time_point NextPoll() const { return m_next; }
 
  private:
   std::string m_folder;

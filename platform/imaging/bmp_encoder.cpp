@@ -86,6 +86,13 @@ class BmpEncoder final : public ComObject<IImageEncoder, IImageSink> {
     begun_ = false;
     HRESULT hr = FAILED(status) ? status : Write();
     pixels_.reset();
+    // The file takes the place of an older one of its name only when it is closed after good
+    // writes: closing it here tells whether it did. A picture that failed leaves the old file.
+    if (file_) {
+      const BOOL kept = SUCCEEDED(hr) ? CloseHandle(file_) : AbandonFile(file_);
+      file_ = nullptr;
+      if (!kept && SUCCEEDED(hr)) hr = HRESULT_FROM_WIN32(GetLastError());
+    }
     return hr;
   }
 
@@ -142,7 +149,7 @@ class BmpEncoder final : public ComObject<IImageEncoder, IImageSink> {
   ~BmpEncoder() override { Close(); }
 
   void Close() {
-    if (file_) CloseHandle(file_);
+    if (file_) AbandonFile(file_);  // no picture was written whole
     file_ = nullptr;
     if (stream_) stream_->Release();
     stream_ = nullptr;

@@ -1,6 +1,9 @@
 #include "platform/kernel/clock.h"
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -68,6 +71,10 @@ std::uint64_t DeviceTimeMs() {
 
 bool WaitUntilDeviceTime(std::condition_variable_any& cv, std::unique_lock<std::mutex>& lock,
                          std::uint64_t deadlineMs) {
+  // The host rounds timed waits up by the thread's timer slack (50 us by default), which at a
+  // fast device clock stretches every 1 ms sleep several times over.
+  static thread_local const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0;
+  (void)precise;
   Clock& clock = TheClock();
   std::unique_lock clockLock(clock.lock);
   HostClock::time_point now = HostClock::now();
@@ -101,7 +108,18 @@ double GetClockSpeed() {
   return clock.speed;
 }
 
-DWORD GetTickCount() { return static_cast<DWORD>(DeviceTimeMs()); }
+namespace {
+
+// What GetTickCount adds to the device time (modulo 2^32).
+std::atomic<DWORD> g_tickOffset{0};
+
+}  // namespace
+
+void SetTickCount(DWORD ticks) { g_tickOffset = ticks - static_cast<DWORD>(DeviceTimeMs()); }
+
+DWORD TickCountAt(std::uint64_t deviceMs) { return static_cast<DWORD>(deviceMs) + g_tickOffset.load(); }
+
+DWORD GetTickCount() { return TickCountAt(DeviceTimeMs()); }
 
 void Sleep(DWORD milliseconds) {
   if (milliseconds == 0) {

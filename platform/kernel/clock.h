@@ -9,8 +9,18 @@
 #include <cstdint>
 #include <mutex>
 
-// Milliseconds of device time since the process started (GetTickCount without the wrap).
+#include "platform/kernel/types.h"
+
+// Milliseconds of device time since the process started. Sleep, timed waits and timers run
+// on it; being 64 bits wide, it never wraps.
 std::uint64_t DeviceTimeMs();
+
+// GetTickCount is a 32-bit count of device milliseconds that wraps after 49.7 days, as on the
+// device. It starts at 0 unless told otherwise: SetTickCount makes it read `ticks` now and
+// count on from there (the program's --clock-start, and tests that put the wrap where they
+// want it; declared in kernel.h). The device time above does not move.
+// The tick count at a device time of DeviceTimeMs's.
+DWORD TickCountAt(std::uint64_t deviceMs);
 
 // Waits on cv with lock held until cv is notified, a clock speed change happens, or the
 // device time reaches deadlineMs. Returns true when the deadline has been reached. Spurious

@@ -45,6 +45,6 @@ BOOL CloseHandle(HANDLE handle) {
     object = std::move(it->second);
     table.live.erase(it);
   }
-  // Destroyed outside the lock: a destructor may itself close or look up handles.
-  return TRUE;
+  // Closed and destroyed outside the lock: either may itself close or look up handles.
+  return object->Close() ? TRUE : FALSE;
 }

@@ -10,6 +10,9 @@
 
 struct KernelObject {
   virtual ~KernelObject() = default;
+  // Called once by CloseHandle before the object goes. False (with the last error set) makes
+  // CloseHandle fail; the handle is closed all the same.
+  virtual bool Close() { return true; }
 };
 
 // Takes ownership of the object and returns its handle.
@@ -24,5 +27,6 @@ T* HandleAs(HANDLE handle) {
   return object;
 }
 
-// Closes any handle; FALSE with ERROR_INVALID_HANDLE when it is not live.
+// Closes any handle; FALSE with ERROR_INVALID_HANDLE when it is not live, or with the
+// object's own error when its closing failed (a file whose new content could not be kept).
 BOOL CloseHandle(HANDLE handle);

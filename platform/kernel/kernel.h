@@ -63,8 +63,10 @@ constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
 void SetClockSpeed(double factor);
 double GetClockSpeed();
 void Sleep(DWORD milliseconds);
-// Milliseconds since the process started, on the clock above; wraps at 2^32.
+// Milliseconds on the clock above, from 0 at process start or the value SetTickCount gave;
+// wraps at 2^32 (after 49.7 days).
 DWORD GetTickCount();
+void SetTickCount(DWORD ticks);
 
 // ---- Random numbers ----------------------------------------------------------------
 

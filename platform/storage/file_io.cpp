@@ -1,5 +1,6 @@
 // Files opened through CreateFileW: reading, writing, sizes, times and the share modes
-// that the device enforces between open handles.
+// that the device enforces between open handles. A file created with CREATE_ALWAYS is
+// written whole or not at all (platform/storage/file_replace.h).
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include "platform/storage/device_paths.h"
 #include "platform/storage/file_attributes.h"
 #include "platform/storage/file_errors.h"
+#include "platform/storage/file_replace.h"
 #include "platform/storage/file_times.h"
 #include "platform/storage/files.h"
 #include "platform/kernel/wide.h"
@@ -24,6 +26,12 @@ struct OpenFile : KernelObject {
   dev_t device = 0;
   ino_t inode = 0;
   std::string host;
+  // A replacement: the file it takes the place of when closed, and the first error of a
+  // write, which makes closing drop it.
+  std::string replaces;
+  DWORD writeError = ERROR_SUCCESS;
+  bool onCard = false;
+  bool Close() override;
   ~OpenFile() override;
 };
 
@@ -34,12 +42,40 @@ std::vector<OpenFile*>& OpenFiles() {
   return *files;
 }
 
+// A card taken out or write-protected while a file on it is open refuses its writes.
+DWORD CardWriteError(const OpenFile& file) {
+  if (!file.onCard) return ERROR_SUCCESS;
+  if (IsCardTakenOut()) return ERROR_PATH_NOT_FOUND;
+  return IsCardReadOnly() ? ERROR_WRITE_PROTECT : ERROR_SUCCESS;
+}
+
+// Ends a replacement: puts it in place (keep) or drops it. It stands for the file it replaces
+// until it is in place, so that no other open starts a replacement of the same file meanwhile.
+DWORD EndReplacement(OpenFile& file, bool keep) {
+  DWORD error = ERROR_SUCCESS;
+  if (keep) error = CommitReplacement(file.fd, file.replaces);
+  else DropReplacement(file.fd, file.replaces);
+  std::lock_guard guard(g_shareLock);
+  file.fd = -1;
+  file.replaces.clear();
+  return error;
+}
+
+bool OpenFile::Close() {
+  if (replaces.empty()) return true;
+  DWORD error = writeError != ERROR_SUCCESS ? writeError : CardWriteError(*this);
+  const DWORD ended = EndReplacement(*this, error == ERROR_SUCCESS);
+  if (error == ERROR_SUCCESS) error = ended;
+  if (error == ERROR_SUCCESS) return true;
+  SetLastError(error);
+  return false;
+}
+
 OpenFile::~OpenFile() {
-  {
-    std::lock_guard guard(g_shareLock);
-    std::erase(OpenFiles(), this);
-  }
-  if (fd >= 0) close(fd);
+  if (!replaces.empty()) DropReplacement(fd, replaces);  // never closed through its handle
+  else if (fd >= 0) close(fd);
+  std::lock_guard guard(g_shareLock);
+  std::erase(OpenFiles(), this);
 }
 
 // Two opens of one file conflict when either asks for what the other does not share.
@@ -74,7 +110,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
     default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
   }
   bool writes = (access & GENERIC_WRITE) || (flags & (O_CREAT | O_TRUNC));
-  if (writes && IsOnCard(path.host) && IsCardReadOnly()) {
+  const bool onCard = writes && IsOnCard(path.host);
+  if (onCard && IsCardReadOnly()) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
@@ -90,16 +127,18 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
   }
 
   std::lock_guard guard(g_shareLock);
-  // Check sharing before the open, so that a refused open does not truncate the file.
-  if (stat(path.host.c_str(), &st) == 0) {
-    for (const OpenFile* open : OpenFiles()) {
-      if (open->device == st.st_dev && open->inode == st.st_ino && Conflicts(*open, access, shareMode)) {
-        SetLastError(ERROR_SHARING_VIOLATION);
-        return INVALID_HANDLE_VALUE;
-      }
+  // Check sharing before the open, so that a refused open does not truncate the file. A
+  // replacement in progress stands for the file it replaces.
+  const bool exists = stat(path.host.c_str(), &st) == 0;
+  for (const OpenFile* open : OpenFiles()) {
+    const bool same = open->replaces == path.host || (exists && open->device == st.st_dev && open->inode == st.st_ino);
+    if (same && Conflicts(*open, access, shareMode)) {
+      SetLastError(ERROR_SHARING_VIOLATION);
+      return INVALID_HANDLE_VALUE;
     }
   }
-  int fd = open(path.host.c_str(), flags, 0644);
+  const bool replace = creation == CREATE_ALWAYS;
+  int fd = replace ? OpenReplacement(path.host, flags & O_ACCMODE) : open(path.host.c_str(), flags, 0644);
   if (fd < 0) {
     SetLastError(DeviceErrorFromErrno(errno, path.host));
     return INVALID_HANDLE_VALUE;
@@ -111,7 +150,9 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_A
   file->share = shareMode;
   file->device = st.st_dev;
   file->inode = st.st_ino;
-  file->host = path.host;
+  file->host = replace ? ReplacementHostPath(path.host) : path.host;
+  if (replace) file->replaces = path.host;
+  file->onCard = onCard;
   OpenFiles().push_back(file.get());
   SetLastError((path.exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                        : ERROR_SUCCESS);
@@ -150,12 +191,19 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (DWORD error = CardWriteError(*file); error != ERROR_SUCCESS) {
+    if (file->writeError == ERROR_SUCCESS) file->writeError = error;
+    SetLastError(error);
+    return FALSE;
+  }
   DWORD done = 0;
   while (done < toWrite) {
     ssize_t n = ::write(file->fd, static_cast<const char*>(buffer) + done, toWrite - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      SetLastError(errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+      const DWORD error = errno == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED;
+      if (file->writeError == ERROR_SUCCESS) file->writeError = error;
+      SetLastError(error);
       if (written) *written = done;
       return FALSE;
     }
@@ -163,6 +211,11 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
   }
   if (written) *written = done;
   return TRUE;
+}
+
+BOOL AbandonFile(HANDLE handle) {
+  if (OpenFile* file = HandleAs<OpenFile>(handle); file && !file->replaces.empty()) EndReplacement(*file, false);
+  return CloseHandle(handle);
 }
 
 DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh) {

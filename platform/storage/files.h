@@ -113,10 +113,18 @@ struct WIN32_FIND_DATAW {
 };
 
 // Device names such as "BAT2:" open drivers (platform/drivers.h); anything else is a file.
+// A file created with CREATE_ALWAYS is written whole or not at all: its bytes go to a new file
+// beside the old one, which takes the old one's place (flushed to the storage) only when
+// CloseHandle closes it after every write succeeded; until then, and when a write failed or
+// the program stopped in the middle, the old file stays as it was. CloseHandle fails, with
+// the error of the write, when the new content was not kept.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creation, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
+// Closes a file opened with CREATE_ALWAYS without keeping what was written to it: the old
+// file stays as it was, or there is none. Any other handle is just closed.
+BOOL AbandonFile(HANDLE file);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);

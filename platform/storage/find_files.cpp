@@ -5,7 +5,8 @@
 // root's parent being the root), then the host's entries. Symbolic links are reported as
 // what they point to, and only when that lies inside the device root. A folder entry that
 // would lead back to the searched folder or to a folder on the way to it (through links)
-// is not reported, so that descending into the folders a search reports always ends.
+// is not reported, so that descending into the folders a search reports always ends. Files
+// being written as replacements (file_replace.h) are not reported either.
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -17,6 +18,7 @@
 #include "platform/storage/device_paths.h"
 #include "platform/storage/file_attributes.h"
 #include "platform/storage/file_errors.h"
+#include "platform/storage/file_replace.h"
 #include "platform/storage/file_times.h"
 #include "platform/storage/files.h"
 #include "platform/kernel/wide.h"
@@ -160,7 +162,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
   std::vector<std::string> names;
   while (dirent* entry = readdir(dir.get())) {
     std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+    if (name == "." || name == ".." || IsReplacementName(name)) continue;
     if (Matches(foldedPattern, FoldCase(FromHostName(name)))) names.push_back(name);
   }
   dir.reset();

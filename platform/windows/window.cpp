@@ -393,7 +393,7 @@ bool NextMessage(MSG* msg, bool wait, bool remove) {
       msg->message = WM_TIMER;
       msg->wParam = t->id;
       msg->lParam = reinterpret_cast<LPARAM>(t->callback);
-      msg->time = static_cast<DWORD>(now);
+      msg->time = TickCountAt(now);
       if (remove) {
         t->due = now + std::max<UINT>(t->period, 1);
         t->fired = true;
@@ -403,7 +403,8 @@ bool NextMessage(MSG* msg, bool wait, bool remove) {
     if (!wait) return false;
     s.idle = true;
     s.done.notify_all();
-    WaitUntilDeviceTime(s.wake, lock, std::min<std::uint64_t>(NextTimerDue(), DeviceTimeMs() + 1000));
+    // Everything that gives the thread work wakes it; otherwise it sleeps until the next timer.
+    WaitUntilDeviceTime(s.wake, lock, NextTimerDue());
     s.idle = false;
   }
 }
@@ -1023,16 +1024,26 @@ bool WaitForWindowThreadIdle(DWORD timeoutMs) {
 
 HCURSOR LoadCursorW(void*, LPCWSTR name) { return reinterpret_cast<HCURSOR>(const_cast<WCHAR*>(name)); }
 
+// The cursors are drawn by the host over the frame: a change is a change of what is shown.
 HCURSOR SetCursor(HCURSOR cursor) {
-  Lock lock(S().mutex);
-  HCURSOR previous = g_waitCursor ? LoadCursorW(nullptr, IDC_WAIT) : nullptr;
-  g_waitCursor = cursor == LoadCursorW(nullptr, IDC_WAIT);
+  HCURSOR previous;
+  {
+    Lock lock(S().mutex);
+    previous = g_waitCursor ? LoadCursorW(nullptr, IDC_WAIT) : nullptr;
+    g_waitCursor = cursor == LoadCursorW(nullptr, IDC_WAIT);
+  }
+  AnnounceFrameChange();
   return previous;
 }
 
 int ShowCursor(BOOL show) {
-  Lock lock(S().mutex);
-  return g_cursorCount += show ? 1 : -1;
+  int count;
+  {
+    Lock lock(S().mutex);
+    count = g_cursorCount += show ? 1 : -1;
+  }
+  AnnounceFrameChange();
+  return count;
 }
 
 bool IsWaitCursorShown() {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -49,6 +50,7 @@ struct Link {
   std::string path;
   std::thread receiver;
   std::atomic<bool> stopping{false};
+  int stopFd = -1;  // readable once the receiver is to stop: it sleeps until a packet or that
   std::deque<std::unique_ptr<RemoteWindow>> remotes;  // stand-ins live as long as the process
 };
 
@@ -117,9 +119,11 @@ void SetTitle(Packet& packet, WStringView title) {
 // The receiving side: answers queries and hands messages to the window thread.
 void Receive(Link& link) {
   while (!link.stopping) {
+    pollfd wait[2] = {{link.fd, POLLIN, 0}, {link.stopFd, POLLIN, 0}};
+    if (poll(wait, 2, -1) <= 0 || !wait[0].revents) continue;
     Packet packet;
     std::string from;
-    if (!ReceivePacket(link.fd, packet, &from, 200)) continue;
+    if (!ReceivePacket(link.fd, packet, &from, 0)) continue;
     packet.title[kTitleUnits - 1] = 0;
     HWND target = packet.front ? GetForegroundWindow() : FindLocalWindow(packet.title);
     switch (packet.kind) {
@@ -204,6 +208,7 @@ bool StartWindowLink() {
   link.path = folder + "/win-" + std::to_string(getpid());
   link.fd = BoundSocket(link.path);
   if (link.fd < 0) return false;
+  if (link.stopFd < 0) link.stopFd = eventfd(0, EFD_CLOEXEC);
   link.stopping = false;
   link.receiver = std::thread(Receive, std::ref(link));
   return true;
@@ -218,7 +223,11 @@ void StopWindowLink() {
     link.stopping = true;
     receiver = std::move(link.receiver);
   }
+  const std::uint64_t one = 1;
+  (void)!write(link.stopFd, &one, sizeof one);
   if (receiver.joinable()) receiver.join();
+  std::uint64_t count = 0;
+  (void)!read(link.stopFd, &count, sizeof count);
   std::lock_guard guard(link.lock);
   close(link.fd);
   unlink(link.path.c_str());

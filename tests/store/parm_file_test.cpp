@@ -6,6 +6,7 @@
 
 #include "platform/kernel/debug.h"
 #include "platform/storage/files.h"
+#include "store/settings.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -35,84 +36,80 @@ TEST(ParmChecksum, AddsBytesAsSigned8BitValues) {
   EXPECT_EQ(ParmChecksum(mixed, -5), 0);
 }
 
-TEST(ParmFile, WriteLaysOutHeaderAndPayloadAndHidesTheFile) {
+TEST(ParmFile, WriteLaysOutHeaderAndPayloadHidesTheFileAndReadIgnoresTheReservedBytes) {
   TempDeviceRoot root;
   std::string payload = Payload32();
   CParmFileRW file;
   ASSERT_EQ(file.Write(u"NAND\\SETTING.PAR", payload.data(), 32), 0);
-
-  std::string bytes = root.ReadFile("NAND/SETTING.PAR");
-  EXPECT_EQ(bytes, Header(ParmChecksum(payload.data(), 32), 32) + payload);
+  EXPECT_EQ(root.ReadFile("NAND/SETTING.PAR"), Header(ParmChecksum(payload.data(), 32), 32) + payload);
   EXPECT_NE(GetFileAttributesW(u"NAND\\SETTING.PAR") & FILE_ATTRIBUTE_HIDDEN, 0u);
-
   char back[32] = {};
   EXPECT_EQ(file.Read(u"NAND\\SETTING.PAR", back, 32, 32), 0);
   EXPECT_EQ(std::string(back, 32), payload);
-}
 
-TEST(ParmFile, ReadIgnoresTheReservedBytes) {
-  TempDeviceRoot root;
-  std::string payload = Payload32();
   root.WriteFile("NAND/SETTING.PAR", Header(ParmChecksum(payload.data(), 32), 32, '\x5A') + payload);
-  char back[32];
-  CParmFileRW file;
   EXPECT_EQ(file.Read(u"\\NAND\\setting.par", back, 32, 32), 0);
 }
 
 TEST(ParmFile, EveryRefusalHasItsOwnDiagnostic) {
   TempDeviceRoot root;
-  std::string payload = Payload32();
-  std::int32_t sum = ParmChecksum(payload.data(), 32);
-  char buffer[32];
+  const std::string payload = Payload32();
+  std::string flipped = payload;
+  flipped[7] ^= 0x10;
+  const std::string short31 = payload.substr(0, 31);
+  root.WriteFile("NAND/A.PAR", Header(ParmChecksum(short31.data(), 31), 31) + short31);  // right sum, wrong size
+  root.WriteFile("NAND/B.PAR", Header(ParmChecksum(payload.data(), 32), 32) + flipped);
+  root.WriteFile("NAND/C.PAR", "short");
+  struct Case {
+    LPCWSTR name;
+    int maxBufSz;
+    std::string message;
+  };
+  const Case cases[] = {
+      {u"NAND\\NONE.PAR", 16, "CParmFileRW: read sz error\r\n"},  // before the file is looked at
+      {u"NAND\\NONE.PAR", 32, "CParmFileRW: read fine name error NAND\\NONE.PAR\r\n"},
+      {u"NAND\\A.PAR", 32, "CParmFileRW: hdr.dateBytes != readCount \r\n"},
+      {u"NAND\\B.PAR", 32, "CParmFileRW: read chkSum error\r\n"},
+      {u"NAND\\C.PAR", 32, "CParmFileRW: hdr.dateBytes != readCount \r\n"},
+  };
   CParmFileRW file;
-
-  {
-    DebugCapture log;  // checked before the file is looked at: this one does not exist
-    EXPECT_EQ(file.Read(u"NAND\\NONE.PAR", buffer, 16, 32), -1);
-    EXPECT_EQ(log.Text(), "CParmFileRW: read sz error\r\n");
-  }
-  {
+  for (const Case& c : cases) {
+    char buffer[32];
     DebugCapture log;
-    EXPECT_EQ(file.Read(u"NAND\\NONE.PAR", buffer, 32, 32), -1);
-    EXPECT_EQ(log.Text(), "CParmFileRW: read fine name error NAND\\NONE.PAR\r\n");
+    EXPECT_EQ(file.Read(c.name, buffer, c.maxBufSz, 32), -1);
+    EXPECT_EQ(log.Text(), c.message);
+    if (c.name == WStringView(u"NAND\\B.PAR")) {
+      EXPECT_EQ(std::string(buffer, 32), flipped);  // the bytes read stay in the buffer
+    }
   }
-  {
-    // A right checksum does not save a wrong size.
-    std::string short31 = payload.substr(0, 31);
-    root.WriteFile("NAND/A.PAR", Header(ParmChecksum(short31.data(), 31), 31) + short31);
-    DebugCapture log;
-    EXPECT_EQ(file.Read(u"NAND\\A.PAR", buffer, 32, 32), -1);
-    EXPECT_EQ(log.Text(), "CParmFileRW: hdr.dateBytes != readCount \r\n");
-  }
-  {
-    std::string flipped = payload;
-    flipped[7] ^= 0x10;
-    root.WriteFile("NAND/B.PAR", Header(sum, 32) + flipped);
-    DebugCapture log;
-    EXPECT_EQ(file.Read(u"NAND\\B.PAR", buffer, 32, 32), -1);
-    EXPECT_EQ(log.Text(), "CParmFileRW: read chkSum error\r\n");
-    // The bytes read stay in the caller's buffer.
-    EXPECT_EQ(std::string(buffer, 32), flipped);
-  }
-  {
-    root.WriteFile("NAND/C.PAR", "short");
-    DebugCapture log;
-    EXPECT_EQ(file.Read(u"NAND\\C.PAR", buffer, 32, 32), -1);
-    EXPECT_EQ(log.Text(), "CParmFileRW: hdr.dateBytes != readCount \r\n");
-  }
-  {
-    DebugCapture log;
-    EXPECT_EQ(file.Write(u"NAND\\missing folder\\X.PAR", payload.data(), 32), -1);
-    EXPECT_EQ(log.Text(), "CParmFileRW: write fine name error\r\n");
-  }
+  DebugCapture log;
+  EXPECT_EQ(file.Write(u"NAND\\missing folder\\X.PAR", payload.data(), 32), -1);
+  // Names longer than the buffer are shortened in the message.
+  char buffer[4];
+  EXPECT_EQ(file.Read(WString(300, u'x').c_str(), buffer, 4, 4), -1);
+  EXPECT_EQ(log.Text(), "CParmFileRW: write fine name error\r\nCParmFileRW: read fine name error " +
+                            std::string(127, 'x') + "\r\n");
 }
 
-TEST(ParmFile, LongNamesAreShortenedInTheOpenDiagnostic) {
+TEST(Settings, TheClickSwitchIsTheWordAtOffsetTwelveOfWhatTheFileHolds) {
   TempDeviceRoot root;
-  WString name(300, u'x');
-  char buffer[4];
+  CSettings missing;  // a zeroed payload: no click
+  EXPECT_EQ(missing.ClickSwitch(), 0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(missing.Payload()), 32), std::string(32, '\0'));
+
+  std::uint8_t payload[32];
+  std::memset(payload, 0xFF, sizeof payload);  // bytes outside 12..15 have no effect
   CParmFileRW file;
-  DebugCapture log;
-  EXPECT_EQ(file.Read(name.c_str(), buffer, 4, 4), -1);
-  EXPECT_EQ(log.Text(), "CParmFileRW: read fine name error " + std::string(127, 'x') + "\r\n");
+  for (std::uint32_t value : {0u, 1u, 0x80000000u}) {  // any non-zero value is "on"
+    std::memcpy(payload + 12, &value, 4);
+    ASSERT_EQ(file.Write(u"NAND\\SETTING.PAR", payload, 32), 0);
+    EXPECT_EQ(CSettings().ClickSwitch() != 0, value != 0) << value;
+  }
+  // A file failing its checksum is still used.
+  std::string bytes(16, '\0');
+  bytes[4] = 32;
+  std::string content(32, '\0');
+  content[12] = 1;
+  root.WriteFile("NAND/SETTING.PAR", bytes + content);
+  EXPECT_EQ(CSettings().ClickSwitch(), 1);
 }

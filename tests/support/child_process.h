@@ -65,6 +65,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return m_pid > 0; }
+  pid_t Pid() const { return m_pid; }
   void Write(const std::string& text) {
     if (m_in >= 0 && write(m_in, text.data(), text.size()) < 0) CloseInput();
   }

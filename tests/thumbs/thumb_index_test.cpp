@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/kernel/debug.h"
 #include "tests/support/temp_root.h"
 
@@ -18,6 +20,7 @@ std::string Utf16Le(WStringView text) {
 }
 
 const char* kMap = "NAND/_Thumbnails/map.txt";
+const char* kStamps = "NAND/_Thumbnails/stamps.txt";
 
 std::vector<WString> Loaded(const TempDeviceRoot& root, const std::string& bytes, bool* ok = nullptr) {
   root.WriteFile(kMap, bytes);
@@ -29,76 +32,72 @@ std::vector<WString> Loaded(const TempDeviceRoot& root, const std::string& bytes
 
 }  // namespace
 
-TEST(ThumbIndexLoad, OneEntryPerCarriageReturnLine) {
+TEST(ThumbIndexFile, LoadKeepsEachCarriageReturnLineAndSaveWritesThemBackByteForByte) {
   TempDeviceRoot root;
-  root.WriteFile(kMap, Utf16Le(u"\\SDMMC\\a.jpg\r\n\r\n\\SDMMC\\b.jpg\r\n"));
-  CThumbIndex index;
-  ASSERT_TRUE(index.Load());
-  EXPECT_EQ(index.Entries(), (std::vector<WString>{u"\\SDMMC\\a.jpg", u"", u"\\SDMMC\\b.jpg"}));
+  struct Case {
+    std::string bytes;
+    std::vector<WString> entries;
+  };
+  const Case cases[] = {
+      {Utf16Le(u"\\SDMMC\\a.jpg\r\n\r\n\\SDMMC\\b.jpg\r\n"), {u"\\SDMMC\\a.jpg", u"", u"\\SDMMC\\b.jpg"}},
+      {Utf16Le(u"a\r\nb"), {u"a"}},            // the last line needs its carriage return
+      {Utf16Le(u"no line end"), {}},           // without any there are no entries
+      {Utf16Le(u"a\rXb\r\n"), {u"a", u"b"}},   // the unit after a carriage return is skipped
+      {Utf16Le(u"a\r"), {u"a"}},               // a carriage return as the very last unit
+      {Utf16Le(WString(u"a\r\n\0b\r\n", 7)), {u"a"}},  // a zero unit ends the content
+      {Utf16Le(u"a\r\n") + "z", {u"a"}},       // an odd last byte is ignored
+      {Utf16Le(u"\\SDMMC\\Ålesund 写真.jpg\r\n"), {u"\\SDMMC\\Ålesund 写真.jpg"}},
+  };
+  for (const Case& c : cases) {
+    bool ok = false;
+    EXPECT_EQ(Loaded(root, c.bytes, &ok), c.entries) << c.bytes;
+    EXPECT_TRUE(ok);
+  }
 
-  root.WriteFile("NAND/_Thumbnails/2", "BM");
-  WString thumb;
-  EXPECT_TRUE(index.Lookup(u"\\SDMMC\\b.jpg", thumb, false));
-  EXPECT_EQ(thumb, u"nand\\_Thumbnails\\2");
-}
-
-TEST(ThumbIndexLoad, ParsingRules) {
-  TempDeviceRoot root;
-  // The last line needs its carriage return; without any there are no entries.
-  EXPECT_EQ(Loaded(root, Utf16Le(u"a\r\nb")), (std::vector<WString>{u"a"}));
-  bool ok = false;
-  EXPECT_TRUE(Loaded(root, Utf16Le(u"no line end"), &ok).empty());
-  EXPECT_TRUE(ok);
-  // The unit after a carriage return is skipped whatever it is.
-  EXPECT_EQ(Loaded(root, Utf16Le(u"a\rXb\r\n")), (std::vector<WString>{u"a", u"b"}));
-  // A carriage return as the very last unit still ends its entry.
-  EXPECT_EQ(Loaded(root, Utf16Le(u"a\r")), (std::vector<WString>{u"a"}));
-  // A zero unit ends the content; an odd last byte is ignored.
-  EXPECT_EQ(Loaded(root, Utf16Le(WString(u"a\r\n\0b\r\n", 7))), (std::vector<WString>{u"a"}));
-  EXPECT_EQ(Loaded(root, Utf16Le(u"a\r\n") + "z"), (std::vector<WString>{u"a"}));
-  // Non-ASCII paths survive.
-  EXPECT_EQ(Loaded(root, Utf16Le(u"\\SDMMC\\Ålesund 写真.jpg\r\n")), (std::vector<WString>{u"\\SDMMC\\Ålesund 写真.jpg"}));
-}
-
-TEST(ThumbIndexLoad, MissingOrEmptyFileLeavesTheListAlone) {
-  TempDeviceRoot root;
+  // Missing or empty: false, and the list stays as it was.
+  std::filesystem::remove_all(root.Path() / "NAND" / "_Thumbnails");
   CThumbIndex index;
   index.Add(u"kept");
   EXPECT_FALSE(index.Load());
   root.WriteFile(kMap, "");
   EXPECT_FALSE(index.Load());
-  EXPECT_EQ(index.Entries(), (std::vector<WString>{u"kept"}));
-}
+  EXPECT_EQ(index.Entries(), std::vector<WString>{u"kept"});
 
-TEST(ThumbIndexSave, WritesEveryLineByteForByteAndMakesTheFolder) {
-  TempDeviceRoot root;
-  CThumbIndex index;
-  EXPECT_TRUE(index.Save());
+  // Saving makes the folder; an empty list is an empty file.
+  std::filesystem::remove_all(root.Path() / "NAND" / "_Thumbnails");
+  EXPECT_TRUE(CThumbIndex().Save());
   EXPECT_TRUE(root.Exists(kMap));
   EXPECT_EQ(root.ReadFile(kMap), "");
-
-  index.Add(u"\\SDMMC\\x.jpg");
   index.Add(u"\\SDMMC\\Straße.jpg");
   EXPECT_TRUE(index.Save());
-  EXPECT_EQ(root.ReadFile(kMap), Utf16Le(u"\\SDMMC\\x.jpg\r\n\\SDMMC\\Straße.jpg\r\n"));
-
+  EXPECT_EQ(root.ReadFile(kMap), Utf16Le(u"kept\r\n\\SDMMC\\Straße.jpg\r\n"));
   CThumbIndex reloaded;
   EXPECT_TRUE(reloaded.Load());
   EXPECT_EQ(reloaded.Entries(), index.Entries());
 }
 
-TEST(ThumbIndexSave, FailureIsReportedWithTheErrorCode) {
+TEST(ThumbIndexFile, AFailedSaveSaysSoAndLeavesMapTxtAsItWas) {
   TempDeviceRoot root;
-  root.WriteFile("NAND/_Thumbnails/map.txt/blocker", "");  // a folder where the file should be
   CThumbIndex index;
   index.Add(u"a");
-  DebugCapture log;
-  EXPECT_FALSE(index.Save());
-  ASSERT_EQ(log.Lines().size(), 1u);
-  EXPECT_EQ(log.Lines()[0].rfind("Error code ", 0), 0u);
+  for (const char* blocked : {kStamps, kMap}) {  // a folder where the file should be
+    SCOPED_TRACE(blocked);
+    std::filesystem::remove_all(root.Path() / "NAND" / "_Thumbnails");
+    root.WriteFile(kMap, Utf16Le(u"old\r\n"));
+    root.WriteFile(kStamps, "\r\n");
+    std::filesystem::remove(root.Path() / blocked);
+    root.WriteFile(std::string(blocked) + "/blocker", "");
+    DebugCapture log;
+    EXPECT_FALSE(index.Save());
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_EQ(log.Lines()[0].rfind("Error code ", 0), 0u);
+    if (blocked == kStamps) {
+      EXPECT_EQ(root.ReadFile(kMap), Utf16Le(u"old\r\n"));  // written only after them
+    }
+  }
 }
 
-TEST(ThumbIndexLookup, AddIsExactAndLostFilesLoseTheirPosition) {
+TEST(ThumbIndexLookup, AddIsExactAndLostOrEmptyFilesLoseTheirPosition) {
   TempDeviceRoot root;
   CThumbIndex index;
   for (int i = 0; i < 6; ++i) index.Add(u"\\SDMMC\\p" + WString(1, static_cast<WCHAR>(u'0' + i)) + u".jpg");
@@ -119,8 +118,13 @@ TEST(ThumbIndexLookup, AddIsExactAndLostFilesLoseTheirPosition) {
   index.Add(u"\\SDMMC\\p5.jpg");
   EXPECT_TRUE(index.Lookup(u"\\SDMMC\\p5.jpg", thumb, true));
   EXPECT_EQ(thumb, u"nand\\_Thumbnails\\7");
+  // An empty file is no thumbnail either.
+  root.WriteFile("SDMMC/p4.jpg", "photo");
+  root.WriteFile("NAND/_Thumbnails/4", "");
+  EXPECT_FALSE(index.Lookup(u"\\SDMMC\\p4.jpg", thumb, false));
+  EXPECT_EQ(index.Entries()[4], u"");
 
   EXPECT_TRUE(index.Save());
   std::string saved = root.ReadFile(kMap);
-  EXPECT_NE(saved.find(Utf16Le(u"p4.jpg\r\n\r\n\\SDMMC\\P5.JPG\r\n\\SDMMC\\p5.jpg\r\n")), std::string::npos);
+  EXPECT_NE(saved.find(Utf16Le(u"p3.jpg\r\n\r\n\r\n\\SDMMC\\P5.JPG\r\n\\SDMMC\\p5.jpg\r\n")), std::string::npos);
 }

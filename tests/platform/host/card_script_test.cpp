@@ -18,3 +18,13 @@ TEST(CardScript, TakesTheCardOutWriteProtectsItAndPutsItBack) {
   EXPECT_FALSE(IsCardReadOnly());
   SetClockSpeed(1.0);
 }
+
+TEST(SpeedScript, SetsTheClockSpeedFromThenOn) {
+  for (const char* bad : {"speed 0\n", "speed -2\n", "speed fast\n", "speed inf\n", "speed\n"})
+    EXPECT_FALSE(ParseScreenScript(bad, nullptr)) << bad;
+  ASSERT_TRUE(ParseScreenScript("speed 2.5\n", nullptr));
+  SetClockSpeed(1000.0);
+  RunScreenScript(*ParseScreenScript("speed 2000\n", nullptr), "");
+  EXPECT_EQ(GetClockSpeed(), 2000.0);
+  SetClockSpeed(1.0);
+}

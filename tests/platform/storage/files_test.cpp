@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/storage/device_paths.h"
@@ -25,6 +26,14 @@ std::string ReadAll(LPCWSTR path) {
   ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
   CloseHandle(file);
   return bytes.substr(0, got);
+}
+
+// What a folder holds on the host, names only, in byte order.
+std::vector<std::string> HostNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace
@@ -214,4 +223,63 @@ TEST(Files, StreamsAndFoldersAndTheCard) {
 
   std::filesystem::remove_all(root.Path() / "SDMMC");
   EXPECT_FALSE(IsCardMounted());
+}
+
+TEST(Files, ACreatedFileReplacesTheOldOneWholeOnlyWhenClosedAfterGoodWrites) {
+  TempDeviceRoot root;
+  root.WriteFile("SDMMC/bmkPho.rom", "old bookmark");
+  // A leftover of a program stopped while writing: never listed, and cleared by the next write.
+  root.WriteFile("SDMMC/.~bmkPho.rom.new", "half");
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(u"\\SDMMC\\*.rom*", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ToUtf8(found.cFileName), "bmkPho.rom");
+  EXPECT_FALSE(FindNextFileW(search, &found));
+  FindClose(search);
+
+  HANDLE file = Open(u"\\SDMMC\\BMKPHO.ROM", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  DWORD done = 0;
+  EXPECT_TRUE(WriteFile(file, "new", 3, &done, nullptr));
+  EXPECT_EQ(root.ReadFile("SDMMC/bmkPho.rom"), "old bookmark");  // until it is closed
+  EXPECT_EQ(Open(u"\\SDMMC\\bmkPho.rom", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_TRUE(WriteFile(file, " one", 4, &done, nullptr));
+  EXPECT_TRUE(CloseHandle(file));
+  EXPECT_EQ(root.ReadFile("SDMMC/bmkPho.rom"), "new one");
+  EXPECT_EQ(HostNames(root.Path() / "SDMMC"), std::vector<std::string>{"bmkPho.rom"});
+
+  // The card write-protected or taken out in the middle: the writes and the close fail, and
+  // the old file stays as it was, alone.
+  struct Fault {
+    const char* what;
+    void (*set)(bool);
+    DWORD error;
+  };
+  for (const Fault& fault : {Fault{"write-protected", SetCardWriteProtected, ERROR_WRITE_PROTECT},
+                             Fault{"taken out", SetCardTakenOut, ERROR_PATH_NOT_FOUND}}) {
+    SCOPED_TRACE(fault.what);
+    for (bool beforeClose : {false, true}) {
+      file = Open(u"\\SDMMC\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE);
+      EXPECT_TRUE(WriteFile(file, "lost", 4, &done, nullptr));
+      fault.set(true);
+      if (!beforeClose) {
+        EXPECT_FALSE(WriteFile(file, "lost", 4, &done, nullptr));
+        EXPECT_EQ(GetLastError(), fault.error);
+      }
+      EXPECT_FALSE(CloseHandle(file));
+      EXPECT_EQ(GetLastError(), fault.error);
+      fault.set(false);
+      EXPECT_EQ(root.ReadFile("SDMMC/bmkPho.rom"), "new one");
+      EXPECT_EQ(HostNames(root.Path() / "SDMMC"), std::vector<std::string>{"bmkPho.rom"});
+    }
+  }
+  // Names too long to carry the replacement's marks still get written.
+  const WString longName = u"\\NAND\\" + WString(250, u'n');
+  file = Open(longName.c_str(), GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(CloseHandle(file));
+  EXPECT_EQ(ReadAll(longName.c_str()), "");
 }

@@ -1,0 +1,170 @@
+// The screens across the wrap of the 32-bit tick count: a double tap whose second touch comes
+// after the wrap is still one, touches 400 ms or more apart across it are not, and the
+// slideshow's 3 s and the volume dialog's 4 s hold with the wrap inside them.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "app/launcher.h"
+#include "browser/main_page_dlg.h"
+#include "dialogs/volume_dlg.h"
+#include "platform/kernel/kernel.h"
+#include "platform/storage/files.h"
+#include "res/resources.h"
+#include "slideshow/sshow_dlg.h"
+#include "tests/platform/imaging/pictures.h"
+#include "tests/support/main_page_run.h"
+#include "tests/support/temp_root.h"
+#include "thumbs/thumb_index.h"
+#include "viewer/photo_view_dlg.h"
+
+namespace {
+
+constexpr DWORD kSlack = 1500;  // device ms of host latency
+
+// A touch, handled before this returns: its time is the time it was made.
+void Tap(POINT p) {
+  WaitForWindowThreadIdle(60000);
+  PostTouch(TouchKind::Down, p.x, p.y);
+  PostTouch(TouchKind::Up, p.x, p.y);
+  WaitForWindowThreadIdle(60000);
+}
+
+// Lets the tick count wrap, and returns just after.
+void AwaitTheWrap() {
+  while (GetTickCount() >= 0x80000000u) Sleep(1);
+}
+
+template <typename Screen>
+Screen* Front() {
+  return dynamic_cast<Screen*>(CWnd::FromHandle(GetForegroundWindow()));
+}
+
+// Waits (bounded) until the condition holds and the window thread is idle.
+bool Await(const std::function<bool()>& done) {
+  for (int i = 0; i < 6000; ++i) {
+    if (done() && WaitForWindowThreadIdle(60000) && done()) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+struct Timing {
+  const char* what;
+  DWORD beforeWrap;  // the first touch comes this long before the wrap
+  DWORD gap;         // and the second this long after the first
+  bool isDoubleTap;
+};
+const Timing kTimings[] = {
+    {"the second touch after the wrap", 100, 200, true},
+    {"touches 500 ms apart around the wrap", 250, 500, false},
+};
+
+// Two touches on the point with the wrap between them; true when the screen took them as a
+// double tap.
+bool TapAcrossTheWrap(POINT p, const Timing& timing, const std::function<bool()>& tookDoubleTap) {
+  Sleep(500);  // nothing earlier counts
+  SetTickCount(0u - timing.beforeWrap);
+  Tap(p);
+  Sleep(timing.gap);
+  Tap(p);
+  WaitForWindowThreadIdle(60000);
+  return tookDoubleTap();
+}
+
+// One touch just after the wrap, the first since the screen came up or since its last double
+// tap, which came just before: never the second of a double tap, however small the tick count.
+bool TapJustAfterTheWrap(POINT p, const std::function<bool()>& tookDoubleTap) {
+  EXPECT_GE(GetTickCount(), 0x80000000u) << "the wrap came before the screen was ready";
+  AwaitTheWrap();
+  Tap(p);
+  return tookDoubleTap();
+}
+
+TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  InstallResources();
+  TempDeviceRoot root;
+  TheThumbIndex() = CThumbIndex();
+  SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+  const Bytes jpeg = MakeJpeg(Pattern(200, 100));
+  for (int i = 0; i < 4; ++i) root.WriteFile("SDMMC/p" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end()));
+  const RECT cell = CMainPageDlg::OuterCell(1);
+  const POINT cellCentre{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+  const POINT picture{400, 200}, viewExit{25 + 108 * 6 + 50, 432}, slideshowButton{210, 432};
+
+  SetTickCount(0u - 8000);
+  CMainPageDlg page;
+  auto drive = [&] {
+    ASSERT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
+    const auto viewUp = [] { return Front<CPhotoViewDlg>() != nullptr; };
+    EXPECT_FALSE(TapJustAfterTheWrap(cellCentre, viewUp));  // the page came up before the wrap
+    for (const Timing& timing : kTimings) {
+      SCOPED_TRACE(timing.what);
+      // The main page opens the photo on a double tap.
+      EXPECT_EQ(TapAcrossTheWrap(cellCentre, timing, viewUp), timing.isDoubleTap);
+      CPhotoViewDlg* view = Front<CPhotoViewDlg>();
+      if (!view) {
+        Sleep(500);
+        Tap(cellCentre);
+        Tap(cellCentre);
+        ASSERT_TRUE(Await([&] { return (view = Front<CPhotoViewDlg>()) && !view->IsWorkPending(); }));
+      }
+      // The photo view switches to full screen on a double tap.
+      ASSERT_TRUE(Await([&] { return !view->IsWorkPending(); }));
+      EXPECT_EQ(TapAcrossTheWrap(picture, timing, [&] { return view->IsFullScreen(); }), timing.isDoubleTap);
+      if (view->IsFullScreen()) {
+        SetTickCount(0u - 300);
+        Tap(picture);
+        Tap(picture);
+        EXPECT_FALSE(view->IsFullScreen());
+        Tap(picture);
+        Tap(picture);
+        EXPECT_TRUE(view->IsFullScreen());
+        EXPECT_FALSE(TapJustAfterTheWrap(picture, [&] { return !view->IsFullScreen(); }));
+        Sleep(500);
+        Tap(picture);
+        Tap(picture);
+        ASSERT_TRUE(Await([&] { return !view->IsFullScreen(); }));
+      }
+      Tap(viewExit);
+      ASSERT_TRUE(Await([] { return Front<CMainPageDlg>() != nullptr; }));
+    }
+
+    SetTickCount(0u - 8000);
+    Tap(slideshowButton);
+    CSshowDlg* show = nullptr;
+    ASSERT_TRUE(Await([&] { return (show = Front<CSshowDlg>()) && show->ShownIndex() >= 0; }));
+    const auto volumeUp = [] { return Front<CVolumeDlg>() != nullptr; };
+    EXPECT_FALSE(TapJustAfterTheWrap(picture, volumeUp));
+    // A picture is held 3 s, then wiped: the next comes 3 s and an effect later, with the
+    // wrap 1.5 s after the first came.
+    const int first = show->ShownIndex();
+    SetTickCount(0u - 1500);
+    const DWORD shownAt = GetTickCount();
+    ASSERT_TRUE(Await([&] { return show->ShownIndex() != first; }));
+    EXPECT_GE(GetTickCount() - shownAt, 3000u - kSlack);
+
+    for (const Timing& timing : kTimings) {
+      SCOPED_TRACE(timing.what);
+      // The slideshow opens the volume dialog on a double tap, which closes itself 4 s later.
+      const bool opened = TapAcrossTheWrap(picture, timing, volumeUp);
+      EXPECT_EQ(opened, timing.isDoubleTap);
+      if (!opened) continue;
+      SetTickCount(0u - 2000);
+      const DWORD openedAt = GetTickCount();
+      ASSERT_TRUE(Await([] { return Front<CSshowDlg>() != nullptr; }));
+      EXPECT_GE(GetTickCount() - openedAt, 4000u - kSlack);
+      EXPECT_LT(GetTickCount() - openedAt, 4000u + kSlack);
+    }
+    PostMessage(show->m_hWnd, kLauncherMessage, 34, 0);  // the slideshow ends, and the page with it
+  };
+  RunMainPage(page, drive);
+  SetFindOrderForTests(nullptr);
+  SetTickCount(0);
+  TheThumbIndex() = CThumbIndex();
+}
+
+}  // namespace
