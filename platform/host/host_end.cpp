@@ -66,7 +66,9 @@ void EndApplicationFromHost() {
   EndState& s = State();
   std::lock_guard guard(s.lock);
   if (s.ended) return;
-  if (!HasWindowThread() || GetForegroundWindow()) s.hostEnded = true;
+  // With no window left on the screen the application is closing itself; before its first
+  // window is shown it is still starting, and the end is the host's.
+  if (!HasWindowThread() || GetForegroundWindow() || !WindowWasShown()) s.hostEnded = true;
   PostQuitToWindowThread(0);
 }
 

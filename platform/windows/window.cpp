@@ -75,6 +75,7 @@ struct State {
   std::unordered_set<HWND> live;
   std::deque<Item> queue;
   bool hasThread = false;
+  bool windowShown = false;  // some top-level window has been shown
   std::thread::id thread;
   bool quit = false;
   int quitCode = 0;
@@ -682,6 +683,11 @@ bool HasWindowThread() {
   return S().hasThread;
 }
 
+bool WindowWasShown() {
+  Lock lock(S().mutex);
+  return S().windowShown;
+}
+
 BOOL ShowWindow(HWND window, int command) {
   Lock lock(S().mutex);
   if (!Live(window)) return FALSE;
@@ -695,6 +701,7 @@ BOOL ShowWindow(HWND window, int command) {
     Uncover(area, window);
   } else {
     window->visible = true;
+    if (!window->parent) S().windowShown = true;
     InvalidateTree(window, true);
   }
   return was;

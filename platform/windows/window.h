@@ -187,6 +187,8 @@ bool WaitForWindowThreadIdle(DWORD timeoutMs);
 void PostQuitToWindowThread(int exitCode);
 // True once some thread has created a window.
 bool HasWindowThread();
+// True once some top-level window has been shown.
+bool WindowWasShown();
 
 // The wait cursor and the mouse cursor: overlays of the host, never drawn into the frame.
 struct HCURSOR__;
