@@ -39,7 +39,8 @@ apt_install() {
   local installed missing=()
   # One query for all: an installed package of the build machine may be named with its
   # architecture (libpng-dev:amd64) or without it.
-  installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" {print $1}')
+  # dpkg-query fails when dpkg has never heard of one of them; what it lists still counts.
+  installed=$(dpkg-query -W -f='${binary:Package} ${db:Status-Abbrev}\n' "$@" 2>/dev/null | awk '$2 == "ii" {print $1}' || true)
   for p in "$@"; do
     grep -qxF -e "$p" -e "$p:$native" <<<"$installed" || missing+=("$p")
   done
