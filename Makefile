@@ -77,6 +77,7 @@ test-kernel: build build-arm64
 
 test-asan: build-asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
 
 # The tests that start threads, under ThreadSanitizer.
