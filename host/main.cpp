@@ -23,6 +23,7 @@
 #include "platform/storage/card_watch.h"
 #include "platform/storage/files.h"
 #include "platform/kernel/kernel.h"
+#include "platform/kernel/local_memory.h"
 #include "platform/host/host_end.h"
 #include "platform/host/screen_host.h"
 #include "platform/host/stop_signals.h"
@@ -65,6 +66,7 @@ ScreenHostOptions ScreenOptions(const HostOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  MapLargeBlocksOnTheirOwn();
   KeepOffAnUnnamedSessionBus();
   BlockStopSignals();  // before any thread starts: the screen host's watch receives them
   std::optional<HostOptions> options = ParseHostOptions(argc, argv);

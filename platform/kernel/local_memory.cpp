@@ -1,5 +1,7 @@
 // Memory blocks reached through handles. The live blocks and their sizes are kept in a
 // table, so a stale or made-up handle is refused instead of being freed.
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -83,4 +85,9 @@ HLOCAL LocalReAlloc(HLOCAL memory, SIZE_T bytes, UINT flags) {
   Blocks().erase(found);
   Blocks()[block] = bytes;
   return block;
+}
+
+void MapLargeBlocksOnTheirOwn() {
+  // A fixed threshold also turns off the C library's raising of it.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 }

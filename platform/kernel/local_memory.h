@@ -21,3 +21,9 @@ HLOCAL LocalFree(HLOCAL memory);
 SIZE_T LocalSize(HLOCAL memory);
 // The new handle, or nullptr with the old block untouched.
 HLOCAL LocalReAlloc(HLOCAL memory, SIZE_T bytes, UINT flags);
+
+// Makes every large block (a picture, a decoder's buffers) a mapping of its own that goes back
+// to the system when it is freed. Without it the C library raises its threshold for such
+// mappings after each large free and keeps later pictures in its heaps, whose freed room it
+// seldom returns: a slideshow's memory then climbs for hours. Called once, at start.
+void MapLargeBlocksOnTheirOwn();
