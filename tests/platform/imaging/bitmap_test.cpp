@@ -1,12 +1,6 @@
 #include "tests/platform/imaging/pictures.h"
 
-#include <cstdio>
-#include <cstring>
-
 #include "tests/support/temp_root.h"
-
-// After the platform's headers: libjpeg defines TRUE and FALSE as macros.
-#include <jpeglib.h>
 
 namespace {
 
@@ -44,18 +38,10 @@ class Bitmaps : public ImagingTest {
   }
 };
 
-Picture Solid(int width, int height, Rgb colour) {
-  return Picture{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height, colour)};
-}
-
 // The colour a 565 surface shows for a colour.
 Rgb OnScreen(Rgb c) {
   COLORREF shown = FromRgb565(ToRgb565(RGB(c.r, c.g, c.b)));
   return Rgb{static_cast<BYTE>(GetRValue(shown)), static_cast<BYTE>(GetGValue(shown)), static_cast<BYTE>(GetBValue(shown))};
-}
-
-bool Near(const Rgb& a, const Rgb& b, int tolerance) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
 }
 
 }  // namespace
@@ -99,23 +85,14 @@ TEST_F(Bitmaps, QuarterTurnsMoveEveryPixel) {
 }
 
 TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
-  struct {
-    BITMAPINFOHEADER header;
-    DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
-  } info;
-  info.header.biWidth = 6;
-  info.header.biHeight = -6;
-  info.header.biBitCount = 16;
-  info.header.biCompression = BI_BITFIELDS;
-  void* bits = nullptr;
-  HBITMAP surface = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
-  ASSERT_NE(surface, nullptr);
   HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP surface = CreateCompatibleBitmap(dc, 6, 6);  // the screen's 565 pixels
   HGDIOBJ previous = SelectObject(dc, surface);
+  RECT all{0, 0, 6, 6};
 
   const Picture p = Pattern(2, 2);
   for (PixelFormatID format : {PixelFormat16bppRGB565, PixelFormat24bppRGB}) {
-    std::memset(bits, 0, 6 * 6 * 2);
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     Ref<IBitmapImage> bitmap;
     Make(p, format, bitmap.put());
     Ref<IImage> image;
@@ -138,7 +115,6 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
   ASSERT_EQ(Stream(MakePng(Solid(3, 3, Rgb{0, 255, 0}), PngKind::Rgb), stream.put()), S_OK);
   Ref<IImage> picture;
   ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), picture.put()), S_OK);
-  RECT all{0, 0, 6, 6};
   ASSERT_EQ(picture->Draw(dc, &all, nullptr), S_OK);
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 255, 0));
 
@@ -173,28 +149,10 @@ TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBox) {
 TEST_F(Bitmaps, JpegThumbnailsNeverNeedTheFullSizePicture) {
   // 6000 x 6000 is above the pixel limit: only a scaled decode can make its thumbnail.
   const int side = 6000;
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &out, &size);
-  info.image_width = info.image_height = side;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<BYTE> row(side * 3, 0);
-  for (int x = 0; x < side; ++x) row[3 * x] = x < side / 2 ? 255 : 0;
-  for (int y = 0; y < side; ++y) {
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  const Bytes big(out, out + size);
-  std::free(out);
+  Picture halves = Solid(side, side, Rgb{});
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side / 2; ++x) halves.at(x, y).r = 255;
+  const Bytes big = MakeJpeg(halves);
 
   Ref<IBitmapImage> full;
   EXPECT_EQ(Decode(big, full.put()), IMGERR_TOOLARGE);

@@ -12,24 +12,7 @@ using bmpfile::Header;
 using bmpfile::Shape;
 using Indices = std::vector<BYTE>;
 
-class BmpReading : public ImagingTest {
- protected:
-  Picture DecodeOk(const Bytes& file) {
-    Ref<IBitmapImage> bitmap;
-    EXPECT_EQ(Decode(file, bitmap.put()), S_OK);
-    return bitmap ? Pixels(bitmap.get()) : Picture{};
-  }
-  HRESULT DecodeResult(const Bytes& file) {
-    Ref<IBitmapImage> bitmap;
-    return Decode(file, bitmap.put());
-  }
-  HRESULT OpenResult(const Bytes& file) {
-    Ref<IStream> stream;
-    EXPECT_EQ(Stream(file, stream.put()), S_OK);
-    Ref<IImageDecoder> decoder;
-    return factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put());
-  }
-};
+class BmpReading : public ImagingTest {};
 
 Rgb ColourOf(std::uint32_t c) { return Rgb{BYTE(c >> 16), BYTE(c >> 8), BYTE(c)}; }
 
@@ -56,13 +39,7 @@ Indices Mixed(int width, int height, int colours) {
 }
 
 Shape PaletteShape(int width, int height, int bits, std::uint32_t compression, std::vector<std::uint32_t> palette) {
-  Shape shape;
-  shape.width = width;
-  shape.height = height;
-  shape.bits = bits;
-  shape.compression = compression;
-  shape.palette = std::move(palette);
-  return shape;
+  return Shape{width, height, bits, compression, Header::Info, std::move(palette), {}};
 }
 
 constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;

@@ -1,42 +1,9 @@
-#include <cstdlib>
-
 #include "tests/platform/imaging/bmp_files.h"
 #include "tests/platform/imaging/pictures.h"
 
 namespace {
 
-class Decoding : public ImagingTest {
- protected:
-  Picture DecodeOk(const Bytes& bytes, UINT frame = 0) {
-    Ref<IBitmapImage> bitmap;
-    EXPECT_EQ(Decode(bytes, bitmap.put(), PixelFormat24bppRGB, frame), S_OK);
-    return bitmap ? Pixels(bitmap.get()) : Picture{};
-  }
-  HRESULT DecodeResult(const Bytes& bytes) {
-    Ref<IBitmapImage> bitmap;
-    return Decode(bytes, bitmap.put());
-  }
-  HRESULT OpenResult(const Bytes& bytes) {
-    Ref<IStream> stream;
-    EXPECT_EQ(Stream(bytes, stream.put()), S_OK);
-    Ref<IImageDecoder> decoder;
-    return factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put());
-  }
-};
-
-Picture Grey(int width, int height) {
-  Picture p = Pattern(width, height);
-  for (Rgb& c : p.pixels) c.g = c.b = c.r;
-  return p;
-}
-
-bool Near(const Rgb& a, const Rgb& b, int tolerance) {
-  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
-Picture Solid(int width, int height, Rgb colour) {
-  return Picture{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height, colour)};
-}
+class Decoding : public ImagingTest {};
 
 }  // namespace
 
@@ -75,7 +42,8 @@ TEST_F(Decoding, PngOfEveryKindGivesItsExactPixels) {
   EXPECT_EQ(DecodeOk(MakePng(colour, PngKind::Palette)).pixels, colour.pixels);
   EXPECT_EQ(DecodeOk(MakePng(colour, PngKind::Rgb16)).pixels, colour.pixels);
   EXPECT_EQ(DecodeOk(MakePng(colour, PngKind::Interlaced)).pixels, colour.pixels);
-  const Picture grey = Grey(9, 7);
+  Picture grey = Pattern(9, 7);
+  for (Rgb& c : grey.pixels) c.g = c.b = c.r;
   EXPECT_EQ(DecodeOk(MakePng(grey, PngKind::Grey)).pixels, grey.pixels);
 }
 
