@@ -12,7 +12,7 @@
 namespace {
 
 TEST(KernelThreads, HandleIsSignalledWhenTheThreadEndsWithItsExitCode) {
-  HANDLE go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  Event go(FALSE, FALSE);
   DWORD idInside = 0;
   std::function<DWORD()> body = [&] {
     idInside = GetCurrentThreadId();
@@ -37,10 +37,9 @@ TEST(KernelThreads, HandleIsSignalledWhenTheThreadEndsWithItsExitCode) {
   EXPECT_EQ(idInside, id);
   EXPECT_NE(id, GetCurrentThreadId());
   CloseHandle(thread);
-  CloseHandle(go);
 }
 
-TEST(KernelThreads, SuspendedThreadRunsOnlyAfterResume) {
+TEST(KernelThreads, SuspendedThreadRunsOnlyAfterResumeAndAnyThreadOutlivesItsHandle) {
   std::atomic<bool> ran{false};
   std::function<DWORD()> body = [&] {
     ran = true;
@@ -55,22 +54,17 @@ TEST(KernelThreads, SuspendedThreadRunsOnlyAfterResume) {
   EXPECT_EQ(ResumeThread(thread), 0u);
   CloseHandle(thread);
   EXPECT_EQ(ResumeThread(thread), 0xFFFFFFFFu);
-}
 
-TEST(KernelThreads, ThreadOutlivesItsClosedHandle) {
-  HANDLE go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  std::function<DWORD()> body = [&] {
+  // A thread outlives its closed handle.
+  Event go(FALSE, FALSE), done(FALSE, FALSE);
+  std::function<DWORD()> waiter = [&] {
     WaitForSingleObject(go, INFINITE);
     SetEvent(done);
     return 0u;
   };
-  HANDLE thread = StartThread(&body);
-  EXPECT_TRUE(CloseHandle(thread));
+  EXPECT_TRUE(CloseHandle(StartThread(&waiter)));
   SetEvent(go);
   EXPECT_EQ(WaitForSingleObject(done, INFINITE), WAIT_OBJECT_0);
-  CloseHandle(go);
-  CloseHandle(done);
 }
 
 TEST(KernelThreads, PriorityLevelIsKeptAndReachesTheHost) {

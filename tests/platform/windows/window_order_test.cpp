@@ -6,11 +6,7 @@
 
 namespace {
 
-class WindowOrder : public ::testing::Test {
- protected:
-  void SetUp() override { ClearScreen(); }
-  std::vector<std::string> log;
-};
+class WindowOrder : public WindowTest {};
 
 TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsForDrawingAndTouches) {
   Painter top(0x1111, &log, "top"), later(0x2222, &log, "later");
@@ -70,20 +66,13 @@ TEST_F(WindowOrder, ContextOfAParentLeavesOutItsVisibleChildren) {
   parent.Create(nullptr, RECT{0, 0, 200, 200});
   child.Create(parent.m_hWnd, RECT{50, 50, 100, 100});
   Pump();
-  HDC dc = GetDC(parent.m_hWnd);
-  RECT all{0, 0, 200, 200};
-  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-  FillRect(dc, &all, white);
-  ReleaseDC(parent.m_hWnd, dc);
+  FillWhite(parent.m_hWnd);
   EXPECT_EQ(Pixel(10, 10), 0xFFFF);
   EXPECT_EQ(Pixel(75, 75), 0x3333);
   // Once the child is hidden, the parent's context reaches that area too.
   child.ShowWindow(SW_HIDE);
   Pump();
-  dc = GetDC(parent.m_hWnd);
-  FillRect(dc, &all, white);
-  ReleaseDC(parent.m_hWnd, dc);
-  DeleteObject(white);
+  FillWhite(parent.m_hWnd);
   EXPECT_EQ(Pixel(75, 75), 0xFFFF);
 }
 
