@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "platform/device/framebuffer.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/lasterror.h"
 
@@ -311,6 +313,40 @@ TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
   DrawTextW(c.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
   const RECT ink = c.Changed(0);
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
+}
+
+std::atomic<int> g_wakes{0};
+
+// Hosts show a new frame only when something announced a change: drawing through a context on
+// the frame buffer does so when the context is released, drawing elsewhere does not, and the
+// host is woken once however many changes come before it takes them.
+TEST(FrameChanges, ContextsOnTheFrameAnnounceWhatTheyDrewAndTheHostIsWokenOnce) {
+  SetFrameChangeWake([] { ++g_wakes; });
+  TakeFrameChange();
+  const RECT box{10, 10, 20, 20};
+  HBRUSH brush = CreateSolidBrush(RGB(200, 0, 0));
+
+  {
+    Canvas memory(32, 32);
+    FillRect(memory.dc, &box, brush);
+  }
+  EXPECT_FALSE(TakeFrameChange());  // nothing of the frame was drawn
+  EXPECT_EQ(g_wakes, 0);
+
+  HDC screen = CreateScreenDC();
+  FillRect(screen, &box, brush);
+  EXPECT_FALSE(TakeFrameChange());  // not while the context is still drawing
+  DeleteDC(screen);
+  AnnounceFrameChange();  // a direct write on top
+  EXPECT_EQ(g_wakes, 1);
+  EXPECT_TRUE(TakeFrameChange());
+  EXPECT_FALSE(TakeFrameChange());
+  AnnounceFrameChange();
+  EXPECT_EQ(g_wakes, 2);
+
+  SetFrameChangeWake(nullptr);
+  DeleteObject(brush);
+  TakeFrameChange();
 }
 
 }  // namespace
