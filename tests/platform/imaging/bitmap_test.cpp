@@ -19,13 +19,9 @@ class Bitmaps : public ImagingTest {
   }
   // The thumbnail the picture makes of itself, or (stored) the one its file holds.
   HRESULT Thumbnail(const Bytes& file, UINT box, Picture* out, bool stored = false) {
-    Ref<IStream> stream;
     Ref<IImageDecoder> decoder;
     Ref<IImage> image, thumbnail;
-    HRESULT hr = Stream(file, stream.put());
-    if (SUCCEEDED(hr))
-      hr = stored ? factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put())
-                  : factory_->CreateImageFromStream(stream.get(), image.put());
+    HRESULT hr = stored ? OpenDecoder(file, decoder.put()) : OpenImage(file, image.put());
     if (SUCCEEDED(hr))
       hr = stored ? decoder->GetThumbnail(box, box, thumbnail.put()) : image->GetThumbnail(box, box, thumbnail.put());
     if (SUCCEEDED(hr)) *out = PixelsOf(thumbnail.get());
@@ -111,10 +107,8 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
   }
 
   // A picture made from a file decodes on its first draw.
-  Ref<IStream> stream;
-  ASSERT_EQ(Stream(MakePng(Solid(3, 3, Rgb{0, 255, 0}), PngKind::Rgb), stream.put()), S_OK);
   Ref<IImage> picture;
-  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), picture.put()), S_OK);
+  ASSERT_EQ(OpenImage(MakePng(Solid(3, 3, Rgb{0, 255, 0}), PngKind::Rgb), picture.put()), S_OK);
   ASSERT_EQ(picture->Draw(dc, &all, nullptr), S_OK);
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 255, 0));
 

@@ -206,11 +206,9 @@ HRESULT ImagingTest::Stream(const Bytes& bytes, IStream** stream) {
 
 HRESULT ImagingTest::Decode(const Bytes& bytes, IBitmapImage** bitmap, PixelFormatID format, UINT frame) {
   *bitmap = nullptr;
-  Ref<IStream> stream;
-  HRESULT hr = Stream(bytes, stream.put());
-  if (FAILED(hr)) return hr;
   Ref<IImageDecoder> decoder;
-  if (hr = factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put()); FAILED(hr)) return hr;
+  HRESULT hr = OpenDecoder(bytes, decoder.put());
+  if (FAILED(hr)) return hr;
   ImageInfo info;
   if (hr = decoder->GetImageInfo(&info); FAILED(hr)) return hr;
   GUID dimension;
@@ -242,11 +240,16 @@ HRESULT ImagingTest::DecodeResult(const Bytes& bytes) {
   return Decode(bytes, bitmap.put());
 }
 
-HRESULT ImagingTest::OpenResult(const Bytes& bytes) {
+HRESULT ImagingTest::OpenDecoder(const Bytes& bytes, IImageDecoder** decoder) {
   Ref<IStream> stream;
-  EXPECT_EQ(Stream(bytes, stream.put()), S_OK);
-  Ref<IImageDecoder> decoder;
-  return factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put());
+  const HRESULT hr = Stream(bytes, stream.put());
+  return FAILED(hr) ? hr : factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder);
+}
+
+HRESULT ImagingTest::OpenImage(const Bytes& bytes, IImage** image) {
+  Ref<IStream> stream;
+  const HRESULT hr = Stream(bytes, stream.put());
+  return FAILED(hr) ? hr : factory_->CreateImageFromStream(stream.get(), image);
 }
 
 Picture ImagingTest::Pixels(IBitmapImage* bitmap) {
