@@ -69,8 +69,7 @@ TEST_F(Bitmaps, QuarterTurnsMoveEveryPixel) {
       ASSERT_EQ(ops->Rotate(turn.angle, InterpolationHintNearestNeighbor, turned.put()), S_OK);
       EXPECT_NE(turned.get(), bitmap.get());
       Picture got = Pixels(turned.get());
-      ASSERT_EQ(got.width, turn.width);
-      ASSERT_EQ(got.height, turn.height);
+      ASSERT_EQ((std::pair{got.width, got.height}), (std::pair{turn.width, turn.height}));
       for (int y = 0; y < got.height; ++y)
         for (int x = 0; x < got.width; ++x) EXPECT_EQ(got.at(x, y), p.at(turn.sx(x, y), turn.sy(x, y))) << x << "," << y;
     }
@@ -117,43 +116,33 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
   DeleteObject(surface);
 }
 
-TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBox) {
-  Picture halves = Solid(400, 200, Rgb{255, 0, 0});
-  for (int y = 0; y < 200; ++y)
-    for (int x = 200; x < 400; ++x) halves.at(x, y) = Rgb{0, 0, 255};
+TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBoxAndNeverNeedTheFullSizePicture) {
+  auto halves = [](int width, int height, Rgb right) {
+    Picture p = Solid(width, height, Rgb{255, 0, 0});
+    for (int y = 0; y < height; ++y)
+      for (int x = width / 2; x < width; ++x) p.at(x, y) = right;
+    return p;
+  };
   Picture small;
-  ASSERT_EQ(Thumbnail(MakePng(halves, PngKind::Rgb), 50, &small), S_OK);
-  EXPECT_EQ(small.width, 50);
-  EXPECT_EQ(small.height, 25);
+  ASSERT_EQ(Thumbnail(MakePng(halves(400, 200, Rgb{0, 0, 255}), PngKind::Rgb), 50, &small), S_OK);
+  EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{50, 25}));
   EXPECT_EQ(small.at(5, 10), (Rgb{255, 0, 0}));  // averaged within each half
   EXPECT_EQ(small.at(45, 10), (Rgb{0, 0, 255}));
 
   ASSERT_EQ(Thumbnail(MakeJpeg(Solid(120, 360, Rgb{40, 80, 160})), 50, &small), S_OK);
-  EXPECT_EQ(small.width, 17);
-  EXPECT_EQ(small.height, 50);
+  EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{17, 50}));
   EXPECT_TRUE(Near(small.at(8, 25), OnScreen(Rgb{40, 80, 160}), 8)) << small.at(8, 25);
   ASSERT_EQ(Thumbnail(MakeBmp(Solid(30, 10, Rgb{9, 9, 9}), 24, true), 50, &small), S_OK);  // enlarged
-  EXPECT_EQ(small.width, 50);
-  EXPECT_EQ(small.height, 17);
+  EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{50, 17}));
   ASSERT_EQ(Thumbnail(MakeGif(7, 70, {{1, 2, 3}}), 50, &small), S_OK);
-  EXPECT_EQ(small.width, 5);
-  EXPECT_EQ(small.height, 50);
-}
+  EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{5, 50}));
 
-TEST_F(Bitmaps, JpegThumbnailsNeverNeedTheFullSizePicture) {
   // 6000 x 6000 is above the pixel limit: only a scaled decode can make its thumbnail.
-  const int side = 6000;
-  Picture halves = Solid(side, side, Rgb{});
-  for (int y = 0; y < side; ++y)
-    for (int x = 0; x < side / 2; ++x) halves.at(x, y).r = 255;
-  const Bytes big = MakeJpeg(halves);
-
+  const Bytes big = MakeJpeg(halves(6000, 6000, Rgb{}));
   Ref<IBitmapImage> full;
   EXPECT_EQ(Decode(big, full.put()), IMGERR_TOOLARGE);
-  Picture small;
   ASSERT_EQ(Thumbnail(big, 50, &small), S_OK);
-  EXPECT_EQ(small.width, 50);
-  EXPECT_EQ(small.height, 50);
+  EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{50, 50}));
   EXPECT_TRUE(Near(small.at(10, 25), Rgb{255, 0, 0}, 8)) << small.at(10, 25);
   EXPECT_TRUE(Near(small.at(40, 25), Rgb{0, 0, 0}, 8)) << small.at(40, 25);
 }
@@ -163,8 +152,7 @@ TEST_F(Bitmaps, StoredThumbnailIsTheExifOneOrNone) {
   const Bytes withExif = MakeJpeg(Solid(64, 64, Rgb{200, 0, 0}), 90, ExifBlock(0, inner));
   Picture got;
   ASSERT_EQ(Thumbnail(withExif, 50, &got, true), S_OK);
-  EXPECT_EQ(got.width, 50);
-  EXPECT_EQ(got.height, 38);
+  EXPECT_EQ((std::pair{got.width, got.height}), (std::pair{50, 38}));
   EXPECT_TRUE(Near(got.at(25, 19), OnScreen(Rgb{0, 200, 0}), 8)) << got.at(25, 19);
   // The main picture still decodes, and is the red one.
   Ref<IBitmapImage> main;
