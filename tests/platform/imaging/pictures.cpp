@@ -1,13 +1,13 @@
 #include "tests/platform/imaging/pictures.h"
 
-#include "tests/platform/imaging/bmp_files.h"
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <tuple>
 #include <ostream>
+
+#include "tests/platform/imaging/bmp_files.h"
 
 // After the platform's headers: libjpeg defines TRUE and FALSE as macros.
 #include <gif_lib.h>
@@ -168,17 +168,18 @@ Bytes MakeGif(int width, int height, const std::vector<Rgb>& frames) {
 
 Bytes MakeBmp(const Picture& picture, int bits, bool topDown) {
   bmpfile::Shape shape{picture.width, topDown ? -picture.height : picture.height, bits, 0, bmpfile::Header::Info, {}, {}};
-  std::map<std::tuple<int, int, int>, std::uint32_t> index;
+  std::map<std::tuple<int, int, int>, std::uint32_t> index;  // of the palette, up to 8 bits
   std::vector<std::uint32_t> values;
   for (const Rgb& c : picture.pixels) {
-    const std::uint32_t rgb = std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b;
-    if (bits > 8) {  // 16 bits: 5-5-5
-      values.push_back(bits == 16 ? (c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3 : rgb);
-      continue;
+    if (bits == 16) {
+      values.push_back((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3);  // 5-5-5
+    } else if (bits > 8) {
+      values.push_back(std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+    } else {
+      auto [at, added] = index.emplace(std::make_tuple(int(c.r), int(c.g), int(c.b)), std::uint32_t(shape.palette.size()));
+      if (added) shape.palette.push_back(std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+      values.push_back(at->second);
     }
-    auto [at, added] = index.emplace(std::make_tuple(int(c.r), int(c.g), int(c.b)), std::uint32_t(shape.palette.size()));
-    if (added) shape.palette.push_back(rgb);
-    values.push_back(at->second);
   }
   return bmpfile::File(shape, bmpfile::Rows(shape, values));
 }
