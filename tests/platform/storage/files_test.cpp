@@ -59,9 +59,7 @@ TEST(DevicePaths, ResolveWithoutRegardToCaseAndKeepNewNames) {
   EXPECT_EQ(ReadAll(u"\\SDMMC\\фОТО\\äRGER Ĳ.PNG"), "cyrillic");
 
   // A new name keeps the case it was given, and later opens find it in any case.
-  HANDLE file = Open(u"\\sdmmc\\trips\\New Name.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  CloseHandle(file);
+  ASSERT_EQ(OpenError(u"\\sdmmc\\trips\\New Name.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS), 0u);
   EXPECT_TRUE(std::filesystem::exists(card + "/Trips/New Name.TXT"));
   EXPECT_EQ(GetFileAttributesW(u"\\SDMMC\\TRIPS\\new name.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
@@ -76,9 +74,8 @@ TEST(DevicePaths, NothingOutsideTheRootCanBeReached) {
 
   for (LPCWSTR path : {u"\\SDMMC\\..\\..\\secret.txt", u"..\\secret.txt", u"\\SDMMC\\away\\secret.txt",
                        u"\\SDMMC\\secret.jpg"}) {
-    EXPECT_EQ(Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE) << ToUtf8(path);
-    DWORD error = GetLastError();
-    EXPECT_TRUE(error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) << error;
+    const DWORD error = OpenError(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    EXPECT_TRUE(error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND) << ToUtf8(path) << ": " << error;
   }
   EXPECT_EQ(Open(u"\\SDMMC\\away\\new.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
   EXPECT_FALSE(std::filesystem::exists(outside.Path() / "new.txt"));
@@ -193,10 +190,7 @@ TEST(Files, StreamsAndFoldersAndTheCard) {
 
   root.WriteFile("SDMMC/keep.jpg", "k");
   std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
-  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_write |
-                                                          std::filesystem::perms::group_write |
-                                                          std::filesystem::perms::others_write,
-                               std::filesystem::perm_options::remove);
+  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   EXPECT_TRUE(IsCardReadOnly());
   EXPECT_EQ(OpenError(u"\\SDMMC\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), ERROR_ACCESS_DENIED);
   EXPECT_EQ(_wfopen(u"\\SDMMC\\bmkPho.rom", u"wb"), nullptr);
@@ -207,9 +201,7 @@ TEST(Files, StreamsAndFoldersAndTheCard) {
   EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
   // A way onto the card from elsewhere in the root is the card too.
   EXPECT_EQ(OpenError(u"\\NAND\\card\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), ERROR_ACCESS_DENIED);
-  HANDLE reader = Open(u"\\sdmmc\\KEEP.jpg", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-  EXPECT_NE(reader, INVALID_HANDLE_VALUE);  // reading still works
-  CloseHandle(reader);
+  EXPECT_EQ(OpenError(u"\\sdmmc\\KEEP.jpg", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), 0u);  // reading still works
   std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_all);
 
   std::filesystem::remove_all(root.Path() / "SDMMC");
