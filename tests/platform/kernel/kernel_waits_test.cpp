@@ -103,18 +103,24 @@ TEST(KernelWaits, SetOfAutoResetEventReleasesOneWaiterManualReleasesAll) {
   }
 }
 
-TEST(KernelWaits, TimeoutsRunOnTheDeviceClockAndASignalEndsThemEarly) {
+TEST(KernelWaits, SleepsAndTimeoutsRunOnTheDeviceClockAndASignalEndsAWaitEarly) {
+  EXPECT_EQ(GetClockSpeed(), 1.0);
   {
     ClockSpeedScope fast(1000);
+    SetClockSpeed(0);  // not speeds: ignored
+    SetClockSpeed(-2);
+    EXPECT_EQ(GetClockSpeed(), 1000.0);
     Event a(FALSE, FALSE), b(TRUE, FALSE);
     HANDLE list[2] = {a, b};
     auto hostStart = std::chrono::steady_clock::now();
     DWORD tickStart = GetTickCount();
+    Sleep(10'000);
     EXPECT_EQ(WaitForMultipleObjects(2, list, FALSE, 5000), WAIT_TIMEOUT);
     EXPECT_EQ(WaitForSingleObject(a, 3000), WAIT_TIMEOUT);
-    EXPECT_GE(GetTickCount() - tickStart, 8000u);
-    EXPECT_LT(std::chrono::steady_clock::now() - hostStart, std::chrono::seconds(4));
+    EXPECT_GE(GetTickCount() - tickStart, 18'000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - hostStart, std::chrono::seconds(9));
   }
+  EXPECT_EQ(GetClockSpeed(), 1.0);
   Event event(FALSE, FALSE);
   std::function<DWORD()> body = [&] { return SetEvent(event) ? 0u : 1u; };
   HANDLE thread = StartThread(&body);
