@@ -95,6 +95,7 @@ TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
   EXPECT_EQ(Dib(3, 2, &bits, 0x7C00), nullptr);  // 555 is not the screen's format
 }
 
+// A long panorama is one bitmap like any other; only the pixel count sets the limit.
 TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
   BITMAPINFOHEADER header{};
   header.biSize = sizeof header;

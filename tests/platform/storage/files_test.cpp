@@ -18,7 +18,7 @@ HANDLE Open(LPCWSTR path, DWORD access, DWORD share, DWORD creation) {
   return CreateFileW(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The error of an open that must fail; 0 when it opened.
+// The error an open ends with, or 0 when it opened (the handle is closed again).
 DWORD OpenError(LPCWSTR path, DWORD access, DWORD share, DWORD creation) {
   HANDLE file = Open(path, access, share, creation);
   if (file == INVALID_HANDLE_VALUE) return GetLastError();
