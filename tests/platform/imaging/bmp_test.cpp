@@ -2,6 +2,7 @@
 // generations and pixel layouts Windows programs write, and files whose codes or headers
 // lie.
 #include <climits>
+#include <cstdlib>
 
 #include "tests/platform/imaging/bmp_files.h"
 #include "tests/platform/imaging/pictures.h"
@@ -43,6 +44,13 @@ Shape PaletteShape(int width, int height, int bits, std::uint32_t compression, s
 }
 
 constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+
+// The file of indices (top to bottom) coded as the shape's depth, 8 or 4 bits, asks.
+Bytes Coded(const Shape& shape, const Indices& indices) {
+  const int height = std::abs(shape.height);
+  return bmpfile::File(shape, shape.bits == 8 ? bmpfile::Rle8(indices, shape.width, height)
+                                              : bmpfile::Rle4(indices, shape.width, height));
+}
 const std::vector<std::uint32_t> kFour = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};  // white, red, green, blue
 
 }  // namespace
@@ -53,11 +61,9 @@ TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
   };
   for (const Case& c : {Case{13, 7, 8}, Case{600, 2, 8}, Case{1, 1, 8}, Case{13, 7, 4}, Case{600, 2, 4}, Case{2, 3, 4}}) {
     SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.bits << " bits");
-    const int colours = c.bits == 8 ? 40 : 16;
-    const Indices indices = Mixed(c.width, c.height, colours);
-    const Bytes codes = c.bits == 8 ? bmpfile::Rle8(indices, c.width, c.height) : bmpfile::Rle4(indices, c.width, c.height);
-    const Shape shape = PaletteShape(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(colours));
-    EXPECT_EQ(DecodeOk(bmpfile::File(shape, codes)).pixels, Expected(shape.palette, indices, c.width).pixels);
+    const Shape shape = PaletteShape(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(c.bits == 8 ? 40 : 16));
+    const Indices indices = Mixed(c.width, c.height, int(shape.palette.size()));
+    EXPECT_EQ(DecodeOk(Coded(shape, indices)).pixels, Expected(shape.palette, indices, c.width).pixels);
   }
   // Top-down: the first coded row is the top one. The V5 header is what image editors write.
   const Indices indices = Mixed(9, 4, 30);
@@ -130,8 +136,8 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
   for (int bits : {8, 4}) {
     const Indices indices = Mixed(21, 5, 16);
     const Shape shape = PaletteShape(21, 5, bits, bits == 8 ? kRle8 : kRle4, Palette(16));
-    const Bytes whole = bmpfile::File(shape, bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5));
-    const size_t codesAt = whole.size() - (bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5)).size();
+    const Bytes whole = Coded(shape, indices);
+    const size_t codesAt = whole[10] | whole[11] << 8;  // the file header's offset of the pixels
     const Picture full = Expected(shape.palette, indices, 21);
     for (size_t n = codesAt; n < whole.size(); ++n) {
       const Picture got = DecodeOk(Bytes(whole.begin(), whole.begin() + long(n)));
