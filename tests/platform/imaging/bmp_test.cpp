@@ -200,6 +200,15 @@ TEST_F(BmpReading, LyingHeadersFailCleanly) {
   // Offsets: 10 pixels, 14 header size, 18 width, 22 height, 28 bits, 30 compression, 46
   // colours used. A palette ends where the pixels start, whatever count the header gives.
   EXPECT_EQ(DecodeOk(with(46, {0, 1, 0, 0}, good)).pixels, DecodeOk(good).pixels);
+  // 38: the resolution in pixels a metre, here 144 dots an inch; none given is 72.
+  for (BYTE low : {0x25, 0x00}) {
+    const BYTE high = low ? 0x16 : 0;
+    Ref<IImageDecoder> decoder;
+    ImageInfo info;
+    ASSERT_EQ(OpenDecoder(with(38, {low, high, 0, 0, low, high, 0, 0}, good), decoder.put()), S_OK);
+    ASSERT_EQ(decoder->GetImageInfo(&info), S_OK);
+    EXPECT_NEAR(info.Xdpi, low ? 144.0 : 72.0, 0.1);
+  }
   EXPECT_EQ(OpenResult(with(10, {40, 0, 0, 0}, good)), IMGERR_CORRUPT);  // pixels inside the header
   EXPECT_EQ(OpenResult(with(14, {20, 0, 0, 0}, good)), IMGERR_CORRUPT);  // no header has 20 bytes
   EXPECT_EQ(OpenResult(with(14, {0, 1, 0, 0}, good)), IMGERR_CORRUPT);  // a header longer than the file
