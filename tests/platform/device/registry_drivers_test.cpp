@@ -79,7 +79,7 @@ TEST(Registry, TheRootsFileInUtf8OrUtf16) {
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_FILE_NOT_FOUND);
 }
 
-TEST(Drivers, BatteryFromTheRootAndBacklightRecord) {
+TEST(Drivers, BatteryFromTheRootBacklightRecordAndFrameRegister) {
   TempDeviceRoot root;
   root.WriteFile("battery.txt", "2\n");
   SetDeviceRoot(root.Path().string());
@@ -118,9 +118,8 @@ TEST(Drivers, BatteryFromTheRootAndBacklightRecord) {
   EXPECT_EQ(CreateFileW(u"bkl1:", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   SetBacklightPresent(true);
-}
 
-TEST(FrameBuffer, TheRegisterChoosesTheShownFrame) {
+  // The frame base register chooses the shown frame.
   EXPECT_EQ(*GetFrameBaseRegister(), kVisibleFramePhysical);
   EXPECT_EQ(GetShownFrame(), GetVisibleFrame());
   *GetFrameBaseRegister() = kShadowFramePhysical;

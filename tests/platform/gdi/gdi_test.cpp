@@ -1,37 +1,35 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <vector>
 
+#include "platform/device/framebuffer.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/lasterror.h"
 
 namespace {
 
+// A 16-bit section of the given masks (5-6-5 by default); negative heights run top-down.
+HBITMAP Dib(int width, int height, void** bits, DWORD red = 0xF800) {
+  struct {
+    BITMAPINFOHEADER header;
+    DWORD masks[3];
+  } info{{.biWidth = width, .biHeight = height, .biBitCount = 16, .biCompression = BI_BITFIELDS}, {red, 0x07E0, 0x001F}};
+  return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
 // A memory context with a top-down 565 bitmap of its own.
 struct Canvas {
   HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = nullptr;
   WORD* pixels = nullptr;
-  int width, height, pitch = 0;
-  HGDIOBJ old = nullptr;
+  HBITMAP bitmap;
+  int width, height, pitch;
+  HGDIOBJ old;
 
-  Canvas(int w, int h, WORD fill = 0) : width(w), height(h) {
-    struct {
-      BITMAPINFOHEADER header;
-      DWORD masks[3];
-    } info{};
-    info.header.biWidth = w;
-    info.header.biHeight = -h;
-    info.header.biBitCount = 16;
-    info.header.biCompression = BI_BITFIELDS;
-    info.masks[0] = 0xF800;
-    info.masks[1] = 0x07E0;
-    info.masks[2] = 0x001F;
-    void* bits = nullptr;
-    bitmap = CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
-    pixels = static_cast<WORD*>(bits);
-    pitch = ((w * 2 + 3) & ~3) / 2;
-    old = SelectObject(dc, bitmap);
+  Canvas(int w, int h, WORD fill = 0)
+      : bitmap(Dib(w, -h, reinterpret_cast<void**>(&pixels))), width(w), height(h), pitch(((w * 2 + 3) & ~3) / 2),
+        old(SelectObject(dc, bitmap)) {
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) At(x, y) = fill;
   }
@@ -71,34 +69,30 @@ TEST(Gdi, ColourConversionRoundTripsScreenColours) {
   for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
 }
 
-TEST(Gdi, DibSectionRowsTopDownAndBottomUp) {
-  struct {
-    BITMAPINFOHEADER header;
-    DWORD masks[3] = {0xF800, 0x07E0, 0x001F};
-  } info;
-  info.header.biWidth = 3;  // 6 bytes, rows padded to 8
-  info.header.biHeight = 2;
-  info.header.biBitCount = 16;
-  info.header.biCompression = BI_BITFIELDS;
+TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
   void* bits = nullptr;
-  HBITMAP bottomUp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP bottomUp = Dib(3, 2, &bits);  // 6 bytes, rows padded to 8
   ASSERT_NE(bottomUp, nullptr);
   BITMAP bm;
   ASSERT_EQ(GetObjectW(bottomUp, sizeof bm, &bm), static_cast<int>(sizeof bm));
-  EXPECT_EQ(bm.bmWidth, 3);
-  EXPECT_EQ(bm.bmHeight, 2);
-  EXPECT_EQ(bm.bmWidthBytes, 8);
+  EXPECT_EQ((std::vector<LONG>{bm.bmWidth, bm.bmHeight, bm.bmWidthBytes}), (std::vector<LONG>{3, 2, 8}));
   // Row 0 of the picture is the last row in memory.
   static_cast<WORD*>(bits)[4] = 0x1111;
   HDC dc = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(dc, bottomUp);
   EXPECT_EQ(ToRgb565(GetPixel(dc, 0, 0)), 0x1111);
+  // Selected, a bitmap can be neither selected elsewhere nor deleted.
+  HDC other = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(SelectObject(other, bottomUp), nullptr);
+  EXPECT_FALSE(DeleteObject(bottomUp));
+  DeleteDC(other);
   SelectObject(dc, old);
   DeleteDC(dc);
   EXPECT_TRUE(DeleteObject(bottomUp));
+  EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));  // stock objects stay
+  EXPECT_NE(GetStockObject(NULL_BRUSH), nullptr);
 
-  info.masks[0] = 0x7C00;  // 555 is not the screen's format
-  EXPECT_EQ(CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+  EXPECT_EQ(Dib(3, 2, &bits, 0x7C00), nullptr);  // 555 is not the screen's format
 }
 
 // A long panorama is one bitmap like any other; only the pixel count sets the limit.
@@ -128,16 +122,6 @@ TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
   EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }
 
-TEST(Gdi, SelectedBitmapCannotBeDeletedOrSelectedTwice) {
-  Canvas a(4, 4);
-  HDC other = CreateCompatibleDC(nullptr);
-  EXPECT_EQ(SelectObject(other, a.bitmap), nullptr);
-  EXPECT_FALSE(DeleteObject(a.bitmap));
-  DeleteDC(other);
-  EXPECT_TRUE(DeleteObject(GetStockObject(NULL_BRUSH)));  // stock objects stay
-  EXPECT_NE(GetStockObject(NULL_BRUSH), nullptr);
-}
-
 TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
   Canvas src(10, 10);
   Numbered(src);
@@ -150,9 +134,7 @@ TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
       const bool drawn = x < 4 && y < 3 && sx < 10;
       EXPECT_EQ(dst.At(x, y), drawn ? sy * 100 + sx + 1 : 0xFFFF) << x << "," << y;
     }
-}
-
-TEST(Gdi, BitBltWithinOneSurfaceHandlesOverlap) {
+  // Within one surface, overlapping.
   Canvas c(6, 1);
   Numbered(c);
   ASSERT_TRUE(BitBlt(c.dc, 1, 0, 5, 1, c.dc, 0, 0, SRCCOPY));
@@ -198,7 +180,7 @@ TEST(Gdi, TransparentImageLeavesOutTheKeyColour) {
   EXPECT_EQ(dst2.Count(0x4321), 4);
 }
 
-TEST(Gdi, RectangleOutlineAndBrushes) {
+TEST(Gdi, RectanglesLinesAndBrushes) {
   Canvas c(6, 5, 0);
   HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
   HGDIOBJ oldPen = SelectObject(c.dc, pen);
@@ -215,6 +197,17 @@ TEST(Gdi, RectangleOutlineAndBrushes) {
   EXPECT_EQ(c.At(3, 2), 0xFFFF);
   SelectObject(c.dc, oldBrush);
   SelectObject(c.dc, oldPen);
+
+  // Lines leave out their end point.
+  Canvas lines(10, 10, 0);
+  oldPen = SelectObject(lines.dc, pen);
+  MoveToEx(lines.dc, 1, 1, nullptr);
+  LineTo(lines.dc, 6, 1);
+  LineTo(lines.dc, 6, 6);
+  EXPECT_EQ(lines.Count(red), 10);
+  EXPECT_EQ(lines.At(6, 1), red);  // drawn as the start of the second line
+  EXPECT_EQ(lines.At(6, 6), 0);
+  SelectObject(lines.dc, oldPen);
   EXPECT_TRUE(DeleteObject(pen));
 
   HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
@@ -262,7 +255,7 @@ TEST(GdiText, ArialHasArialMetrics) {
   EXPECT_EQ(c.Extent(u"H").cx + c.Extent(u"ello").cx, hello);  // no kerning: widths add up
 }
 
-TEST(GdiText, TextStaysInsideItsRectangle) {
+TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackground) {
   TextCanvas c(120, 40, 0, 24);
   RECT box{10, 5, 50, 20};  // shorter and narrower than the text
   DrawTextW(c.dc, u"Wide words here", -1, &box, DT_LEFT);
@@ -272,13 +265,11 @@ TEST(GdiText, TextStaysInsideItsRectangle) {
   EXPECT_LE(changed.right, 50);
   EXPECT_LE(changed.bottom, 20);
   EXPECT_GT(c.Count(0xFFFF), 10);  // some fully covered pixels
-}
 
-TEST(GdiText, CentredTextAndOpaqueBackground) {
-  TextCanvas c(200, 30, 0, 20);
-  RECT box{0, 0, 200, 30};
-  DrawTextW(c.dc, u"OIO", -1, &box, DT_CENTER);
-  RECT ink = c.Changed(0);
+  TextCanvas centred(200, 30, 0, 20);
+  box = RECT{0, 0, 200, 30};
+  DrawTextW(centred.dc, u"OIO", -1, &box, DT_CENTER);
+  RECT ink = centred.Changed(0);
   // Symmetric glyphs: the ink is centred to within the side bearings' rounding.
   EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 2);
 
@@ -325,18 +316,38 @@ TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
 }
 
-TEST(Gdi, LinesLeaveOutTheirEndPoint) {
-  Canvas c(10, 10, 0);
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-  HGDIOBJ old = SelectObject(c.dc, pen);
-  MoveToEx(c.dc, 1, 1, nullptr);
-  LineTo(c.dc, 6, 1);
-  LineTo(c.dc, 6, 6);
-  EXPECT_EQ(c.Count(0xFFFF), 10);
-  EXPECT_EQ(c.At(6, 1), 0xFFFF);  // drawn as the start of the second line
-  EXPECT_EQ(c.At(6, 6), 0);
-  SelectObject(c.dc, old);
-  DeleteObject(pen);
+std::atomic<int> g_wakes{0};
+
+// Hosts show a new frame only when something announced a change: drawing through a context on
+// the frame buffer does so when the context is released, drawing elsewhere does not, and the
+// host is woken once however many changes come before it takes them.
+TEST(FrameChanges, ContextsOnTheFrameAnnounceWhatTheyDrewAndTheHostIsWokenOnce) {
+  SetFrameChangeWake([] { ++g_wakes; });
+  TakeFrameChange();
+  const RECT box{10, 10, 20, 20};
+  HBRUSH brush = CreateSolidBrush(RGB(200, 0, 0));
+
+  {
+    Canvas memory(32, 32);
+    FillRect(memory.dc, &box, brush);
+  }
+  EXPECT_FALSE(TakeFrameChange());  // nothing of the frame was drawn
+  EXPECT_EQ(g_wakes, 0);
+
+  HDC screen = CreateScreenDC();
+  FillRect(screen, &box, brush);
+  EXPECT_FALSE(TakeFrameChange());  // not while the context is still drawing
+  DeleteDC(screen);
+  AnnounceFrameChange();  // a direct write on top
+  EXPECT_EQ(g_wakes, 1);
+  EXPECT_TRUE(TakeFrameChange());
+  EXPECT_FALSE(TakeFrameChange());
+  AnnounceFrameChange();
+  EXPECT_EQ(g_wakes, 2);
+
+  SetFrameChangeWake(nullptr);
+  DeleteObject(brush);
+  TakeFrameChange();
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include "platform/device/drivers.h"
 #include "platform/device/framebuffer.h"
 #include "platform/host/screen_host.h"
+#include "platform/kernel/kernel.h"
+#include "tests/support/temp_root.h"
 
 namespace {
 
@@ -40,6 +42,22 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   EXPECT_TRUE(ParseScreenScript("\xEF\xBB\xBFwait 5\r\ntap 1 2\r\n", &error)) << error;  // saved on another system
   EXPECT_FALSE(ParseScreenScript("tap 0x 1\n", &error, 7));
   EXPECT_EQ(error.rfind("line 7:", 0), 0u) << error;
+}
+
+TEST(ScreenScript, CardAndSpeedCommandsSetTheSlotAndTheClock) {
+  for (const char* bad : {"card sideways\n", "speed 0\n", "speed -2\n", "speed fast\n", "speed inf\n", "speed\n"})
+    EXPECT_FALSE(ParseScreenScript(bad, nullptr)) << bad;
+  ASSERT_TRUE(ParseScreenScript("speed 2.5\n", nullptr));
+  TempDeviceRoot root;
+  SetClockSpeed(1000.0);  // no window thread to settle here: each command's wait runs out at once
+  RunScreenScript(*ParseScreenScript("card out\n", nullptr), "");
+  EXPECT_FALSE(IsCardMounted());
+  RunScreenScript(*ParseScreenScript("card readonly\n", nullptr), "");
+  EXPECT_TRUE(IsCardMounted() && IsCardReadOnly());
+  RunScreenScript(*ParseScreenScript("card in\nspeed 2000\n", nullptr), "");
+  EXPECT_FALSE(IsCardReadOnly());
+  EXPECT_EQ(GetClockSpeed(), 2000.0);
+  SetClockSpeed(1.0);
 }
 
 // A dialog that paints itself one colour and records what reaches it.

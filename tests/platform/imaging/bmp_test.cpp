@@ -2,6 +2,7 @@
 // generations and pixel layouts Windows programs write, and files whose codes or headers
 // lie.
 #include <climits>
+#include <cstdlib>
 
 #include "tests/platform/imaging/bmp_files.h"
 #include "tests/platform/imaging/pictures.h"
@@ -12,24 +13,7 @@ using bmpfile::Header;
 using bmpfile::Shape;
 using Indices = std::vector<BYTE>;
 
-class BmpReading : public ImagingTest {
- protected:
-  Picture DecodeOk(const Bytes& file) {
-    Ref<IBitmapImage> bitmap;
-    EXPECT_EQ(Decode(file, bitmap.put()), S_OK);
-    return bitmap ? Pixels(bitmap.get()) : Picture{};
-  }
-  HRESULT DecodeResult(const Bytes& file) {
-    Ref<IBitmapImage> bitmap;
-    return Decode(file, bitmap.put());
-  }
-  HRESULT OpenResult(const Bytes& file) {
-    Ref<IStream> stream;
-    EXPECT_EQ(Stream(file, stream.put()), S_OK);
-    Ref<IImageDecoder> decoder;
-    return factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put());
-  }
-};
+class BmpReading : public ImagingTest {};
 
 Rgb ColourOf(std::uint32_t c) { return Rgb{BYTE(c >> 16), BYTE(c >> 8), BYTE(c)}; }
 
@@ -56,16 +40,17 @@ Indices Mixed(int width, int height, int colours) {
 }
 
 Shape PaletteShape(int width, int height, int bits, std::uint32_t compression, std::vector<std::uint32_t> palette) {
-  Shape shape;
-  shape.width = width;
-  shape.height = height;
-  shape.bits = bits;
-  shape.compression = compression;
-  shape.palette = std::move(palette);
-  return shape;
+  return Shape{width, height, bits, compression, Header::Info, std::move(palette), {}};
 }
 
 constexpr std::uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
+
+// The file of indices (top to bottom) coded as the shape's depth, 8 or 4 bits, asks.
+Bytes Coded(const Shape& shape, const Indices& indices) {
+  const int height = std::abs(shape.height);
+  return bmpfile::File(shape, shape.bits == 8 ? bmpfile::Rle8(indices, shape.width, height)
+                                              : bmpfile::Rle4(indices, shape.width, height));
+}
 const std::vector<std::uint32_t> kFour = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};  // white, red, green, blue
 
 }  // namespace
@@ -76,11 +61,9 @@ TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
   };
   for (const Case& c : {Case{13, 7, 8}, Case{600, 2, 8}, Case{1, 1, 8}, Case{13, 7, 4}, Case{600, 2, 4}, Case{2, 3, 4}}) {
     SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.bits << " bits");
-    const int colours = c.bits == 8 ? 40 : 16;
-    const Indices indices = Mixed(c.width, c.height, colours);
-    const Bytes codes = c.bits == 8 ? bmpfile::Rle8(indices, c.width, c.height) : bmpfile::Rle4(indices, c.width, c.height);
-    const Shape shape = PaletteShape(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(colours));
-    EXPECT_EQ(DecodeOk(bmpfile::File(shape, codes)).pixels, Expected(shape.palette, indices, c.width).pixels);
+    const Shape shape = PaletteShape(c.width, c.height, c.bits, c.bits == 8 ? kRle8 : kRle4, Palette(c.bits == 8 ? 40 : 16));
+    const Indices indices = Mixed(c.width, c.height, int(shape.palette.size()));
+    EXPECT_EQ(DecodeOk(Coded(shape, indices)).pixels, Expected(shape.palette, indices, c.width).pixels);
   }
   // Top-down: the first coded row is the top one. The V5 header is what image editors write.
   const Indices indices = Mixed(9, 4, 30);
@@ -153,8 +136,8 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
   for (int bits : {8, 4}) {
     const Indices indices = Mixed(21, 5, 16);
     const Shape shape = PaletteShape(21, 5, bits, bits == 8 ? kRle8 : kRle4, Palette(16));
-    const Bytes whole = bmpfile::File(shape, bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5));
-    const size_t codesAt = whole.size() - (bits == 8 ? bmpfile::Rle8(indices, 21, 5) : bmpfile::Rle4(indices, 21, 5)).size();
+    const Bytes whole = Coded(shape, indices);
+    const size_t codesAt = whole[10] | whole[11] << 8;  // the file header's offset of the pixels
     const Picture full = Expected(shape.palette, indices, 21);
     for (size_t n = codesAt; n < whole.size(); ++n) {
       const Picture got = DecodeOk(Bytes(whole.begin(), whole.begin() + long(n)));
@@ -168,39 +151,35 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
 
 TEST_F(BmpReading, HeadersOfEveryGenerationAndTheirPixelLayouts) {
   const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, grey{132, 130, 132};
-
-  // The core header: 16-bit sizes and 3-byte palette entries.
-  Shape core = PaletteShape(3, 2, 8, 0, {0xFF0000, 0x00FF00, 0x0000FF});
-  core.header = Header::Core;
-  EXPECT_EQ(DecodeOk(bmpfile::File(core, bmpfile::Rows(core, {0, 1, 2, 2, 1, 0}))).pixels,
-            (std::vector<Rgb>{red, green, blue, blue, green, red}));
-  core = Shape{3, 1, 24, 0, Header::Core, {}, {}};
-  EXPECT_EQ(DecodeOk(bmpfile::File(core, bmpfile::Rows(core, {0xFF0000, 0x00FF00, 0x0000FF}))).pixels,
-            (std::vector<Rgb>{red, green, blue}));
-
-  // 5-6-5 through bit fields: the masks after an info header, or inside a V4 or V5 header.
-  for (Header header : {Header::Info, Header::V4, Header::V5}) {
-    SCOPED_TRACE(int(header));
-    Shape shape{2, -2, 16, kBitFields, header, {}, {0xF800, 0x07E0, 0x001F, 0}};
-    EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rows(shape, {0xF800, 0x07E0, 0x001F, 0x8410}))).pixels,
-              (std::vector<Rgb>{red, green, blue, grey}));
-  }
-  // 5-5-5 without bit fields.
-  Shape fifteen{2, 1, 16, 0, Header::Info, {}, {}};
-  EXPECT_EQ(DecodeOk(bmpfile::File(fifteen, bmpfile::Rows(fifteen, {0x7C00, 0x03E0}))).pixels, (std::vector<Rgb>{red, green}));
-
-  // 32 bits: channels in another order, 10-bit channels, masks with alpha after an info
-  // header, and a V5 header's alpha mask on plain pixels (alpha is not used).
-  Shape reordered{2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}};
-  EXPECT_EQ(DecodeOk(bmpfile::File(reordered, bmpfile::Rows(reordered, {0x0000FF, 0xFF0000}))).pixels,
-            (std::vector<Rgb>{red, blue}));
-  Shape wide{2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}};
-  EXPECT_EQ(DecodeOk(bmpfile::File(wide, bmpfile::Rows(wide, {0x3FF00000, 0x20080200}))).pixels,
-            (std::vector<Rgb>{red, Rgb{128, 128, 128}}));
-  Shape alpha{1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
-  EXPECT_EQ(DecodeOk(bmpfile::File(alpha, bmpfile::Rows(alpha, {0x8000FF00}))).pixels, (std::vector<Rgb>{green}));
-  Shape plain{1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}};
-  EXPECT_EQ(DecodeOk(bmpfile::File(plain, bmpfile::Rows(plain, {0x000000FF}))).pixels, (std::vector<Rgb>{blue}));
+  const std::vector<std::uint32_t> rgb565 = {0xF800, 0x07E0, 0x001F, 0x8410};
+  struct Case {
+    const char* what;
+    Shape shape;
+    std::vector<std::uint32_t> values;
+    std::vector<Rgb> expected;
+  };
+  const Case cases[] = {
+      // The core header: 16-bit sizes and 3-byte palette entries.
+      {"core palette", {3, 2, 8, 0, Header::Core, {0xFF0000, 0x00FF00, 0x0000FF}, {}}, {0, 1, 2, 2, 1, 0},
+       {red, green, blue, blue, green, red}},
+      {"core 24 bits", {3, 1, 24, 0, Header::Core, {}, {}}, {0xFF0000, 0x00FF00, 0x0000FF}, {red, green, blue}},
+      // 5-6-5 through bit fields: the masks after an info header, or inside a V4 or V5 header.
+      {"565 info", {2, -2, 16, kBitFields, Header::Info, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
+      {"565 V4", {2, -2, 16, kBitFields, Header::V4, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
+      {"565 V5", {2, -2, 16, kBitFields, Header::V5, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
+      {"555 without bit fields", {2, 1, 16, 0, Header::Info, {}, {}}, {0x7C00, 0x03E0}, {red, green}},
+      // 32 bits: channels in another order, 10-bit channels, masks with alpha after an info
+      // header, and a V5 header's alpha mask on plain pixels (alpha is not used).
+      {"reordered", {2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}}, {0x0000FF, 0xFF0000},
+       {red, blue}},
+      {"10 bits", {2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}}, {0x3FF00000, 0x20080200},
+       {red, Rgb{128, 128, 128}}},
+      {"alpha fields", {1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+       {0x8000FF00}, {green}},
+      {"plain V5", {1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}}, {0x000000FF}, {blue}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DecodeOk(bmpfile::File(c.shape, bmpfile::Rows(c.shape, c.values))).pixels, c.expected) << c.what;
 
   // Some writers leave out the last row's padding.
   Shape padded{3, 2, 24, 0, Header::Info, {}, {}};
@@ -221,6 +200,15 @@ TEST_F(BmpReading, LyingHeadersFailCleanly) {
   // Offsets: 10 pixels, 14 header size, 18 width, 22 height, 28 bits, 30 compression, 46
   // colours used. A palette ends where the pixels start, whatever count the header gives.
   EXPECT_EQ(DecodeOk(with(46, {0, 1, 0, 0}, good)).pixels, DecodeOk(good).pixels);
+  // 38: the resolution in pixels a metre, here 144 dots an inch; none given is 72.
+  for (BYTE low : {0x25, 0x00}) {
+    const BYTE high = low ? 0x16 : 0;
+    Ref<IImageDecoder> decoder;
+    ImageInfo info;
+    ASSERT_EQ(OpenDecoder(with(38, {low, high, 0, 0, low, high, 0, 0}, good), decoder.put()), S_OK);
+    ASSERT_EQ(decoder->GetImageInfo(&info), S_OK);
+    EXPECT_NEAR(info.Xdpi, low ? 144.0 : 72.0, 0.1);
+  }
   EXPECT_EQ(OpenResult(with(10, {40, 0, 0, 0}, good)), IMGERR_CORRUPT);  // pixels inside the header
   EXPECT_EQ(OpenResult(with(14, {20, 0, 0, 0}, good)), IMGERR_CORRUPT);  // no header has 20 bytes
   EXPECT_EQ(OpenResult(with(14, {0, 1, 0, 0}, good)), IMGERR_CORRUPT);  // a header longer than the file
@@ -250,17 +238,14 @@ TEST_F(BmpReading, LyingHeadersFailCleanly) {
   // A coded picture's header may claim any size the codes do not fill; it is expanded
   // whole, so one above the pixel limit is refused even for a thumbnail.
   Shape huge = PaletteShape(20000, 20000, 8, kRle8, kFour);
-  Ref<IStream> stream;
-  ASSERT_EQ(Stream(bmpfile::File(huge, {3, 1, 0, 1}), stream.put()), S_OK);
   Ref<IImage> image, thumbnail;
-  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+  ASSERT_EQ(OpenImage(bmpfile::File(huge, {3, 1, 0, 1}), image.put()), S_OK);
   ImageInfo info;
   ASSERT_EQ(image->GetImageInfo(&info), S_OK);
   EXPECT_EQ(info.Width, 20000u);
   EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_TOOLARGE);
   // Below the limit, a thumbnail of a mostly empty coded picture is made.
   huge.width = huge.height = 4000;
-  ASSERT_EQ(Stream(bmpfile::File(huge, {3, 1, 0, 1}), stream.put()), S_OK);
-  ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+  ASSERT_EQ(OpenImage(bmpfile::File(huge, {3, 1, 0, 1}), image.put()), S_OK);
   EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), S_OK);
 }

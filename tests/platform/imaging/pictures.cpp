@@ -7,6 +7,8 @@
 #include <tuple>
 #include <ostream>
 
+#include "tests/platform/imaging/bmp_files.h"
+
 // After the platform's headers: libjpeg defines TRUE and FALSE as macros.
 #include <gif_lib.h>
 #include <jpeglib.h>
@@ -90,15 +92,6 @@ int GifWrite(GifFileType* gif, const GifByteType* data, int length) {
   return length;
 }
 
-void Put16(Bytes& out, unsigned v) {
-  out.push_back(static_cast<BYTE>(v));
-  out.push_back(static_cast<BYTE>(v >> 8));
-}
-void Put32(Bytes& out, DWORD v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-
 }  // namespace
 
 Bytes MakePng(const Picture& picture, PngKind kind, const std::vector<BYTE>& alpha) {
@@ -174,51 +167,21 @@ Bytes MakeGif(int width, int height, const std::vector<Rgb>& frames) {
 }
 
 Bytes MakeBmp(const Picture& picture, int bits, bool topDown) {
-  std::vector<Rgb> palette;
-  std::map<std::tuple<int, int, int>, int> index;
-  if (bits <= 8) {
-    for (const Rgb& c : picture.pixels) {
-      auto key = std::make_tuple(int(c.r), int(c.g), int(c.b));
-      if (index.emplace(key, static_cast<int>(palette.size())).second) palette.push_back(c);
+  bmpfile::Shape shape{picture.width, topDown ? -picture.height : picture.height, bits, 0, bmpfile::Header::Info, {}, {}};
+  std::map<std::tuple<int, int, int>, std::uint32_t> index;  // of the palette, up to 8 bits
+  std::vector<std::uint32_t> values;
+  for (const Rgb& c : picture.pixels) {
+    if (bits == 16) {
+      values.push_back((c.r >> 3) << 10 | (c.g >> 3) << 5 | c.b >> 3);  // 5-5-5
+    } else if (bits > 8) {
+      values.push_back(std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+    } else {
+      auto [at, added] = index.emplace(std::make_tuple(int(c.r), int(c.g), int(c.b)), std::uint32_t(shape.palette.size()));
+      if (added) shape.palette.push_back(std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | c.b);
+      values.push_back(at->second);
     }
   }
-  const size_t stride = ((static_cast<size_t>(picture.width) * bits + 31) / 32) * 4;
-  const DWORD offset = static_cast<DWORD>(14 + 40 + 4 * palette.size());
-  Bytes out;
-  out.push_back('B');
-  out.push_back('M');
-  Put32(out, static_cast<DWORD>(offset + stride * picture.height));
-  Put32(out, 0);
-  Put32(out, offset);
-  Put32(out, 40);
-  Put32(out, static_cast<DWORD>(picture.width));
-  Put32(out, static_cast<DWORD>(topDown ? -picture.height : picture.height));
-  Put16(out, 1);
-  Put16(out, static_cast<unsigned>(bits));
-  for (int i = 0; i < 6; ++i) Put32(out, i == 4 ? static_cast<DWORD>(palette.size()) : 0);
-  for (const Rgb& c : palette) out.insert(out.end(), {c.b, c.g, c.r, 0});
-  for (int row = 0; row < picture.height; ++row) {
-    const int y = topDown ? row : picture.height - 1 - row;
-    Bytes line(stride, 0);
-    for (int x = 0; x < picture.width; ++x) {
-      const Rgb& c = picture.at(x, y);
-      switch (bits) {
-        case 1: line[x / 8] |= static_cast<BYTE>(index[{c.r, c.g, c.b}] << (7 - x % 8)); break;
-        case 4: line[x / 2] |= static_cast<BYTE>(index[{c.r, c.g, c.b}] << (x % 2 ? 0 : 4)); break;
-        case 8: line[x] = static_cast<BYTE>(index[{c.r, c.g, c.b}]); break;
-        case 16: {
-          unsigned v = ((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3);
-          line[2 * x] = static_cast<BYTE>(v);
-          line[2 * x + 1] = static_cast<BYTE>(v >> 8);
-          break;
-        }
-        case 24: line[3 * x] = c.b, line[3 * x + 1] = c.g, line[3 * x + 2] = c.r; break;
-        default: line[4 * x] = c.b, line[4 * x + 1] = c.g, line[4 * x + 2] = c.r, line[4 * x + 3] = 0; break;
-      }
-    }
-    out.insert(out.end(), line.begin(), line.end());
-  }
-  return out;
+  return bmpfile::File(shape, bmpfile::Rows(shape, values));
 }
 
 void ImagingTest::SetUp() {
@@ -244,11 +207,9 @@ HRESULT ImagingTest::Stream(const Bytes& bytes, IStream** stream) {
 
 HRESULT ImagingTest::Decode(const Bytes& bytes, IBitmapImage** bitmap, PixelFormatID format, UINT frame) {
   *bitmap = nullptr;
-  Ref<IStream> stream;
-  HRESULT hr = Stream(bytes, stream.put());
-  if (FAILED(hr)) return hr;
   Ref<IImageDecoder> decoder;
-  if (hr = factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder.put()); FAILED(hr)) return hr;
+  HRESULT hr = OpenDecoder(bytes, decoder.put());
+  if (FAILED(hr)) return hr;
   ImageInfo info;
   if (hr = decoder->GetImageInfo(&info); FAILED(hr)) return hr;
   GUID dimension;
@@ -267,6 +228,29 @@ HRESULT ImagingTest::Decode(const Bytes& bytes, IBitmapImage** bitmap, PixelForm
   *bitmap = made.get();
   (*bitmap)->AddRef();
   return S_OK;
+}
+
+Picture ImagingTest::DecodeOk(const Bytes& bytes, UINT frame) {
+  Ref<IBitmapImage> bitmap;
+  EXPECT_EQ(Decode(bytes, bitmap.put(), PixelFormat24bppRGB, frame), S_OK);
+  return bitmap ? Pixels(bitmap.get()) : Picture{};
+}
+
+HRESULT ImagingTest::DecodeResult(const Bytes& bytes) {
+  Ref<IBitmapImage> bitmap;
+  return Decode(bytes, bitmap.put());
+}
+
+HRESULT ImagingTest::OpenDecoder(const Bytes& bytes, IImageDecoder** decoder) {
+  Ref<IStream> stream;
+  const HRESULT hr = Stream(bytes, stream.put());
+  return FAILED(hr) ? hr : factory_->CreateImageDecoder(stream.get(), DecoderInitFlagBuiltIn1st, decoder);
+}
+
+HRESULT ImagingTest::OpenImage(const Bytes& bytes, IImage** image) {
+  Ref<IStream> stream;
+  const HRESULT hr = Stream(bytes, stream.put());
+  return FAILED(hr) ? hr : factory_->CreateImageFromStream(stream.get(), image);
 }
 
 Picture ImagingTest::Pixels(IBitmapImage* bitmap) {

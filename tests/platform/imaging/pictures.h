@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,23 @@ class ImagingTest : public ::testing::Test {
                  UINT frame = 0);
   // The pixels of any bitmap at 8 bits a channel.
   static Picture Pixels(IBitmapImage* bitmap);
+  // A decoder, or a picture, of the bytes.
+  HRESULT OpenDecoder(const Bytes& bytes, IImageDecoder** decoder);
+  HRESULT OpenImage(const Bytes& bytes, IImage** image);
+  // Decode's pixels, expecting success; Decode's result; the decoder's creation result.
+  Picture DecodeOk(const Bytes& bytes, UINT frame = 0);
+  HRESULT DecodeResult(const Bytes& bytes);
+  HRESULT OpenResult(const Bytes& bytes) {
+    Ref<IImageDecoder> decoder;
+    return OpenDecoder(bytes, decoder.put());
+  }
+
+  static Picture Solid(int width, int height, Rgb colour) {
+    return Picture{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height, colour)};
+  }
+  static bool Near(const Rgb& a, const Rgb& b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+  }
 
   Ref<IImagingFactory> factory_;
 };

@@ -29,18 +29,16 @@ TEST_F(DebugSink, WidePrintfTakesWideForLowerSAndNarrowForUpperS) {
   EXPECT_EQ(capture.Lines(), Lines{"[w\xc3\xa9" "de] [narrow] [h] [l] -3 4 \xe2\x82\xac    ab|9   |"});
 }
 
-TEST_F(DebugSink, DebugPrintWKeepsAt1023Units) {
+TEST_F(DebugSink, DebugPrintWKeepsAt1023UnitsZonePrintAt255ForZonesInTheMask) {
   DebugCapture capture;
-  WString longText(1500, u'x');
-  DebugPrintW(u"%s\r\n", longText.c_str());
+  DebugPrintW(u"%s\r\n", WString(1500, u'x').c_str());
   EXPECT_EQ(capture.Text(), std::string(1023, 'x')) << "the cut also drops the line end";
   capture.Clear();
   DebugPrintW(u"short %d\r\n", 1);
   EXPECT_EQ(capture.Text(), "short 1\r\n");
-}
+  capture.Clear();
 
-TEST_F(DebugSink, ZonePrintOnlyForZonesInTheMaskAndCutAt255Units) {
-  DebugCapture capture;
+  // Zone prints: only for zones in the mask, cut at 255 units.
   DebugZonePrint(1, u"zone one\r\n");
   DebugZonePrint(8, u"zone eight\r\n");
   EXPECT_EQ(capture.Text(), "");
@@ -48,12 +46,11 @@ TEST_F(DebugSink, ZonePrintOnlyForZonesInTheMaskAndCutAt255Units) {
   DebugZonePrint(6, u"zones two and four\r\n");
   EXPECT_EQ(capture.Lines(), (Lines{"zone 4", "zones two and four"}));
   capture.Clear();
-  WString longText(300, u'z');
-  DebugZonePrint(4, u"%s", longText.c_str());
+  DebugZonePrint(4, u"%s", WString(300, u'z').c_str());
   EXPECT_EQ(capture.Text(), std::string(255, 'z'));
 }
 
-TEST_F(DebugSink, CaptureSplitsLinesOnCrLfAndLf) {
+TEST_F(DebugSink, CapturesSplitLinesOnCrLfAndLfAndEachSeesWhatCameWhileItWasOpen) {
   DebugCapture capture;
   OutputDebugStringW(u"one\r\ntwo\nthree\r\n\r\nlast");
   EXPECT_EQ(capture.Lines(), (Lines{"one", "two", "three", "", "last"}));
@@ -61,10 +58,9 @@ TEST_F(DebugSink, CaptureSplitsLinesOnCrLfAndLf) {
   capture.Clear();
   OutputDebugStringW(u"a\rb\r\n");
   EXPECT_EQ(capture.Lines(), Lines{"a\rb"}) << "a lone carriage return does not end a line";
-}
 
-TEST_F(DebugSink, EveryOpenCaptureSeesTheTextWrittenWhileItExists) {
-  DebugCapture outer;
+  // Every open capture sees the text written while it exists.
+  capture.Clear();
   printf("before\n");
   {
     DebugCapture inner;
@@ -72,7 +68,7 @@ TEST_F(DebugSink, EveryOpenCaptureSeesTheTextWrittenWhileItExists) {
     EXPECT_EQ(inner.Lines(), Lines{"during"});
   }
   printf("after\n");
-  EXPECT_EQ(outer.Lines(), (Lines{"before", "during", "after"}));
+  EXPECT_EQ(capture.Lines(), (Lines{"before", "during", "after"}));
 }
 
 }  // namespace

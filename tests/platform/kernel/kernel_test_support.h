@@ -15,6 +15,16 @@ class ClockSpeedScope {
   double m_previous;
 };
 
+// An event closed with the scope.
+struct Event {
+  HANDLE handle;
+  Event(BOOL manual, BOOL initial) : handle(CreateEventW(nullptr, manual, initial, nullptr)) {}
+  ~Event() { CloseHandle(handle); }
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+  operator HANDLE() const { return handle; }
+};
+
 // Runs body on a kernel thread; the thread's exit code is what body returns.
 inline HANDLE StartThread(std::function<DWORD()>* body, DWORD flags = 0, LPDWORD id = nullptr) {
   return CreateThread(

@@ -10,10 +10,9 @@ namespace {
 
 bool IsSignalledNow(HANDLE object) { return WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
 
-TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWait) {
-  HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE automatic = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-  ASSERT_NE(manual, nullptr);
+TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitBadOnesAreRefused) {
+  Event manual(TRUE, FALSE), automatic(FALSE, TRUE);
+  ASSERT_NE(manual.handle, nullptr);
   EXPECT_FALSE(IsSignalledNow(manual));
   EXPECT_TRUE(EventModify(manual, EVENT_SET));
   EXPECT_TRUE(IsSignalledNow(manual));
@@ -27,12 +26,19 @@ TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWait) {
   SetEvent(automatic);  // not counted
   EXPECT_TRUE(IsSignalledNow(automatic));
   EXPECT_FALSE(IsSignalledNow(automatic));
-  CloseHandle(manual);
-  CloseHandle(automatic);
+
+  EXPECT_FALSE(EventModify(manual, 7));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  CloseHandle(closed);
+  EXPECT_FALSE(SetEvent(closed));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(WaitForSingleObject(closed, INFINITE), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 TEST(KernelEvents, PulseLeavesEventNonSignalledAndReleasesAWaiter) {
-  HANDLE event = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  Event event(TRUE, TRUE);
   EXPECT_TRUE(PulseEvent(event));
   EXPECT_FALSE(IsSignalledNow(event));
 
@@ -45,24 +51,10 @@ TEST(KernelEvents, PulseLeavesEventNonSignalledAndReleasesAWaiter) {
   EXPECT_EQ(code, WAIT_OBJECT_0);
   EXPECT_FALSE(IsSignalledNow(event));
   CloseHandle(thread);
-  CloseHandle(event);
 }
 
-TEST(KernelEvents, BadHandlesAndFunctionsAreRefused) {
-  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  EXPECT_FALSE(EventModify(event, 7));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-  CloseHandle(event);
-  EXPECT_FALSE(SetEvent(event));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_FAILED);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
-
-TEST(KernelWaits, FirstSignalledInListOrderWinsAndOnlyItIsConsumed) {
-  HANDLE a = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-  HANDLE b = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-  HANDLE m = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+TEST(KernelWaits, AnyTakesTheFirstSignalledInListOrderAllTakesEveryObjectAtOnce) {
+  Event a(FALSE, TRUE), b(FALSE, TRUE), m(TRUE, FALSE);
   HANDLE list[3] = {m, a, b};
   EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_OBJECT_0 + 1);
   EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_OBJECT_0 + 2);
@@ -73,27 +65,19 @@ TEST(KernelWaits, FirstSignalledInListOrderWinsAndOnlyItIsConsumed) {
   EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, INFINITE), WAIT_OBJECT_0);  // manual: still set
   ResetEvent(m);
   EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, INFINITE), WAIT_OBJECT_0 + 2);
-  for (HANDLE h : list) CloseHandle(h);
-}
 
-TEST(KernelWaits, WaitAllTakesEveryObjectAtOnce) {
-  HANDLE a = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-  HANDLE b = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE list[2] = {a, b};
-  EXPECT_EQ(WaitForMultipleObjects(2, list, TRUE, 0), WAIT_TIMEOUT);
+  SetEvent(a);
+  EXPECT_EQ(WaitForMultipleObjects(2, list + 1, TRUE, 0), WAIT_TIMEOUT);
   EXPECT_TRUE(IsSignalledNow(a)) << "a failed wait-all must not consume anything";
   SetEvent(a);
   SetEvent(b);
-  EXPECT_EQ(WaitForMultipleObjects(2, list, TRUE, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForMultipleObjects(2, list + 1, TRUE, 0), WAIT_OBJECT_0);
   EXPECT_FALSE(IsSignalledNow(a));
   EXPECT_FALSE(IsSignalledNow(b));
-  CloseHandle(a);
-  CloseHandle(b);
 }
 
 TEST(KernelWaits, SetOfAutoResetEventReleasesOneWaiterManualReleasesAll) {
-  HANDLE automatic = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Event automatic(FALSE, FALSE), manual(TRUE, FALSE);
   std::atomic<int> passed{0};
   std::function<DWORD()> body = [&] {
     WaitForSingleObject(automatic, INFINITE);
@@ -117,28 +101,36 @@ TEST(KernelWaits, SetOfAutoResetEventReleasesOneWaiterManualReleasesAll) {
     EXPECT_EQ(code, WAIT_OBJECT_0);
     CloseHandle(thread);
   }
-  CloseHandle(automatic);
-  CloseHandle(manual);
 }
 
-TEST(KernelWaits, TimeoutsRunOnTheDeviceClock) {
-  ClockSpeedScope fast(1000);
-  HANDLE a = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE b = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE list[2] = {a, b};
-  auto hostStart = std::chrono::steady_clock::now();
-  DWORD tickStart = GetTickCount();
-  EXPECT_EQ(WaitForMultipleObjects(2, list, FALSE, 5000), WAIT_TIMEOUT);
-  EXPECT_EQ(WaitForSingleObject(a, 3000), WAIT_TIMEOUT);
-  EXPECT_GE(GetTickCount() - tickStart, 8000u);
-  EXPECT_LT(std::chrono::steady_clock::now() - hostStart, std::chrono::seconds(4));
-  CloseHandle(a);
-  CloseHandle(b);
+TEST(KernelWaits, SleepsAndTimeoutsRunOnTheDeviceClockAndASignalEndsAWaitEarly) {
+  EXPECT_EQ(GetClockSpeed(), 1.0);
+  {
+    ClockSpeedScope fast(1000);
+    SetClockSpeed(0);  // not speeds: ignored
+    SetClockSpeed(-2);
+    EXPECT_EQ(GetClockSpeed(), 1000.0);
+    Event a(FALSE, FALSE), b(TRUE, FALSE);
+    HANDLE list[2] = {a, b};
+    auto hostStart = std::chrono::steady_clock::now();
+    DWORD tickStart = GetTickCount();
+    Sleep(10'000);
+    EXPECT_EQ(WaitForMultipleObjects(2, list, FALSE, 5000), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(a, 3000), WAIT_TIMEOUT);
+    EXPECT_GE(GetTickCount() - tickStart, 18'000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - hostStart, std::chrono::seconds(9));
+  }
+  EXPECT_EQ(GetClockSpeed(), 1.0);
+  Event event(FALSE, FALSE);
+  std::function<DWORD()> body = [&] { return SetEvent(event) ? 0u : 1u; };
+  HANDLE thread = StartThread(&body);
+  EXPECT_EQ(WaitForSingleObject(event, 3'600'000), WAIT_OBJECT_0);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
 }
 
 TEST(KernelWaits, SpeedChangeReachesAWaitInProgress) {
-  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  HANDLE waiting = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Event event(FALSE, FALSE), waiting(TRUE, FALSE);
   std::function<DWORD()> body = [&] {
     SetEvent(waiting);
     return WaitForSingleObject(event, 3'600'000);  // an hour at the speed it started with
@@ -153,18 +145,6 @@ TEST(KernelWaits, SpeedChangeReachesAWaitInProgress) {
   GetExitCodeThread(thread, &code);
   EXPECT_EQ(code, WAIT_TIMEOUT);
   CloseHandle(thread);
-  CloseHandle(event);
-  CloseHandle(waiting);
-}
-
-TEST(KernelWaits, SignalWakesATimedWaitBeforeItsTimeout) {
-  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  std::function<DWORD()> body = [&] { return SetEvent(event) ? 0u : 1u; };
-  HANDLE thread = StartThread(&body);
-  EXPECT_EQ(WaitForSingleObject(event, 3'600'000), WAIT_OBJECT_0);
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-  CloseHandle(event);
 }
 
 }  // namespace

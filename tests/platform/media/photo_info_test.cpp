@@ -54,7 +54,11 @@ struct Read {
   int result;
   std::string format;
   std::int32_t width, height, depth;
+  bool operator==(const Read&) const = default;
 };
+void PrintTo(const Read& r, std::ostream* out) {
+  *out << r.result << " " << r.format << " " << r.width << "x" << r.height << "x" << r.depth;
+}
 
 class PhotoInfoTest : public ::testing::Test {
  protected:
@@ -77,27 +81,19 @@ class PhotoInfoTest : public ::testing::Test {
   Cplayerc m_player;
 };
 
-void ExpectFacts(const Read& read, const char* format, std::int32_t width, std::int32_t height, std::int32_t depth) {
-  EXPECT_EQ(read.result, 0);
-  EXPECT_EQ(read.format, format);
-  EXPECT_EQ(read.width, width);
-  EXPECT_EQ(read.height, height);
-  EXPECT_EQ(read.depth, depth);
-}
-
 TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeader) {
-  ExpectFacts(Info("a.jpg", Jpeg(4000, 3000, 3)), "JPEG", 4000, 3000, 24);
-  ExpectFacts(Info("grey.JPE", Jpeg(640, 480, 1, 0xC2)), "JPEG", 640, 480, 8);  // progressive
-  ExpectFacts(Info("b.png", Png(1920, 1080, 8, 6)), "PNG", 1920, 1080, 32);
-  ExpectFacts(Info("c.png", Png(33, 17, 4, 3)), "PNG", 33, 17, 4);              // palette
-  ExpectFacts(Info("d.png", Png(5, 6, 16, 0)), "PNG", 5, 6, 16);                // 16-bit grey
-  ExpectFacts(Info("e.gif", Gif(320, 200, 0xF7)), "GIF", 320, 200, 8);          // 256 colours
-  ExpectFacts(Info("f.gif", Gif(64, 64, 0x80 | 0x01)), "GIF", 64, 64, 2);
-  ExpectFacts(Info("g.bmp", Bmp(800, -480, 24)), "BMP", 800, 480, 24);          // rows top to bottom
-  ExpectFacts(Info("h.bmp", Bmp(3, 2, 1)), "BMP", 3, 2, 1);
-  ExpectFacts(Info("i.bmp", OldBmp(100, 50, 8)), "BMP", 100, 50, 8);
+  EXPECT_EQ(Info("a.jpg", Jpeg(4000, 3000, 3)), (Read{0, "JPEG", 4000, 3000, 24}));
+  EXPECT_EQ(Info("grey.JPE", Jpeg(640, 480, 1, 0xC2)), (Read{0, "JPEG", 640, 480, 8}));  // progressive
+  EXPECT_EQ(Info("b.png", Png(1920, 1080, 8, 6)), (Read{0, "PNG", 1920, 1080, 32}));
+  EXPECT_EQ(Info("c.png", Png(33, 17, 4, 3)), (Read{0, "PNG", 33, 17, 4}));              // palette
+  EXPECT_EQ(Info("d.png", Png(5, 6, 16, 0)), (Read{0, "PNG", 5, 6, 16}));                // 16-bit grey
+  EXPECT_EQ(Info("e.gif", Gif(320, 200, 0xF7)), (Read{0, "GIF", 320, 200, 8}));          // 256 colours
+  EXPECT_EQ(Info("f.gif", Gif(64, 64, 0x80 | 0x01)), (Read{0, "GIF", 64, 64, 2}));
+  EXPECT_EQ(Info("g.bmp", Bmp(800, -480, 24)), (Read{0, "BMP", 800, 480, 24}));          // rows top to bottom
+  EXPECT_EQ(Info("h.bmp", Bmp(3, 2, 1)), (Read{0, "BMP", 3, 2, 1}));
+  EXPECT_EQ(Info("i.bmp", OldBmp(100, 50, 8)), (Read{0, "BMP", 100, 50, 8}));
   // The content decides, not the name.
-  ExpectFacts(Info("really-a-png.jpg", Png(7, 8, 8, 2)), "PNG", 7, 8, 24);
+  EXPECT_EQ(Info("really-a-png.jpg", Png(7, 8, 8, 2)), (Read{0, "PNG", 7, 8, 24}));
 }
 
 TEST_F(PhotoInfoTest, DamagedOrUnknownFilesAreNon) {
@@ -118,14 +114,14 @@ TEST_F(PhotoInfoTest, DamagedOrUnknownFilesAreNon) {
   };
   for (const auto& [name, bytes] : damaged) {
     SCOPED_TRACE(name);
-    ExpectFacts(Info(name, bytes), "NON", 0, 0, 0);
+    EXPECT_EQ(Info(name, bytes), (Read{0, "NON", 0, 0, 0}));
   }
 }
 
 TEST_F(PhotoInfoTest, FindsFilesByDevicePathAndGivesMinusOneWhenUnreadable) {
   EXPECT_EQ(InfoOf(u"\\SDMMC\\missing.jpg").result, -1);
   m_root.WriteFile("SDMMC/Holiday/Beach.JPG", Jpeg(1600, 1200, 3));
-  ExpectFacts(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), "JPEG", 1600, 1200, 24);  // names in any case
+  EXPECT_EQ(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), (Read{0, "JPEG", 1600, 1200, 24}));  // names in any case
   EXPECT_EQ(InfoOf(u"\\SDMMC").result, -1);                 // a folder
   EXPECT_EQ(InfoOf(u"\\..\\outside.jpg").result, -1);       // outside the device
   _tag_PHOTO_INFO info;

@@ -117,6 +117,7 @@ TEST_P(PlayerTest, PauseHoldsThePositionAndStopRewinds) {
   m_player.Play();
   ASSERT_TRUE(WaitForPosition(1000));
   m_player.Pause();
+  m_player.Pause();  // paused already: nothing changes
   EXPECT_EQ(m_player.Getsts(), 3);
   std::int64_t paused = Position(m_player);
   ASSERT_LT(paused, 1400) << "the test needs the pause inside the 0.3 step";
@@ -146,7 +147,7 @@ TEST_P(PlayerTest, PauseHoldsThePositionAndStopRewinds) {
   EXPECT_EQ(m_player.Getsts(), 0);
 }
 
-TEST_P(PlayerTest, SetTimPosMovesWhereThePlayingGoesOn) {
+TEST_P(PlayerTest, SetTimPosMovesWhereThePlayingGoesOnAndTheVolumeStepsByTwoDecibels) {
   SetPosition(m_player, 2250);  // before Play, as when resuming from a bookmark
   EXPECT_EQ(Position(m_player), 2250);
   m_player.Play();
@@ -167,15 +168,9 @@ TEST_P(PlayerTest, SetTimPosMovesWhereThePlayingGoesOn) {
   EXPECT_NEAR(m_capture.Peak(kRate / 100, kRate * 3 / 100), 0.7, 0.05);
   EXPECT_NEAR(m_capture.Peak(kRate * 6 / 100, kRate * 4 / 100), 0.8, 0.05);
 
-  SetPosition(m_player, 60000);  // past the end: the track ends at once
-  ASSERT_TRUE(WaitForNotices(1));
-  EXPECT_EQ(m_player.Getsts(), 1);
-}
-
-TEST_P(PlayerTest, VolumeFollowsTwoDecibelSteps) {
+  // The volume follows two-decibel steps.
   SetPosition(m_player, 3250);  // the 0.7 step
-  m_player.Play();
-  double full = LoudnessOfWhatPlaysNext();
+  const double full = LoudnessOfWhatPlaysNext();
   EXPECT_NEAR(full, 0.7, 0.04);
   m_player.SetVolume(12);  // 24 dB down
   SetPosition(m_player, 3250);
@@ -184,6 +179,10 @@ TEST_P(PlayerTest, VolumeFollowsTwoDecibelSteps) {
   EXPECT_EQ(LoudnessOfWhatPlaysNext(), 0.0);
   m_player.SetVolume(99);
   EXPECT_EQ(m_player.GetVolume(), 24);
+
+  SetPosition(m_player, 60000);  // past the end: the track ends at once
+  ASSERT_TRUE(WaitForNotices(1));
+  EXPECT_EQ(m_player.Getsts(), 1);
 }
 
 // As in the slideshow: the window thread toggles and changes the volume, the picture thread

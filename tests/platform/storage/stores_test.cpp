@@ -57,7 +57,7 @@ TEST(Stores, TheCardIsListedWhileItsFolderIsThereReadOnlyWhenItCannotBeWritten) 
   EXPECT_EQ(Stores(), StoreList{});
 }
 
-TEST(CardSlot, AWriteProtectedCardIsReadButNeverChanged) {
+TEST(CardSlot, WriteProtectedTheCardIsReadButNeverChangedTakenOutItIsGone) {
   TempDeviceRoot root;
   root.WriteFile("SDMMC/keep.jpg", "k");
   SetCardWriteProtected(true);
@@ -71,10 +71,8 @@ TEST(CardSlot, AWriteProtectedCardIsReadButNeverChanged) {
   EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
   SetCardWriteProtected(false);
   EXPECT_TRUE(Opens(u"\\SDMMC\\keep.jpg", GENERIC_WRITE));
-}
 
-TEST(CardSlot, ATakenOutCardIsGoneWithEveryWayOntoItUntilItIsPutBack) {
-  TempDeviceRoot root;
+  // Taken out, the card is gone with every way onto it until it is put back.
   root.WriteFile("SDMMC/Trip/a.jpg", "a");
   std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
   SetCardTakenOut(true);

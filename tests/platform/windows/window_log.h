@@ -2,6 +2,8 @@
 // asked to do, the frame buffer read back, and the window thread's queue run dry.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -13,6 +15,14 @@
 
 inline WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
 inline void ClearScreen() { std::fill(GetVisibleFrame(), GetVisibleFrame() + kFrameBytes / 2, WORD{0}); }
+
+// Fills the window white through a context of its own, as a screen draws outside its paint.
+inline void FillWhite(HWND window) {
+  HDC dc = GetDC(window);
+  const RECT all{0, 0, kScreenWidth, kScreenHeight};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(window, dc);
+}
 
 inline void Pump() {
   MSG msg;
@@ -68,4 +78,11 @@ class Painter : public CWnd {
   void Log(const std::string& what) { m_log->push_back(m_name + ":" + what); }
   std::vector<std::string>* m_log;
   std::string m_name;
+};
+
+// A cleared screen and a log for each test.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearScreen(); }
+  std::vector<std::string> log;
 };

@@ -6,13 +6,9 @@
 
 namespace {
 
-class WindowOrder : public ::testing::Test {
- protected:
-  void SetUp() override { ClearScreen(); }
-  std::vector<std::string> log;
-};
+class WindowOrder : public WindowTest {};
 
-TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsForDrawingAndTouches) {
+TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsAndTouchesFollowTheWindowTheyWentDownOn) {
   Painter top(0x1111, &log, "top"), later(0x2222, &log, "later");
   top.Create(nullptr, RECT{0, 0, 100, 100});
   ::SetWindowPos(top.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -24,24 +20,16 @@ TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsForDrawingAndTouches) {
   log.clear();
   PostTouch(TouchKind::Down, 75, 75);
   PostTouch(TouchKind::Up, 75, 75);
+  PostTouch(TouchKind::Down, 10, 10);
+  PostTouch(TouchKind::Move, 125, 10);  // dragged off: the touch stays with the window it went down on
+  PostTouch(TouchKind::Move, 125, 125);  // over the other window
+  PostTouch(TouchKind::Up, 125, 125);
   PostTouch(TouchKind::Down, 125, 125);
   Pump();
-  EXPECT_EQ(log, (std::vector<std::string>{"top:down", "top:up", "later:down"}));
+  EXPECT_EQ(log, (std::vector<std::string>{"top:down", "top:up", "top:down", "top:move 125", "top:move 125", "top:up",
+                                           "later:down"}));
   PostTouch(TouchKind::Up, 125, 125);
   Pump();
-}
-
-TEST_F(WindowOrder, TouchesFollowTheWindowTheyWentDownOn) {
-  Painter left(0x1111, &log, "left"), right(0x2222, &log, "right");
-  left.Create(nullptr, RECT{0, 0, 100, 100});
-  right.Create(nullptr, RECT{100, 0, 200, 100});
-  Pump();
-  log.clear();
-  PostTouch(TouchKind::Down, 10, 10);
-  PostTouch(TouchKind::Move, 150, 10);  // dragged over the other window
-  PostTouch(TouchKind::Up, 150, 10);
-  Pump();
-  EXPECT_EQ(log, (std::vector<std::string>{"left:down", "left:move 150", "left:up"}));
 }
 
 TEST_F(WindowOrder, MovingAndDestroyingUncoverWhatLiesBelow) {
@@ -70,20 +58,13 @@ TEST_F(WindowOrder, ContextOfAParentLeavesOutItsVisibleChildren) {
   parent.Create(nullptr, RECT{0, 0, 200, 200});
   child.Create(parent.m_hWnd, RECT{50, 50, 100, 100});
   Pump();
-  HDC dc = GetDC(parent.m_hWnd);
-  RECT all{0, 0, 200, 200};
-  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-  FillRect(dc, &all, white);
-  ReleaseDC(parent.m_hWnd, dc);
+  FillWhite(parent.m_hWnd);
   EXPECT_EQ(Pixel(10, 10), 0xFFFF);
   EXPECT_EQ(Pixel(75, 75), 0x3333);
   // Once the child is hidden, the parent's context reaches that area too.
   child.ShowWindow(SW_HIDE);
   Pump();
-  dc = GetDC(parent.m_hWnd);
-  FillRect(dc, &all, white);
-  ReleaseDC(parent.m_hWnd, dc);
-  DeleteObject(white);
+  FillWhite(parent.m_hWnd);
   EXPECT_EQ(Pixel(75, 75), 0xFFFF);
 }
 

@@ -9,6 +9,9 @@
 
 namespace {
 
+class Windows : public WindowTest {};
+class Dialogs : public WindowTest {};
+
 // Runs the window thread's loop until the condition holds or 2 s of device time pass.
 template <typename F>
 bool PumpUntil(F done) {
@@ -22,9 +25,7 @@ bool PumpUntil(F done) {
   return true;
 }
 
-TEST(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
-  ClearScreen();
-  std::vector<std::string> log;
+TEST_F(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
   Painter parent(0x1111, &log, "parent"), child(0x2222, &log, "child");
   parent.Create(nullptr, RECT{0, 0, 200, 100}, false);
   child.Create(parent.m_hWnd, RECT{10, 10, 60, 40}, false);
@@ -49,9 +50,7 @@ TEST(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
   EXPECT_EQ(log, (std::vector<std::string>{"parent:erase", "parent:paint"}));
 }
 
-TEST(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
-  ClearScreen();
-  std::vector<std::string> log;
+TEST_F(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
   Painter below(0x1111, &log, "below"), above(0x3333, &log, "above");
   below.Create(nullptr, RECT{0, 0, 800, 480});
   Pump();
@@ -70,12 +69,7 @@ TEST(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
   InvalidateRect(below.m_hWnd, nullptr, TRUE);
   Pump();
   EXPECT_TRUE(log.empty());
-  HDC dc = GetDC(below.m_hWnd);
-  RECT all{0, 0, 800, 480};
-  HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
-  FillRect(dc, &all, white);
-  DeleteObject(white);
-  ReleaseDC(below.m_hWnd, dc);
+  FillWhite(below.m_hWnd);
   EXPECT_EQ(Pixel(400, 240), 0x3333);
 
   // Hiding the window above repaints what it uncovers, with erasing.
@@ -85,8 +79,7 @@ TEST(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
   EXPECT_EQ(Pixel(400, 240), 0x1111);
 }
 
-TEST(Windows, TimersIncludingOneMillisecondAndCallbacks) {
-  std::vector<std::string> log;
+TEST_F(Windows, TimersIncludingOneMillisecondAndCallbacks) {
   Painter w(0, &log, "w");
   w.Create(nullptr, RECT{0, 0, 10, 10}, false);
   SetTimer(w.m_hWnd, 7, 1, nullptr);
@@ -114,7 +107,7 @@ TEST(Windows, TimersIncludingOneMillisecondAndCallbacks) {
 
 // Screens finish their drawing from a 1 ms timer that their paint starts; a host that waits
 // for the screen to settle must not take its picture between the paint and that timer.
-TEST(Windows, SettlingWaitsForTheTimerAPaintStarted) {
+TEST_F(Windows, SettlingWaitsForTheTimerAPaintStarted) {
   class TwoStep : public CWnd {
    public:
     std::atomic<bool> finished{false};
@@ -144,8 +137,7 @@ TEST(Windows, SettlingWaitsForTheTimerAPaintStarted) {
   EXPECT_TRUE(finishedWhenSettled);
 }
 
-TEST(Windows, OtherThreadsSendPostAndInvalidate) {
-  std::vector<std::string> log;
+TEST_F(Windows, OtherThreadsSendPostAndInvalidate) {
   Painter w(0x4444, &log, "w");
   w.Create(nullptr, RECT{0, 0, 50, 50});
   Pump();
@@ -221,9 +213,7 @@ class TestDialog : public CDialog {
   std::vector<std::string>* m_log;
 };
 
-TEST(Dialogs, BitmapButtonShowsItsDownStateAndClicksOnlyWhenReleasedOver) {
-  ClearScreen();
-  std::vector<std::string> log;
+TEST_F(Dialogs, BitmapButtonShowsItsDownStateAndClicksOnlyWhenReleasedOver) {
   TestDialog dialog(900, &log);
   std::atomic<WORD> down{0}, movedAway{0};
   dialog.onInit = [&](TestDialog& d) {
@@ -253,8 +243,7 @@ TEST(Dialogs, BitmapButtonShowsItsDownStateAndClicksOnlyWhenReleasedOver) {
   EXPECT_EQ(movedAway.load(), ToRgb565(RGB(10, 20, 30)));  // sliding off shows it up again
 }
 
-TEST(Dialogs, TouchesGoToTheWindowUnderThemThroughStaticsAndDisabledControls) {
-  std::vector<std::string> log;
+TEST_F(Dialogs, TouchesGoToTheWindowUnderThemThroughStaticsAndDisabledControls) {
   TestDialog dialog(900, &log);
   dialog.onInit = [&](TestDialog& d) {
     d.GetDlgItem(51)->ShowWindow(SW_SHOW);  // shown but still disabled
@@ -270,8 +259,7 @@ TEST(Dialogs, TouchesGoToTheWindowUnderThemThroughStaticsAndDisabledControls) {
   EXPECT_EQ(log, (std::vector<std::string>{"dialog down 10,20", "dialog down 210,110", "dialog down 500,300"}));
 }
 
-TEST(Dialogs, ModalLoopsNestAndReturnTheirResults) {
-  std::vector<std::string> log;
+TEST_F(Dialogs, ModalLoopsNestAndReturnTheirResults) {
   TestDialog outer(900, &log);
   INT_PTR innerResult = 0;
   bool outerVisibleAfterInner = false;
@@ -294,8 +282,7 @@ TEST(Dialogs, ModalLoopsNestAndReturnTheirResults) {
   EXPECT_EQ(outer.m_hWnd, nullptr);
 }
 
-TEST(Dialogs, QuitEndsEveryLoopInTurn) {
-  std::vector<std::string> log;
+TEST_F(Dialogs, QuitEndsEveryLoopInTurn) {
   TestDialog outer(900, &log);
   INT_PTR inner = 0;
   outer.onInit = [&](TestDialog& d) { d.SetTimer(1, 1, nullptr); };
@@ -312,8 +299,7 @@ TEST(Dialogs, QuitEndsEveryLoopInTurn) {
   EXPECT_EQ(msg.wParam, 3u);
 }
 
-TEST(Dialogs, MessageBoxDrawsItsTextAndIsAnsweredByATap) {
-  ClearScreen();
+TEST_F(Dialogs, MessageBoxDrawsItsTextAndIsAnsweredByATap) {
   std::atomic<int> bright{0};
   std::thread watcher([&] {
     WaitForWindowThreadIdle(2000);
