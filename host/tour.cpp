@@ -129,13 +129,15 @@ const char kHeadlessTour[] =
     "# the portrait the phone stored sideways, in the photo view\n"
     "tap 303 150\n"
     "tap 303 150\n"
-    "wait 500\n"
+    "wait 5000\n"
     "shot 29-phone-photo-view\n"
     "tap 723 432\n"
     "wait 1000\n"
     "tap 85 432\n"
     "wait 1000\n"
-    "# a press on the exit button, then its release: the program ends\n"
+    "# a press on the exit button, then its release: the program ends (the wait is cut short\n"
+    "# by that end; a script that ran out first would end the program itself)\n"
     "down 710 432\n"
     "shot 30-exit-pressed\n"
-    "up 710 432\n";
+    "up 710 432\n"
+    "wait 60000\n";

@@ -99,7 +99,7 @@ class PulledPlugTest : public TwoProcessTest {
   void SetUp() override {
     TwoProcessTest::SetUp();
     ChildProcess demo({kBin + "/vellumet-make-demo", Root()});
-    ASSERT_EQ(demo.Wait(), 0);
+    ASSERT_EQ(demo.Wait(120000), 0);  // its HEIC photos take long in the sanitizer builds
     // A long index, so that saving it takes long enough to be cut.
     std::string map;
     for (int i = 0; i < 20000; ++i) {
