@@ -21,40 +21,33 @@ namespace {
 
 const Rgb kColours[] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {220, 220, 30}, {30, 220, 220}};
 
-// The centre of a thumbnail; a photo of one colour gives a thumbnail of that colour.
-Rgb Centre(IImage* image) {
-  // A stored thumbnail is read as a picture; its pixels are those of a copy in memory.
-  Ref<IImage> copy;
-  Ref<IBitmapImage> bitmap;
-  if (!image || FAILED(image->GetThumbnail(50, 50, copy.put())) ||
-      FAILED(copy->QueryInterface(IID_IBitmapImage, bitmap.put_void())))
-    return Rgb{};
-  SIZE size;
-  bitmap->GetSize(&size);
-  const RECT centre{size.cx / 2, size.cy / 2, size.cx / 2 + 1, size.cy / 2 + 1};
-  BitmapData data;
-  if (FAILED(bitmap->LockBits(&centre, ImageLockModeRead, PixelFormat24bppRGB, &data))) return Rgb{};
-  const BYTE* bgr = static_cast<const BYTE*>(data.Scan0);
-  const Rgb colour{bgr[2], bgr[1], bgr[0]};
-  bitmap->UnlockBits(&data);
-  return colour;
-}
-
 bool Near(const Rgb& a, const Rgb& b) {
   return std::abs(a.r - b.r) < 24 && std::abs(a.g - b.g) < 24 && std::abs(a.b - b.b) < 24;
 }
 
-class StoredThumbs : public ::testing::Test {
+class StoredThumbs : public ImagingTest {
  protected:
   void SetUp() override {
+    ImagingTest::SetUp();
     TheThumbIndex() = CThumbIndex();
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+    m_Root.ListInNameOrder();
   }
   void TearDown() override {
-    SetFindOrderForTests(nullptr);
     TheThumbIndex() = CThumbIndex();
+    ImagingTest::TearDown();
   }
 
+  // The centre of a thumbnail (a stored one is read as a picture: its pixels are those of a
+  // copy in memory); a photo of one colour gives a thumbnail of that colour.
+  static Rgb Centre(IImage* image) {
+    Ref<IImage> copy;
+    Ref<IBitmapImage> bitmap;
+    if (!image || FAILED(image->GetThumbnail(50, 50, copy.put())) ||
+        FAILED(copy->QueryInterface(IID_IBitmapImage, bitmap.put_void())))
+      return Rgb{};
+    const Picture p = Pixels(bitmap.get());
+    return p.at(p.width / 2, p.height / 2);
+  }
   // The card's top folder holds IMG_0001.JPG ... of these colours, as a camera names them.
   void Card(const std::vector<int>& colours) {
     for (size_t i = 0; i < colours.size(); ++i) {
