@@ -90,6 +90,7 @@ std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& o) {
   c.input_components = o.gray ? 1 : 3;
   c.in_color_space = o.gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
+  if (o.rgb) jpeg_set_colorspace(&c, JCS_RGB);
   jpeg_set_quality(&c, o.quality, TRUE);
   c.comp_info[0].h_samp_factor = o.h1;
   c.comp_info[0].v_samp_factor = o.v1;
