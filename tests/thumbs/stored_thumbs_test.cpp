@@ -97,34 +97,27 @@ TEST_F(StoredThumbs, ACardSwappedForAnotherShowsItsOwnPhotosAndNeverTheOldThumbn
 }
 
 TEST_F(StoredThumbs, DamagedIndexFilesNeverGiveAWrongThumbnail) {
-  const char* map = "NAND/_Thumbnails/map.txt";
-  const char* stamps = "NAND/_Thumbnails/stamps.txt";
+  const std::string map = "NAND/_Thumbnails/map.txt", stamps = "NAND/_Thumbnails/stamps.txt";
   const auto utf16 = [](const std::string& ascii) {
     std::string bytes;
     for (char c : ascii) bytes += std::string{c, '\0'};
     return bytes;
   };
+  const TempDeviceRoot& r = m_Root;
   struct Damage {
     const char* what;
-    std::function<void(const TempDeviceRoot&)> apply;
+    std::function<void()> apply;
   };
   const Damage damages[] = {
-      {"map.txt cut in a line", [&](const TempDeviceRoot& r) { r.WriteFile(map, r.ReadFile(map).substr(0, 41)); }},
-      {"map.txt with a long first line",
-       [&](const TempDeviceRoot& r) { r.WriteFile(map, utf16(std::string(70000, 'x') + "\r\n") + r.ReadFile(map)); }},
+      {"map.txt cut in a line", [&] { r.WriteFile(map, r.ReadFile(map).substr(0, 41)); }},
+      {"map.txt with a long first line", [&] { r.WriteFile(map, utf16(std::string(70000, 'x') + "\r\n") + r.ReadFile(map)); }},
       {"map.txt naming photos twice, out of order",
-       [&](const TempDeviceRoot& r) {
-         r.WriteFile(map, utf16("\\SDMMC\\IMG_0002.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n"));
-       }},
-      {"map.txt of odd bytes", [&](const TempDeviceRoot& r) { r.WriteFile(map, std::string("\r\0\n", 3)); }},
+       [&] { r.WriteFile(map, utf16("\\SDMMC\\IMG_0002.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n")); }},
+      {"map.txt of odd bytes", [&] { r.WriteFile(map, std::string("\r\0\n", 3)); }},
       {"thumbnail files missing or empty",
-       [&](const TempDeviceRoot& r) {
-         std::filesystem::remove(r.Path() / "NAND/_Thumbnails/0");
-         r.WriteFile("NAND/_Thumbnails/1", "");
-       }},
-      {"stamps.txt cut", [&](const TempDeviceRoot& r) { r.WriteFile(stamps, r.ReadFile(stamps).substr(0, 30)); }},
-      {"stamps.txt of another index",
-       [&](const TempDeviceRoot& r) { r.WriteFile(stamps, "\r\n" + r.ReadFile(stamps)); }},
+       [&] { std::filesystem::remove(r.Path() / "NAND/_Thumbnails/0"); r.WriteFile("NAND/_Thumbnails/1", ""); }},
+      {"stamps.txt cut", [&] { r.WriteFile(stamps, r.ReadFile(stamps).substr(0, 30)); }},
+      {"stamps.txt of another index", [&] { r.WriteFile(stamps, "\r\n" + r.ReadFile(stamps)); }},
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
@@ -133,7 +126,7 @@ TEST_F(StoredThumbs, DamagedIndexFilesNeverGiveAWrongThumbnail) {
     Card({0, 1, 2});
     ExpectOwnThumbnails("before");
     TheThumbIndex().Save();
-    damage.apply(m_Root);
+    damage.apply();
     Card({2, 0, 1});  // and the photos changed too
     TheThumbIndex() = CThumbIndex();
     TheThumbIndex().Load();
