@@ -30,8 +30,16 @@ TEST_F(SkinFiles, TheCompiledSkinIsTheSkinOfTheFiles) {
     const ResourceBitmap* table = r.icon ? FindResourceIcon(r.id) : FindResourceBitmap(r.id);
     ASSERT_NE(table, nullptr);
     std::ifstream in(r.path, std::ios::binary);
+    Ref<IStream> stream;
+    Ref<IImage> image;
     Ref<IBitmapImage> bitmap;
-    ASSERT_EQ(Decode(Bytes(std::istreambuf_iterator<char>(in), {}), bitmap.put()), S_OK);
+    ImageInfo info;
+    ASSERT_EQ(Stream(Bytes(std::istreambuf_iterator<char>(in), {}), stream.put()), S_OK);
+    ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+    ASSERT_EQ(image->GetImageInfo(&info), S_OK);
+    ASSERT_EQ(factory_->CreateBitmapFromImage(image.get(), info.Width, info.Height, PixelFormat24bppRGB,
+                                              InterpolationHintDefault, bitmap.put()),
+              S_OK);
     const Picture file = Pixels(bitmap.get());
     ASSERT_EQ(file.width, table->width);
     ASSERT_EQ(file.height, table->height);
