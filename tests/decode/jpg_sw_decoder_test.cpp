@@ -90,6 +90,19 @@ TEST_F(Pipeline, PreparationIsRepeatedOnlyWhenBothSidesDiffer) {
   EXPECT_EQ(jpg.Width() * 10000 + jpg.Height(), 1450u * 10000 + 1088);
 }
 
+// Fails the allocation numbered g_failAt (1 the first after FailAllocation), counting every
+// allocation, while it lives.
+int g_allocations = 0;
+int g_failAt = 0;
+struct FailAllocation {
+  explicit FailAllocation(int n) {
+    g_allocations = 0;
+    g_failAt = n;
+    SetJpgSwAllocatorForTests([](std::size_t bytes) { return ++g_allocations == g_failAt ? nullptr : std::malloc(bytes); });
+  }
+  ~FailAllocation() { SetJpgSwAllocatorForTests(nullptr); }
+};
+
 class TurnTest : public DecodeTest {
  protected:
   // A decoded, shown 12 x 6 picture; its pixels as decoded.
@@ -103,21 +116,22 @@ class TurnTest : public DecodeTest {
     original_ = Now();
   }
   Pixels565 Now() const { return Copy565(jpg_.Pixels(), int(jpg_.Width()), int(jpg_.Height())); }
-  // What a stretch of the whole bitmap at its own size shows.
-  Pixels565 Drawn() {
-    Canvas canvas(int(jpg_.Width()), int(jpg_.Height()));
-    RECT r{0, 0, LONG(jpg_.Width()), LONG(jpg_.Height())};
-    EXPECT_TRUE(jpg_.Draw(canvas.dc(), &r));
-    return canvas.Read();
-  }
 
   CJpgSwDecoder jpg_;
   Pixels565 original_;
 };
 
 // Each request turns the current picture: a step counter-clockwise or clockwise, nothing for
-// the angle it has, a half turn for any other angle.
+// the angle it has, a half turn for any other angle. A turn without its buffer leaves the
+// picture as it was.
 TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
+  {
+    FailAllocation fail(1);
+    EXPECT_FALSE(jpg_.Rotate(90));
+    EXPECT_TRUE(log_.Contains("Rotate buffer memory Allocation fail : "));
+    EXPECT_EQ(jpg_.Angle(), 0.0f);
+    EXPECT_EQ(Now(), original_);
+  }
   const Pixels565 ccw = QuarterTurn(original_, true), cw = QuarterTurn(original_, false), half = HalfTurn(original_);
   const std::pair<float, const Pixels565*> steps[] = {{90, &ccw}, {180, &half}, {270, &cw},  {0, &original_},
                                                       {270, &cw}, {270, &cw},   {90, &ccw},  {0, &original_},
@@ -127,7 +141,11 @@ TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
     log_.Clear();
     ASSERT_TRUE(jpg_.Rotate(angle));
     EXPECT_EQ(Now(), *expected) << before << " to " << angle;
-    EXPECT_EQ(Drawn(), *expected) << before << " to " << angle;
+    // What a stretch of the whole bitmap at its own size shows.
+    Canvas canvas(expected->width, expected->height);
+    RECT r{0, 0, expected->width, expected->height};
+    EXPECT_TRUE(jpg_.Draw(canvas.dc(), &r));
+    EXPECT_EQ(canvas.Read(), *expected) << before << " to " << angle;
     EXPECT_EQ(jpg_.Angle(), angle);
     EXPECT_EQ(log_.Lines().empty(), angle == before);
   }
@@ -149,39 +167,9 @@ TEST_F(TurnTest, DrawingFreezesTheDisplayAroundTheStretch) {
   // Stretched to twice its size: the top-left photo pixel covers 2 x 2 screen pixels.
   EXPECT_EQ(visible[50 * 800 + 101], original_.at(0, 0));
   EXPECT_EQ(visible[61 * 800 + 123], original_.at(11, 5));
-
-  jpg_.Release();
-  *GetFrameBaseRegister() = 0x12345678;
-  screen = CreateScreenDC();
-  EXPECT_TRUE(jpg_.Draw(screen, &r));
-  DeleteDC(screen);
-  EXPECT_EQ(*GetFrameBaseRegister(), 0x12345678u);
-  *GetFrameBaseRegister() = kVisibleFramePhysical;
 }
 
-// Fails the allocation numbered g_failAt (1 the first after the test set it); every
-// allocation is counted.
-int g_allocations = 0;
-int g_failAt = 0;
-void* CountingAllocator(std::size_t bytes) {
-  return ++g_allocations == g_failAt ? nullptr : std::malloc(bytes);
-}
-
-class AllocationFailures : public DecodeTest {
- protected:
-  void FailAllocation(int n) {
-    g_allocations = 0;
-    g_failAt = n;
-    SetJpgSwAllocatorForTests(CountingAllocator);
-  }
-  void TearDown() override {
-    SetJpgSwAllocatorForTests(nullptr);
-    DecodeTest::TearDown();
-  }
-  static bool Empty(const CJpgSwDecoder& jpg) { return jpg.ByteSize() == 0 && jpg.Pixels() == nullptr; }
-};
-
-TEST_F(AllocationFailures, EachBufferOfThePreparationEndsEmpty) {
+TEST_F(Pipeline, EachBufferOfThePreparationFailsEmpty) {
   WString path = PutJpeg("a.jpg", 64, 48);
   CJpgSwDecoder jpg;
   DWORD size = 7, w, h;
@@ -190,34 +178,17 @@ TEST_F(AllocationFailures, EachBufferOfThePreparationEndsEmpty) {
   for (auto [allocation, callerSide, message] : {std::tuple{1, 64, "[lcd_resize_buf]Not Support!"},
                                                  {2, 64, "[out_callback.Calc_Buf]Not Support!"},
                                                  {2, 10, "[RE][lcd_resize_buf]Not Support!"}}) {
-    FailAllocation(allocation);
+    FailAllocation fail(allocation);
     log_.Clear();
     EXPECT_FALSE(jpg.PrepareImage(path.c_str(), DWORD(callerSide), DWORD(callerSide * 3 / 4)));
     EXPECT_TRUE(Logged(message));
-    EXPECT_TRUE(Empty(jpg));
+    EXPECT_TRUE(jpg.ByteSize() == 0 && jpg.Pixels() == nullptr);
     EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
     EXPECT_EQ(jpg.Decode(&size), nullptr);
     EXPECT_EQ(size, 0u);
   }
   // Without failures the same object prepares again.
-  FailAllocation(0);
   EXPECT_TRUE(jpg.PrepareImage(path.c_str(), 64, 48));
-}
-
-TEST_F(AllocationFailures, ATurnWithoutItsBufferLeavesThePictureAsItWas) {
-  WString path = PutJpeg("a.jpg", 16, 8);
-  CJpgSwDecoder jpg;
-  ASSERT_TRUE(jpg.PrepareImage(path.c_str(), 16, 8));
-  DWORD size = 0;
-  ASSERT_NE(jpg.Decode(&size), nullptr);
-  jpg.EndDecode();
-  Pixels565 before = Copy565(jpg.Pixels(), 16, 8);
-  FailAllocation(1);
-  EXPECT_FALSE(jpg.Rotate(90));
-  EXPECT_TRUE(log_.Contains("Rotate buffer memory Allocation fail : "));
-  EXPECT_EQ(jpg.Angle(), 0.0f);
-  EXPECT_EQ(Copy565(jpg.Pixels(), 16, 8), before);
-  EXPECT_TRUE(jpg.Rotate(90));
 }
 
 TEST_F(Pipeline, FailuresOfTheFileAndTheCoreEndEmpty) {

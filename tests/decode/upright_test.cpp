@@ -81,55 +81,42 @@ class Upright : public DecodeTest {
   }
 };
 
-TEST_F(Upright, EveryOrientationTagShowsTheUprightPictureOnEveryRoad) {
-  const Picture upright = Blocks(16), small = Blocks(8);
-  for (int tag = 1; tag <= 8; ++tag) {
-    const Bytes file = MakeJpeg(StoredFor(upright, tag), 95, ExifBlock(tag, MakeJpeg(StoredFor(small, tag), 95)));
-    // The JPEG pipeline takes ".jpg", the imaging service ".jpeg".
-    for (const std::string name : {"p.jpg", "p.jpeg"}) {
-      const std::string what = name + " tagged " + std::to_string(tag);
-      const WString path = Put(name, file);
-      ExpectLike(upright, Viewed(name, path), what + ", viewed");
-      ExpectLike(upright, Thumbnail(GetThumbWithoutDecoding(factory_.get(), path)), what + ", inner thumbnail");
-      ExpectLike(upright, Thumbnail(MakeThumbFromWholePhoto(factory_.get(), path)), what + ", made thumbnail");
-    }
-  }
-  // Without turning, a photo is shown as it is stored, as the device always showed it.
-  SetAutoRotate(false);
-  const WString path = Put("p.jpg", MakeJpeg(StoredFor(upright, 6), 95, ExifBlock(6)));
-  ExpectLike(StoredFor(upright, 6), Viewed("p.jpg", path), "not turned");
-  ExpectLike(StoredFor(upright, 6), Thumbnail(MakeThumbFromWholePhoto(factory_.get(), path)), "not turned");
-}
-
-// A HEIC stands as its turn and mirror properties say (whatever the option: they are how
-// the format stores the picture), with the thumbnail it keeps; a WebP by its EXIF chunk.
-TEST_F(Upright, HeicAndWebpStandUprightWithTheirFactsAndAnimationsShowTheirFirstFrame) {
-  const Picture upright = Blocks(16), stored = StoredFor(upright, 6);
-  const auto* rgb = reinterpret_cast<const std::uint8_t*>(stored.pixels.data());
-  const Bytes heic = EncodeHeic(rgb, stored.width, stored.height, 6, 48);
-  ASSERT_FALSE(heic.empty()) << "libheif has no HEVC encoder";
+// Every orientation tag of a JPEG (through the JPEG pipeline as ".jpg", the imaging service as
+// ".jpeg"), a HEIC (turned by its properties whatever the option, as the format stores the
+// picture, with a thumbnail of its own) and a WebP (by its EXIF chunk): viewed and both
+// thumbnails upright, or as stored when turning is off, as the device always showed them.
+TEST_F(Upright, EveryOrientedPhotoStandsUprightOnEveryRoad) {
+  const Picture upright = Blocks(16), small = Blocks(8), stored = StoredFor(upright, 6);
   struct Case {
     std::string name;
+    int tag;
     Bytes file;
-    const char16_t* format;
-    bool heif;  // turned whatever the option, with a thumbnail of its own
-  } cases[] = {{"IMG_0001.HEIC", heic, u"HEIC", true},
-               {"web.webp", EncodeWebp(rgb, stored.width, stored.height, true, 6), u"WEBP", false}};
+    bool heif;
+  };
+  std::vector<Case> cases;
+  for (int tag = 1; tag <= 8; ++tag)
+    for (const char* name : {"p.jpg", "p.jpeg"})
+      cases.push_back({name, tag, MakeJpeg(StoredFor(upright, tag), 95, ExifBlock(tag, MakeJpeg(StoredFor(small, tag), 95))), false});
+  const auto* rgb = reinterpret_cast<const std::uint8_t*>(stored.pixels.data());
+  cases.push_back({"IMG_0001.HEIC", 6, EncodeHeic(rgb, stored.width, stored.height, 6, 48), true});
+  ASSERT_FALSE(cases.back().file.empty()) << "libheif has no HEVC encoder";
+  cases.push_back({"web.webp", 6, EncodeWebp(rgb, stored.width, stored.height, true, 6), false});
   for (bool autoRotate : {true, false}) {
     SetAutoRotate(autoRotate);
     for (const Case& c : cases) {
+      const std::string what = c.name + " tagged " + std::to_string(c.tag) + (autoRotate ? "" : ", not turned");
       const WString path = Put(c.name, c.file);
-      const _tag_PHOTO_INFO info = Record(c.name);
-      EXPECT_EQ(WString(info.Format), c.format);
-      EXPECT_EQ(info.BitDepth, 24);
-      const Picture& shown = autoRotate || c.heif ? upright : stored;
-      ExpectLike(shown, Viewed(c.name, path), c.name + ", viewed");
-      ExpectLike(shown, Thumbnail(MakeThumbFromWholePhoto(factory_.get(), path)), c.name + ", made thumbnail");
+      EXPECT_EQ(Record(c.name).BitDepth, 24) << what;
+      const Picture shown = autoRotate || c.heif ? upright : StoredFor(upright, c.tag);
+      ExpectLike(shown, Viewed(c.name, path), what + ", viewed");
+      ExpectLike(shown, Thumbnail(MakeThumbFromWholePhoto(factory_.get(), path)), what + ", made thumbnail");
       IImage* inner = GetThumbWithoutDecoding(factory_.get(), path);
-      EXPECT_EQ(inner != nullptr, c.heif) << c.name;
-      if (inner) ExpectLike(shown, Thumbnail(inner), c.name + ", inner thumbnail");
+      EXPECT_EQ(inner != nullptr, c.name != "web.webp") << what;
+      if (inner) ExpectLike(shown, Thumbnail(inner), what + ", inner thumbnail");
     }
   }
+  EXPECT_EQ(WString(Record("IMG_0001.HEIC").Format), u"HEIC");
+  EXPECT_EQ(WString(Record("web.webp").Format), u"WEBP");
   // Of an animation, the first frame.
   const Picture first = Blocks(8), second{32, 24, std::vector<Rgb>(32 * 24, Rgb{16, 224, 32})};
   const WString path = Put("spin.webp", EncodeAnimatedWebp({&first.pixels[0].r, &second.pixels[0].r}, 32, 24));

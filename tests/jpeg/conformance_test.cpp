@@ -122,16 +122,4 @@ TEST(JpegConformance, HeaderVariants) {
   }
 }
 
-TEST(JpegConformance, QualityExtremes) {
-  Rgb pic = MakePicture(96, 64, Content::Detailed, 2);
-  for (int quality : {5, 100}) {
-    for (bool progressive : {false, true}) {
-      EncodeOptions o{.quality = quality, .progressive = progressive};
-      // Measured 40.5 dB at quality 5 and 32.9 dB at quality 100, where quantiser 1 scales
-      // to 0 at the high frequencies and the previous zigzag entry stands in for it.
-      EXPECT_GE(Compare(EncodeJpeg(pic, o), 96, 64, 96, 64), quality == 5 ? 39.5 : 32.0) << quality << " " << progressive;
-    }
-  }
-}
-
 }  // namespace

@@ -54,31 +54,6 @@ TEST(JpegFastPaths, InverseDctsEqualThePlainPasses) {
   }
 }
 
-// Renames the components R, G, B and drops the APP0 segment, so that the samples are taken
-// as RGB; the coded data stay as they are.
-std::vector<uint8_t> NamedRgb(std::vector<uint8_t> j) {
-  for (size_t p = 2; p + 4 <= j.size() && j[p] == 0xFF && j[p + 1] != 0xDA;) {
-    size_t len = size_t(j[p + 2]) << 8 | j[p + 3];
-    if (j[p + 1] == 0xE0) {
-      j.erase(j.begin() + std::ptrdiff_t(p), j.begin() + std::ptrdiff_t(p + 2 + len));
-      continue;
-    }
-    if (j[p + 1] == 0xC0 || j[p + 1] == 0xC2) {
-      for (int c = 0; c < j[p + 9]; ++c) j[p + 10 + 3 * size_t(c)] = uint8_t("RGB"[c]);
-    }
-    p += 2 + len;
-  }
-  // Scan headers: FF DA never occurs inside coded data.
-  for (size_t p = 0; p + 5 < j.size(); ++p) {
-    if (j[p] != 0xFF || j[p + 1] != 0xDA) continue;
-    for (int c = 0; c < j[p + 4]; ++c) {
-      uint8_t& id = j[p + 5 + 2 * size_t(c)];
-      id = uint8_t("RGB"[id - 1]);
-    }
-  }
-  return j;
-}
-
 // Strong colours in hard-edged patches with noise, so that the colour terms clamp.
 Rgb Saturated(int w, int h) {
   Rgb pic;
@@ -110,12 +85,12 @@ TEST(JpegFastPaths, BlockRowsEqualTheWriterPixelByPixel) {
   for (const Rgb& pic : pictures) {
     for (bool progressive : {false, true}) {
       for (const Layout& l : layouts) {
-        EncodeOptions o = OptionsFor(l, progressive);
-        o.quality = 95;
-        std::vector<uint8_t> ycc = EncodeJpeg(pic, o);
         for (bool rgb : {false, true}) {
           if (rgb && l.gray) continue;
-          std::vector<uint8_t> jpeg = rgb ? NamedRgb(ycc) : ycc;
+          EncodeOptions o = OptionsFor(l, progressive);
+          o.quality = 95;
+          o.rgb = rgb;
+          const std::vector<uint8_t> jpeg = EncodeJpeg(pic, o);
           // Enlarged, one to one, slightly and strongly reduced (levels 0 and 1).
           const int boxes[][2] = {{400, 290}, {181, 133}, {150, 100}, {50, 40}};
           for (const auto& b : boxes) {

@@ -11,16 +11,11 @@
 
 namespace {
 
-std::vector<std::filesystem::path> RegressionInputs() {
+TEST(JpegFuzzRegressions, EveryKeptInputEnds) {
   std::vector<std::filesystem::path> inputs;
   for (const auto& entry : std::filesystem::directory_iterator(VELLUMET_FUZZ_REGRESSIONS))
     if (entry.path().extension() != ".md") inputs.push_back(entry.path());
   std::sort(inputs.begin(), inputs.end());
-  return inputs;
-}
-
-TEST(JpegFuzzRegressions, EveryKeptInputEnds) {
-  const std::vector<std::filesystem::path> inputs = RegressionInputs();
   ASSERT_FALSE(inputs.empty());
   for (const auto& path : inputs) {
     std::ifstream in(path, std::ios::binary);
@@ -28,8 +23,7 @@ TEST(JpegFuzzRegressions, EveryKeptInputEnds) {
     for (auto [w, h] : {std::pair{48, 36}, {13, 7}, {160, 120}}) {
       std::vector<uint16_t> surface(size_t(w) * h);
       const MemoryDecodeResult r = DecodeJpegFromMemory(bytes.data(), bytes.size(), w, h, surface.data(), 4u << 20);
-      EXPECT_GE(r.status, 0) << path;
-      EXPECT_LE(r.status, 2) << path;
+      EXPECT_TRUE(r.status >= 0 && r.status <= 2) << path << ": " << r.status;
     }
   }
 }

@@ -2,6 +2,7 @@
 // its box with libjpeg's decode sampled at the same source coordinates.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -79,27 +80,18 @@ struct Placement {
 };
 
 inline Placement PlacementOf(int w, int h, int tw, int th) {
+  const int32_t rx = (w << 16) / tw, ry = (h << 16) / th;
+  const bool wide = rx > ry;  // the width decides
   Placement p;
-  int32_t rx = (w << 16) / tw, ry = (h << 16) / th;
-  int side, target;
-  if (rx > ry) {
-    p.ratio = rx;
-    p.outW = tw;
-    p.outH = (h << 16) / rx;
-    p.offY = (th - p.outH) >> 1;
-    side = w;
-    target = tw;
-  } else {
-    p.ratio = ry;
-    p.outH = th;
-    p.outW = (w << 16) / ry;
-    p.offX = (tw - p.outW) >> 1;
-    side = h;
-    target = th;
-  }
+  p.ratio = wide ? rx : ry;
+  p.outW = wide ? tw : (w << 16) / ry;
+  p.outH = wide ? (h << 16) / rx : th;
+  p.offX = wide ? 0 : (tw - p.outW) >> 1;
+  p.offY = wide ? (th - p.outH) >> 1 : 0;
+  const int side = wide ? w : h, target = wide ? tw : th;
   p.level = side >= 8 * target ? 2 : side >= 3 * target ? 1 : 0;
-  if (p.outW == 0) p.outW = 1;
-  if (p.outH == 0) p.outH = 1;
+  p.outW = std::max(p.outW, 1);
+  p.outH = std::max(p.outH, 1);
   return p;
 }
 
@@ -118,20 +110,14 @@ inline double PsnrAgainst(const CoreOutput& core, int tw, const Placement& p, co
   double sum = 0;
   long n = 0;
   for (int y = 0; y < p.outH; ++y) {
-    int sy = p.Source(y) / refScale;
-    if (sy >= ref.height) sy = ref.height - 1;
+    const int sy = std::min(p.Source(y) / refScale, ref.height - 1);
     for (int x = 0; x < p.outW; ++x) {
-      int sx = p.Source(x) / refScale;
-      if (sx >= ref.width) sx = ref.width - 1;
+      const int sx = std::min(p.Source(x) / refScale, ref.width - 1);
       const uint8_t* r = &ref.pixels[(size_t(sy) * ref.width + sx) * 3];
       int a[3], b[3];
       Expand565(core.surface[size_t(p.offY + y) * tw + p.offX + x], a);
       Expand565(Pack565(r[0], r[1], r[2]), b);
-      for (int c = 0; c < 3; ++c) {
-        double d = a[c] - b[c];
-        sum += d * d;
-        ++n;
-      }
+      for (int c = 0; c < 3; ++c, ++n) sum += double(a[c] - b[c]) * (a[c] - b[c]);
     }
   }
   double mse = sum / double(n);

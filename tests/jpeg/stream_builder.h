@@ -50,8 +50,8 @@ struct StreamSpec {
   int ss = 0, se = 63, ahal = 0;
   bool app0 = false;
   bool dqt = true, dht = true;
-  Bytes beforeFrame;  // extra segments after SOI
-  Bytes afterFrame;   // extra segments between the frame header and the scan
+  Bytes beforeFrame = {};  // extra segments after SOI
+  Bytes afterFrame = {};   // extra segments between the frame header and the scan
   Bytes entropy = Bytes(64, 0x00);  // entropy-coded data after SOS
 };
 
@@ -92,19 +92,8 @@ inline Bytes BuildStream(const StreamSpec& s) {
   return out;
 }
 
-inline StreamSpec ProgressiveSpec() {
-  StreamSpec s;
-  s.sof = 0xC2;
-  s.se = 0;
-  return s;
-}
-
-inline StreamSpec GraySpec() {
-  StreamSpec s;
-  s.comps = {{1, 1, 1, 0}};
-  s.scan = {{1, 0, 0}};
-  return s;
-}
+inline StreamSpec ProgressiveSpec() { return {.sof = 0xC2, .se = 0}; }
+inline StreamSpec GraySpec() { return {.comps = {{1, 1, 1, 0}}, .scan = {{1, 0, 0}}}; }
 
 // TCCXXX_JPEGDEC_Init2 on a stream in memory; the scaling tables stay available.
 struct InitRun {

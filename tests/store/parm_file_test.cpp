@@ -29,9 +29,7 @@ std::string Payload32() {
 TEST(ParmChecksum, AddsBytesAsSigned8BitValues) {
   const unsigned char mixed[] = {0x01, 0xFF, 0x80};
   EXPECT_EQ(ParmChecksum(mixed, 3), -128);
-  unsigned char ones[32];
-  std::memset(ones, 0xFF, sizeof ones);
-  EXPECT_EQ(ParmChecksum(ones, 32), -32);
+  EXPECT_EQ(ParmChecksum(std::string(32, '\xFF').data(), 32), -32);
   EXPECT_EQ(ParmChecksum(mixed, 0), 0);
   EXPECT_EQ(ParmChecksum(mixed, -5), 0);
 }
@@ -106,10 +104,8 @@ TEST(Settings, TheClickSwitchIsTheWordAtOffsetTwelveOfWhatTheFileHolds) {
     EXPECT_EQ(CSettings().ClickSwitch() != 0, value != 0) << value;
   }
   // A file failing its checksum is still used.
-  std::string bytes(16, '\0');
-  bytes[4] = 32;
   std::string content(32, '\0');
   content[12] = 1;
-  root.WriteFile("NAND/SETTING.PAR", bytes + content);
+  root.WriteFile("NAND/SETTING.PAR", Header(0, 32) + content);
   EXPECT_EQ(CSettings().ClickSwitch(), 1);
 }

@@ -21,40 +21,33 @@ namespace {
 
 const Rgb kColours[] = {{220, 30, 30}, {30, 200, 30}, {30, 30, 220}, {220, 220, 30}, {30, 220, 220}};
 
-// The centre of a thumbnail; a photo of one colour gives a thumbnail of that colour.
-Rgb Centre(IImage* image) {
-  // A stored thumbnail is read as a picture; its pixels are those of a copy in memory.
-  Ref<IImage> copy;
-  Ref<IBitmapImage> bitmap;
-  if (!image || FAILED(image->GetThumbnail(50, 50, copy.put())) ||
-      FAILED(copy->QueryInterface(IID_IBitmapImage, bitmap.put_void())))
-    return Rgb{};
-  SIZE size;
-  bitmap->GetSize(&size);
-  const RECT centre{size.cx / 2, size.cy / 2, size.cx / 2 + 1, size.cy / 2 + 1};
-  BitmapData data;
-  if (FAILED(bitmap->LockBits(&centre, ImageLockModeRead, PixelFormat24bppRGB, &data))) return Rgb{};
-  const BYTE* bgr = static_cast<const BYTE*>(data.Scan0);
-  const Rgb colour{bgr[2], bgr[1], bgr[0]};
-  bitmap->UnlockBits(&data);
-  return colour;
-}
-
 bool Near(const Rgb& a, const Rgb& b) {
   return std::abs(a.r - b.r) < 24 && std::abs(a.g - b.g) < 24 && std::abs(a.b - b.b) < 24;
 }
 
-class StoredThumbs : public ::testing::Test {
+class StoredThumbs : public ImagingTest {
  protected:
   void SetUp() override {
+    ImagingTest::SetUp();
     TheThumbIndex() = CThumbIndex();
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
+    m_Root.ListInNameOrder();
   }
   void TearDown() override {
-    SetFindOrderForTests(nullptr);
     TheThumbIndex() = CThumbIndex();
+    ImagingTest::TearDown();
   }
 
+  // The centre of a thumbnail (a stored one is read as a picture: its pixels are those of a
+  // copy in memory); a photo of one colour gives a thumbnail of that colour.
+  static Rgb Centre(IImage* image) {
+    Ref<IImage> copy;
+    Ref<IBitmapImage> bitmap;
+    if (!image || FAILED(image->GetThumbnail(50, 50, copy.put())) ||
+        FAILED(copy->QueryInterface(IID_IBitmapImage, bitmap.put_void())))
+      return Rgb{};
+    const Picture p = Pixels(bitmap.get());
+    return p.at(p.width / 2, p.height / 2);
+  }
   // The card's top folder holds IMG_0001.JPG ... of these colours, as a camera names them.
   void Card(const std::vector<int>& colours) {
     for (size_t i = 0; i < colours.size(); ++i) {
@@ -104,34 +97,27 @@ TEST_F(StoredThumbs, ACardSwappedForAnotherShowsItsOwnPhotosAndNeverTheOldThumbn
 }
 
 TEST_F(StoredThumbs, DamagedIndexFilesNeverGiveAWrongThumbnail) {
-  const char* map = "NAND/_Thumbnails/map.txt";
-  const char* stamps = "NAND/_Thumbnails/stamps.txt";
+  const std::string map = "NAND/_Thumbnails/map.txt", stamps = "NAND/_Thumbnails/stamps.txt";
   const auto utf16 = [](const std::string& ascii) {
     std::string bytes;
     for (char c : ascii) bytes += std::string{c, '\0'};
     return bytes;
   };
+  const TempDeviceRoot& r = m_Root;
   struct Damage {
     const char* what;
-    std::function<void(const TempDeviceRoot&)> apply;
+    std::function<void()> apply;
   };
   const Damage damages[] = {
-      {"map.txt cut in a line", [&](const TempDeviceRoot& r) { r.WriteFile(map, r.ReadFile(map).substr(0, 41)); }},
-      {"map.txt with a long first line",
-       [&](const TempDeviceRoot& r) { r.WriteFile(map, utf16(std::string(70000, 'x') + "\r\n") + r.ReadFile(map)); }},
+      {"map.txt cut in a line", [&] { r.WriteFile(map, r.ReadFile(map).substr(0, 41)); }},
+      {"map.txt with a long first line", [&] { r.WriteFile(map, utf16(std::string(70000, 'x') + "\r\n") + r.ReadFile(map)); }},
       {"map.txt naming photos twice, out of order",
-       [&](const TempDeviceRoot& r) {
-         r.WriteFile(map, utf16("\\SDMMC\\IMG_0002.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n"));
-       }},
-      {"map.txt of odd bytes", [&](const TempDeviceRoot& r) { r.WriteFile(map, std::string("\r\0\n", 3)); }},
+       [&] { r.WriteFile(map, utf16("\\SDMMC\\IMG_0002.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n")); }},
+      {"map.txt of odd bytes", [&] { r.WriteFile(map, std::string("\r\0\n", 3)); }},
       {"thumbnail files missing or empty",
-       [&](const TempDeviceRoot& r) {
-         std::filesystem::remove(r.Path() / "NAND/_Thumbnails/0");
-         r.WriteFile("NAND/_Thumbnails/1", "");
-       }},
-      {"stamps.txt cut", [&](const TempDeviceRoot& r) { r.WriteFile(stamps, r.ReadFile(stamps).substr(0, 30)); }},
-      {"stamps.txt of another index",
-       [&](const TempDeviceRoot& r) { r.WriteFile(stamps, "\r\n" + r.ReadFile(stamps)); }},
+       [&] { std::filesystem::remove(r.Path() / "NAND/_Thumbnails/0"); r.WriteFile("NAND/_Thumbnails/1", ""); }},
+      {"stamps.txt cut", [&] { r.WriteFile(stamps, r.ReadFile(stamps).substr(0, 30)); }},
+      {"stamps.txt of another index", [&] { r.WriteFile(stamps, "\r\n" + r.ReadFile(stamps)); }},
   };
   for (const Damage& damage : damages) {
     SCOPED_TRACE(damage.what);
@@ -140,7 +126,7 @@ TEST_F(StoredThumbs, DamagedIndexFilesNeverGiveAWrongThumbnail) {
     Card({0, 1, 2});
     ExpectOwnThumbnails("before");
     TheThumbIndex().Save();
-    damage.apply(m_Root);
+    damage.apply();
     Card({2, 0, 1});  // and the photos changed too
     TheThumbIndex() = CThumbIndex();
     TheThumbIndex().Load();

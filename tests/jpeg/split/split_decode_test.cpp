@@ -76,15 +76,10 @@ TEST(JpegSplit, DamagedStreamsEndAsOnTheCallingThread) {
     }
     for (int i = 1; i <= 6; ++i) {
       const size_t at = j.size() * size_t(i) / 7;
-      for (uint8_t value : {uint8_t(j[at] ^ 0x24), uint8_t(0xFF)}) {
-        variants.push_back(j);
-        variants.back()[at] = value;
-      }
-      variants.push_back(j);
-      variants.back().insert(variants.back().begin() + std::ptrdiff_t(at), {0xFF, 0xD9});
+      for (uint8_t value : {uint8_t(j[at] ^ 0x24), uint8_t(0xFF)}) (variants.emplace_back(j))[at] = value;
+      variants.emplace_back(j).insert(variants.back().begin() + std::ptrdiff_t(at), {0xFF, 0xD9});
     }
-    variants.push_back(j);
-    variants.back().insert(variants.back().end(), 3000, 0x41);
+    variants.emplace_back(j).insert(variants.back().end(), 3000, 0x41);
     const std::vector<uint16_t> intact = DecodeSplit(j, 150, 100, 1, nullptr, 0x5A5A).surface;
     for (const std::vector<uint8_t>& v : variants) {
       const CoreOutput one = DecodeSplit(v, 150, 100, 1, nullptr, 0x5A5A);

@@ -5,6 +5,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -90,6 +91,7 @@ std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& o) {
   c.input_components = o.gray ? 1 : 3;
   c.in_color_space = o.gray ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
+  if (o.rgb) jpeg_set_colorspace(&c, JCS_RGB);
   jpeg_set_quality(&c, o.quality, TRUE);
   c.comp_info[0].h_samp_factor = o.h1;
   c.comp_info[0].v_samp_factor = o.v1;
@@ -99,13 +101,8 @@ std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& o) {
   if (o.progressive) jpeg_simple_progression(&c);
   std::vector<jpeg_scan_info> script;
   for (const ScanScript& sc : o.scans) {
-    jpeg_scan_info info{};
-    info.comps_in_scan = int(sc.comps.size());
-    for (size_t i = 0; i < sc.comps.size(); ++i) info.component_index[i] = sc.comps[i];
-    info.Ss = sc.ss;
-    info.Se = sc.se;
-    info.Ah = sc.ah;
-    info.Al = sc.al;
+    jpeg_scan_info info{int(sc.comps.size()), {}, sc.ss, sc.se, sc.ah, sc.al};
+    std::copy(sc.comps.begin(), sc.comps.end(), info.component_index);
     script.push_back(info);
   }
   if (!script.empty()) {
@@ -178,27 +175,21 @@ std::vector<uint8_t> MoveDriBeforeFrame(const std::vector<uint8_t>& j) {
 }
 
 std::vector<uint8_t> MergeDqtSegments(const std::vector<uint8_t>& j) {
-  std::vector<Segment> segs = HeaderSegments(j);
-  std::vector<uint8_t> tables, rest;
-  size_t firstDqt = 0;
+  std::vector<uint8_t> tables, after;  // the tables' bodies; the other segments after the first DQT
+  size_t firstDqt = 0, end = 2;
   int count = 0;
-  for (const Segment& s : segs) {
-    if (s.code == 0xDB) {
-      if (count++ == 0) firstDqt = s.start;
-      tables.insert(tables.end(), j.begin() + long(s.start + 4), j.begin() + long(s.start + s.length));
-    }
+  for (const Segment& s : HeaderSegments(j)) {
+    const auto from = j.begin() + long(s.start), to = from + long(s.length);
+    if (s.code == 0xDB && count++ == 0) firstDqt = s.start;
+    if (s.code == 0xDB) tables.insert(tables.end(), from + 4, to);
+    else if (count > 0) after.insert(after.end(), from, to);
+    end = s.start + s.length;
   }
   if (count < 2) throw std::runtime_error("fewer than two DQT segments");
   std::vector<uint8_t> out(j.begin(), j.begin() + long(firstDqt));
-  size_t len = tables.size() + 2;
-  out.insert(out.end(), {0xFF, 0xDB, uint8_t(len >> 8), uint8_t(len)});
+  out.insert(out.end(), {0xFF, 0xDB, uint8_t((tables.size() + 2) >> 8), uint8_t(tables.size() + 2)});
   out.insert(out.end(), tables.begin(), tables.end());
-  size_t end = segs.back().start + segs.back().length;
-  for (const Segment& s : segs) {
-    if (s.code != 0xDB && s.start > firstDqt) {
-      out.insert(out.end(), j.begin() + long(s.start), j.begin() + long(s.start + s.length));
-    }
-  }
+  out.insert(out.end(), after.begin(), after.end());
   out.insert(out.end(), j.begin() + long(end), j.end());
   return out;
 }

@@ -32,6 +32,7 @@ struct EncodeOptions {
   bool optimize = false;
   const char* comment = nullptr;  // COM segment text
   std::vector<ScanScript> scans = {};  // a script of the caller's instead of libjpeg's progression
+  bool rgb = false;  // coded as R, G, B components (no JFIF header) instead of Y, Cb, Cr
 };
 
 std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& options);
