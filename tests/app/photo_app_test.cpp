@@ -64,6 +64,7 @@ class PhotoAppTest : public ::testing::Test {
     m_root.WriteFile("registry.txt",
                      "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
                      "\"LCD_Height\"=dword:000001e0\n");
+    SetDeviceRoot(m_root.Path().string());  // again, to read the registry written now
     SetBacklightPresent(true);
     ClearBacklightCalls();
   }

@@ -295,8 +295,13 @@ TEST(InfoFacts, FileFactsAreTheSizeAndTheCreationInLocalTime) {
   tzset();
   EXPECT_EQ(facts.size, 1500u);
   const SYSTEMTIME& c = facts.created;
-  tm fields{.tm_sec = c.wSecond, .tm_min = c.wMinute, .tm_hour = c.wHour, .tm_mday = c.wDay, .tm_mon = c.wMonth - 1,
-            .tm_year = c.wYear - 1900};
+  tm fields{};
+  fields.tm_year = c.wYear - 1900;
+  fields.tm_mon = c.wMonth - 1;
+  fields.tm_mday = c.wDay;
+  fields.tm_hour = c.wHour;
+  fields.tm_min = c.wMinute;
+  fields.tm_sec = c.wSecond;
   const time_t shownUtc = timegm(&fields) - (5 * 3600 + 30 * 60);
   EXPECT_LE(std::abs(static_cast<long>(shownUtc - before)), 60L);
 
