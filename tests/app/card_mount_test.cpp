@@ -19,10 +19,8 @@ class CardMountTest : public TwoProcessTest {
  protected:
   void SetUp() override {
     TwoProcessTest::SetUp();
-    for (const char* name : {"Alps/a.jpg", "Alps/b.jpg", "Beach/c.jpg"}) {
-      const Bytes jpeg = MakeJpeg(Pattern(320, 200));
-      m_root.WriteFile(std::string("stick/") + name, std::string(jpeg.begin(), jpeg.end()));
-    }
+    for (const char* name : {"Alps/a.jpg", "Alps/b.jpg", "Beach/c.jpg"})
+      m_root.WriteFile(std::string("stick/") + name, MakeJpeg(Pattern(320, 200)));
     fs::create_directories(m_card);
     m_mounting = Mount() && umount2(m_card.c_str(), MNT_DETACH) == 0;
   }
@@ -47,16 +45,10 @@ class CardMountTest : public TwoProcessTest {
     EXPECT_EQ(program->ReadErrorLine(), "vellumet: the card is in: " + card.string());
     return program;
   }
-  // Waits, a tenth of a device second at a time, until the main page has listed `count` pages.
+  // Waits until the main page has listed `count` pages and drawn the cells of the last.
   void Listed(ChildProcess& program, size_t count) {
-    auto listed = [&] {
-      const std::string log = ReadAll(m_log);
-      size_t n = 0;
-      for (size_t at = 0; (at = log.find("m_CurPage = ", at)) != std::string::npos; ++at) ++n;
-      return n;
-    };
-    for (int i = 0; i < 300 && listed() < count; ++i) Command(program, "wait 100\n");
-    Command(program, "wait 100\n");  // its cells drawn
+    EXPECT_TRUE(Logged(program, "m_CurPage = ", count, m_log));
+    Command(program, "wait 100\n");
   }
 
   const fs::path m_stick = m_root.Path() / "stick";

@@ -76,6 +76,17 @@ class TwoProcessTest : public ::testing::Test {
     ChildProcess send({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", "0x0bfb", code, "0", "--wait"});
     return send.Wait();
   }
+  // Waits, a tenth of a device second at a time, until the program's debug output (Log()
+  // unless another is named) holds the text `times` times; whether it came to.
+  bool Logged(ChildProcess& program, const std::string& text, size_t times = 1, const std::string& log = "") const {
+    for (int i = 0; i < 300; ++i, Command(program, "wait 100\n")) {
+      const std::string written = ReadAll(log.empty() ? Log() : log);
+      size_t n = 0;
+      for (size_t at = written.find(text); at != std::string::npos; at = written.find(text, at + 1)) ++n;
+      if (n >= times) return true;
+    }
+    return false;
+  }
   std::string Shot(const std::string& name) const { return ReadAll(m_shots / (name + ".png")); }
   bool HasShot(const std::string& name) const { return std::filesystem::exists(m_shots / (name + ".png")); }
 

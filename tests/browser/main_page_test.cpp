@@ -6,18 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <functional>
+#include <semaphore>
 #include <thread>
 
-#include "app/launcher.h"
 #include "folders/folder_nav.h"
 #include "platform/kernel/debug.h"
-#include "res/resources.h"
-#include "tests/platform/imaging/pictures.h"
+#include "tests/support/main_page_run.h"
 #include "tests/support/screen.h"
-#include "tests/support/temp_root.h"
-#include "thumbs/thumb_index.h"
 
 namespace {
 
@@ -26,10 +22,7 @@ using namespace std::chrono_literals;
 
 Frame Snapshot() { return Frame(GetShownFrame(), GetShownFrame() + kScreenWidth * kScreenHeight); }
 
-std::string Jpeg(int w, int h, const Bytes& exif = {}) {
-  Bytes bytes = MakeJpeg(Pattern(w, h), 95, exif);
-  return std::string(bytes.begin(), bytes.end());
-}
+Bytes Jpeg(int w, int h, const Bytes& exif = {}) { return MakeJpeg(Pattern(w, h), 95, exif); }
 
 // What one cell must show.
 struct Cell {
@@ -37,6 +30,11 @@ struct Cell {
   WString name;
 };
 Cell FolderCell(const WString& name) { return {Cell::Folder, name}; }
+std::vector<Cell> Folders(std::initializer_list<const char16_t*> names) {
+  std::vector<Cell> cells;
+  for (const char16_t* name : names) cells.push_back(FolderCell(name));
+  return cells;
+}
 const Cell kPlaceholder{Cell::Placeholder, u""};
 const Cell kThumbnail{Cell::Thumbnail, u""};
 
@@ -104,16 +102,9 @@ void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::strin
   EXPECT_EQ(wrong, 0) << what << ": first wrong pixel at " << firstX << "," << firstY;
 }
 
-POINT CellCentre(int cell) {
-  RECT r = CMainPageDlg::OuterCell(cell);
-  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
 void TapCell(int cell) { Tap(CellCentre(cell)); }
 // Both taps are queued together, so they are handled well within 400 ms of each other.
-void DoubleTapCell(int cell) {
-  TapCell(cell);
-  TapCell(cell);
-}
+void DoubleTapCell(int cell) { TapCell(cell), TapCell(cell); }
 void Press(int buttonX) { Tap(buttonX + 50, 432); }
 constexpr int kFolderUpX = 35, kPrevX = 285, kNextX = 410, kExitX = 660;
 
@@ -129,33 +120,32 @@ void Settle(const CMainPageDlg& page) {
   }
 }
 
+Frame Settled(const CMainPageDlg& page) {
+  Settle(page);
+  return Snapshot();
+}
+
 class MainPageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InstallResources();
-    TheThumbIndex() = CThumbIndex();
-    m_Root.ListInNameOrder();
-  }
-  void TearDown() override {
-    SetClockSpeed(1.0);
-    TheThumbIndex() = CThumbIndex();
-  }
   void Folder(const std::string& path) const { std::filesystem::create_directories(m_Root.Path() / "SDMMC" / path); }
 
-  // Runs the page until drive has run and the launcher's code 2 has closed it.
-  void Run(CMainPageDlg& page, const std::function<void()>& drive) {
+  // Runs the page until drive has run and then the launcher's code 2 (unless drive closed it
+  // itself: closeWith 0) has closed it; the page's result.
+  INT_PTR Run(CMainPageDlg& page, const std::function<void()>& drive, WPARAM closeWith = 2) {
     std::thread driver([&] {
       while (!FindWindowW(nullptr, u"photo")) std::this_thread::sleep_for(1ms);
       Settle(page);
       CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);  // no touch of an earlier test counts
       drive();
-      PostMessage(page.m_hWnd, kLauncherMessage, 2, 0);
+      if (closeWith) PostMessage(page.m_hWnd, kLauncherMessage, closeWith, 0);
     });
-    page.DoModal();
+    const INT_PTR result = page.DoModal();
     driver.join();
+    return result;
   }
 
-  TempDeviceRoot m_Root;
+  MainPageCard m_Card{0};
+  TempDeviceRoot& m_Root = m_Card.root;
   DebugCapture m_Log;
 };
 
@@ -179,20 +169,14 @@ TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInListingOrder) {
   Run(page, [&] {
     top = Snapshot();
     DoubleTapCell(0);
-    Settle(page);
-    trips = Snapshot();
+    trips = Settled(page);
     Press(kFolderUpX);
-    Settle(page);
-    backUp = Snapshot();
+    backUp = Settled(page);
   });
   ExpectScreen(top, {u"\\", u"1/1", {FolderCell(u"<Trips>")}, 0}, "top");
-  ExpectScreen(trips,
-               {u"Trips",
-                u"1/1",
-                {FolderCell(u"<..>"), FolderCell(u"<C>"), FolderCell(u"<B>"), FolderCell(u"<A>"), kThumbnail,
-                 kThumbnail, kPlaceholder},
-                0},
-               "Trips");
+  std::vector<Cell> inTrips = Folders({u"<..>", u"<C>", u"<B>", u"<A>"});
+  inTrips.insert(inTrips.end(), {kThumbnail, kThumbnail, kPlaceholder});
+  ExpectScreen(trips, {u"Trips", u"1/1", inTrips, 0}, "Trips");
   ExpectScreen(backUp, {u"\\", u"1/1", {FolderCell(u"<Trips>")}, 0}, "back up");
   // Only the photo without a thumbnail of its own was made and stored.
   EXPECT_EQ(TheThumbIndex().Entries(), (std::vector<WString>{u"\\SDMMC\\Trips\\y.jpg"}));
@@ -207,26 +191,18 @@ TEST_F(MainPageTest, EightEntriesMakeOnePageAndNineMakeTwo) {
   LONG pageAfterNext = -1;
   Run(page, [&] {
     Press(kNextX);  // one page only: nothing happens
-    Settle(page);
+    eight = Settled(page);
     pageAfterNext = page.CurPage();
-    eight = Snapshot();
     DoubleTapCell(7);  // <A>: the parent entry and eight folders
-    Settle(page);
-    nine = Snapshot();
+    nine = Settled(page);
     Press(kNextX);
-    Settle(page);
-    second = Snapshot();
+    second = Settled(page);
     Press(kPrevX);
-    Settle(page);
-    first = Snapshot();
+    first = Settled(page);
   });
   EXPECT_EQ(pageAfterNext, 0);
-  std::vector<Cell> top;
-  for (const char16_t* name : {u"<H>", u"<G>", u"<F>", u"<E>", u"<D>", u"<C>", u"<B>", u"<A>"})
-    top.push_back(FolderCell(name));
-  ExpectScreen(eight, {u"\\", u"1/1", top, 0}, "eight");
-  std::vector<Cell> inA = {FolderCell(u"<..>")};
-  for (const char16_t* name : {u"<8>", u"<7>", u"<6>", u"<5>", u"<4>", u"<3>", u"<2>"}) inA.push_back(FolderCell(name));
+  ExpectScreen(eight, {u"\\", u"1/1", Folders({u"<H>", u"<G>", u"<F>", u"<E>", u"<D>", u"<C>", u"<B>", u"<A>"}), 0}, "eight");
+  const std::vector<Cell> inA = Folders({u"<..>", u"<8>", u"<7>", u"<6>", u"<5>", u"<4>", u"<3>", u"<2>"});
   ExpectScreen(nine, {u"A", u"1/2", inA, 0}, "nine, first page");
   ExpectScreen(second, {u"A", u"2/2", {FolderCell(u"<1>")}, 0}, "nine, second page");
   ExpectScreen(first, {u"A", u"1/2", inA, 0}, "back to the first page");
@@ -258,48 +234,23 @@ TEST_F(MainPageTest, ASecondTouchWithin400msOpensAndLaterOnlySelects) {
     Tap(198, 215);  // cell 0's bottom right corner belongs to it
     ASSERT_TRUE(WaitForWindowThreadIdle(60000));
   });
-  ExpectScreen(selected,
-               {u"\\", u"1/1", {FolderCell(u"<C>"), FolderCell(u"<B>"), FolderCell(u"<A>")}, 1, {0}}, "selection");
+  ExpectScreen(selected, {u"\\", u"1/1", Folders({u"<C>", u"<B>", u"<A>"}), 1, {0}}, "selection");
   EXPECT_EQ(afterSlowTouch, u"\\SDMMC\\");
   EXPECT_EQ(afterQuickTouch, u"\\SDMMC\\C\\");
   EXPECT_TRUE(m_Log.Contains("index = 1\r\nindex = 2\r\nindex = 0\r\n"));
   EXPECT_TRUE(m_Log.Contains("index = -1\r\nindex = 0\r\n"));
 }
 
-// A list whose MakeThumb waits at one index until the test lets it go on.
+// A list whose MakeThumb, once at the index the gate is set to, waits until the test opens it.
 class GatedList : public CPhotoList {
  public:
   using CPhotoList::CPhotoList;
   void MakeThumb(int i) override {
-    {
-      std::unique_lock lock(m_Lock);
-      if (i == m_GateAt) {
-        m_Reached = true;
-        m_Changed.notify_all();
-        m_Changed.wait(lock, [&] { return m_GateAt < 0; });
-      }
-    }
+    if (int gate = i; i >= 0 && gateAt.compare_exchange_strong(gate, -1)) reached.release(), opened.acquire();
     CPhotoList::MakeThumb(i);
   }
-  void Close(int i) {
-    std::lock_guard lock(m_Lock);
-    m_GateAt = i;
-  }
-  void WaitUntilReached() {
-    std::unique_lock lock(m_Lock);
-    m_Changed.wait(lock, [&] { return m_Reached; });
-  }
-  void Open() {
-    std::lock_guard lock(m_Lock);
-    m_GateAt = -1;
-    m_Changed.notify_all();
-  }
-
- private:
-  std::mutex m_Lock;
-  std::condition_variable m_Changed;
-  int m_GateAt = -1;
-  bool m_Reached = false;
+  std::atomic<int> gateAt = -1;
+  std::binary_semaphore reached{0}, opened{0};
 };
 
 class GatedPage : public CMainPageDlg {
@@ -316,22 +267,20 @@ TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgress) {
   Frame last;
   std::vector<bool> needThumb;
   Run(page, [&] {
-    page.m_pList->Close(8);
+    page.m_pList->gateAt = 8;
     Press(kNextX);
-    page.m_pList->WaitUntilReached();  // the thread is making the first thumbnail of page 2
+    page.m_pList->reached.acquire();  // the thread is making the first thumbnail of page 2
     Press(kNextX);
     ASSERT_TRUE(WaitForWindowThreadIdle(60000));
-    page.m_pList->Open();
-    Settle(page);
-    last = Snapshot();
+    page.m_pList->opened.release();
+    last = Settled(page);
     for (int i = 0; i < 24; ++i) needThumb.push_back(page.PhotoList()->NeedsThumb(i));
   });
-  std::vector<bool> expected(24, false);
-  for (int i = 9; i < 16; ++i) expected[i] = true;  // left when the user turned on
-  EXPECT_EQ(needThumb, expected);
+  ASSERT_EQ(needThumb.size(), 24u);
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(needThumb[i], i >= 9 && i < 16) << i;  // left when the user turned on
   ExpectScreen(last, {u"\\", u"3/3", std::vector<Cell>(8, kThumbnail), 0}, "third page");
-  std::string log = m_Log.Text();
-  size_t second = log.find("  ThumbDecThreads: m_CurPage = 1\r\n");
+  const std::string log = m_Log.Text();
+  const size_t second = log.find("  ThumbDecThreads: m_CurPage = 1\r\n");
   EXPECT_NE(second, std::string::npos);
   EXPECT_GT(log.find("  ThumbDecThreads: m_CurPage = 2\r\n"), second);
   EXPECT_EQ(log.find("  ThumbDecThreads: m_CurPage = 1\r\n", second + 1), std::string::npos);
@@ -347,12 +296,10 @@ TEST_F(MainPageTest, HiddenByTheLauncherItDrawsNothingAndShownItRepaintsAll) {
     SendMessage(page.m_hWnd, kLauncherMessage, 10, 0);
     buttonsHidden = !IsWindowVisible(GetDlgItem(page.m_hWnd, CMainPageDlg::kNextPage));
     PostMessage(page.m_hWnd, WM_COMMAND, CMainPageDlg::kNextPage, 0);
-    Settle(page);
-    whileHidden = Snapshot();
+    whileHidden = Settled(page);
     SendMessage(page.m_hWnd, kLauncherMessage, 8, 0);
     buttonsShown = IsWindowVisible(GetDlgItem(page.m_hWnd, CMainPageDlg::kNextPage));
-    Settle(page);
-    shownAgain = Snapshot();
+    shownAgain = Settled(page);
   });
   EXPECT_TRUE(buttonsHidden);
   EXPECT_TRUE(buttonsShown);
@@ -361,41 +308,13 @@ TEST_F(MainPageTest, HiddenByTheLauncherItDrawsNothingAndShownItRepaintsAll) {
   ExpectScreen(shownAgain, {u"\\", u"2/2", {FolderCell(u"<A>")}}, "shown again on the second page");
 }
 
-TEST_F(MainPageTest, EveryClosingCodeStopsTheThreadBeforeThePageEnds) {
-  for (WPARAM code : {20, 32, 34}) {
-    CMainPageDlg page;
-    std::thread driver([&] {
-      while (!FindWindowW(nullptr, u"photo")) std::this_thread::sleep_for(1ms);
-      Settle(page);
-      PostMessage(page.m_hWnd, kLauncherMessage, code, 0);
-    });
-    EXPECT_EQ(page.DoModal(), IDOK);
-    driver.join();
-  }
-  std::string log = m_Log.Text();
-  size_t exits = 0;
-  for (size_t at = log.find("ThumbDecThreads exit"); at != std::string::npos; at = log.find("ThumbDecThreads exit", at + 1))
-    ++exits;
-  EXPECT_EQ(exits, 3u);
-  // The exit button does the same.
-  CMainPageDlg page;
-  std::thread driver([&] {
-    while (!FindWindowW(nullptr, u"photo")) std::this_thread::sleep_for(1ms);
-    Settle(page);
-    Press(kExitX);
-  });
-  EXPECT_EQ(page.DoModal(), IDOK);
-  driver.join();
-}
-
 TEST_F(MainPageTest, AFolderOfOverAThousandPhotosPagesToItsEnd) {
   for (int i = 0; i < 1003; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(1000 + i) + ".jpg", "");
   CMainPageDlg page;
   Frame last;
   Run(page, [&] {
     for (int i = 0; i < 125; ++i) PostMessage(page.m_hWnd, WM_COMMAND, CMainPageDlg::kNextPage, 0);
-    Settle(page);
-    last = Snapshot();
+    last = Settled(page);
   });
   ExpectScreen(last, {u"\\", u"126/126", {kPlaceholder, kPlaceholder, kPlaceholder}, 0}, "last page");
 }
@@ -427,8 +346,7 @@ TEST_F(MainPageTest, RefillsRacingPaintsLeaveAConsistentPage) {
       Settle(page);
     }
     SendMessage(page.m_hWnd, kLauncherMessage, 8, 0);  // a whole repaint
-    Settle(page);
-    last = Snapshot();
+    last = Settled(page);
   });
   EXPECT_EQ(page.EntryCount(), 1);
   // A whole repaint of a page with fewer than eight cells draws no selected frame.
@@ -466,16 +384,14 @@ TEST_F(MainPageTest, InformationOpensOnlyForAPhotoOnAFinishedPageAndThePageComes
     Settle(page);
     openedOnFolder = GetForegroundWindow() != page.m_hWnd;
 
-    page.m_pList->Close(8);
+    page.m_pList->gateAt = 8;
     Press(kNextX);
-    page.m_pList->WaitUntilReached();  // the thread works on page 2, whose first photo is selected
+    page.m_pList->reached.acquire();  // the thread works on page 2, whose first photo is selected
     Press(kInfoX);
     ASSERT_TRUE(WaitForWindowThreadIdle(60000));
     openedWhileWorking = GetForegroundWindow() != page.m_hWnd;
-    page.m_pList->Open();
-    Settle(page);
-
-    before = Snapshot();
+    page.m_pList->opened.release();
+    before = Settled(page);
     Press(kInfoX);
     SettlePastTimers(page);
     openedOnPhoto = GetForegroundWindow() != page.m_hWnd;
@@ -491,19 +407,27 @@ TEST_F(MainPageTest, InformationOpensOnlyForAPhotoOnAFinishedPageAndThePageComes
   EXPECT_TRUE(after == before) << "the page is not what it was before the information";
 }
 
-TEST_F(MainPageTest, TheLauncherClosingTheInformationClosesThePage) {
+// The launcher's closing codes, the exit button, and the launcher closing the information
+// dialog in front of the page: each stops the thumbnail thread before the page ends.
+TEST_F(MainPageTest, EveryWayOfClosingStopsTheThreadBeforeThePageEnds) {
   m_Root.WriteFile("SDMMC/p.jpg", Jpeg(64, 48));
-  CMainPageDlg page;
-  std::thread driver([&] {
-    while (!FindWindowW(nullptr, u"photo")) std::this_thread::sleep_for(1ms);
-    Settle(page);
-    Press(kInfoX);
-    SettlePastTimers(page);
-    PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
-  });
-  EXPECT_EQ(page.DoModal(), IDOK);
-  driver.join();
-  EXPECT_TRUE(m_Log.Contains(" ..............ThumbDecThreads exit\r\n"));
+  const auto code = [](WPARAM c) { return [c](CMainPageDlg& page) { PostMessage(page.m_hWnd, kLauncherMessage, c, 0); }; };
+  const std::function<void(CMainPageDlg&)> closings[] = {
+      code(20), code(32), code(34), [](CMainPageDlg&) { Press(kExitX); },
+      [](CMainPageDlg& page) {
+        Press(kInfoX);
+        SettlePastTimers(page);
+        PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
+      }};
+  for (const auto& close : closings) {
+    CMainPageDlg page;
+    EXPECT_EQ(Run(page, [&] { close(page); }, 0), IDOK);
+  }
+  const std::string log = m_Log.Text();
+  const std::string exit = " ..............ThumbDecThreads exit\r\n";
+  size_t exits = 0;
+  for (size_t at = log.find(exit); at != std::string::npos; at = log.find(exit, at + 1)) ++exits;
+  EXPECT_EQ(exits, std::size(closings));
 }
 
 }  // namespace

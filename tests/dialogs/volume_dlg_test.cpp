@@ -67,10 +67,7 @@ class VolumeDialog : public ::testing::Test {
           end = GetTickCount();  // before the driver is joined
           return closed;
         },
-        [&] {
-          WaitForWindowThreadIdle(5000);
-          drive();
-        });
+        [&] { WaitForWindowThreadIdle(5000), drive(); });
     if (elapsed) *elapsed = end - m_since;
     return result;
   }

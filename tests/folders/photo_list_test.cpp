@@ -6,7 +6,9 @@
 #include <atomic>
 #include <thread>
 
+#include "folders/folder_nav.h"
 #include "platform/kernel/wide.h"
+#include "tests/support/stub_image.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -27,25 +29,16 @@ TEST(PhotoFileName, ExtensionsAreComparedWithoutCase) {
     EXPECT_FALSE(IsPhotoFileName(name)) << ToUtf8(name);
 }
 
+// A folder with a photo's name is a folder; of the folders with a leading dot, one of a
+// single character more is not listed, one of three is.
 TEST(PhotoListFill, ListsFoldersAndPhotosOnly) {
   TempDeviceRoot root;
-  root.WriteFile("SDMMC/Trips/x.jpg", "");
-  root.WriteFile("SDMMC/Trips/notes.txt", "");
-  root.WriteFile("SDMMC/Trips/photo.", "");
-  root.WriteFile("SDMMC/Trips/pics.jpg/inside.jpg", "");  // a folder with a photo's name
-  root.WriteFile("SDMMC/Trips/.a/f", "");                 // dot + one character: not listed
-  root.WriteFile("SDMMC/Trips/.abc/f", "");               // dot + three characters: listed
-
+  root.ListInNameOrder();
+  for (const char* name : {"x.jpg", "notes.txt", "photo.", "pics.jpg/inside.jpg", ".a/f", ".abc/f"})
+    root.WriteFile(std::string("SDMMC/Trips/") + name, "");
   CPhotoList list;
   list.Fill(u"\\SDMMC\\Trips\\");
-  std::vector<WString> names = Names(list);
-  ASSERT_EQ(names.size(), 4u);
-  EXPECT_EQ(names[0], u"<..>");
-  std::vector<WString> folders(names.begin() + 1, names.begin() + 3);
-  std::sort(folders.begin(), folders.end());
-  EXPECT_EQ(folders, (std::vector<WString>{u"<.abc>", u"<pics.jpg>"}));
-  EXPECT_EQ(names[3], u"\\SDMMC\\Trips\\x.jpg");
-
+  EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>", u"<pics.jpg>", u"<.abc>", u"\\SDMMC\\Trips\\x.jpg"}));
   EXPECT_FALSE(list.IsPhoto(0));
   EXPECT_FALSE(list.NeedsThumb(1));
   EXPECT_TRUE(list.IsPhoto(3));
@@ -70,22 +63,15 @@ TEST(PhotoListFill, UnlistableFoldersGiveAtMostTheParentEntry) {
   EXPECT_EQ(list.GetCount(), 0);
 
   // 123 characters still fit the search buffer with "\*.*"; 124 do not.
-  WString fits = u"\\SDMMC\\" + WString(115, u'a') + u"\\";
-  ASSERT_EQ(fits.size(), 123u);
-  root.WriteFile("SDMMC/" + std::string(115, 'a') + "/p.jpg", "");
-  list.Fill(fits);
-  EXPECT_EQ(list.GetCount(), 2);
-  WString tooLong = u"\\SDMMC\\" + WString(116, u'b') + u"\\";
-  root.WriteFile("SDMMC/" + std::string(116, 'b') + "/p.jpg", "");
-  list.Fill(tooLong);
-  EXPECT_EQ(list.GetCount(), 0);
-}
+  for (size_t length : {115, 116}) {
+    root.WriteFile("SDMMC/" + std::string(length, 'a') + "/p.jpg", "");
+    list.Fill(u"\\SDMMC\\" + WString(length, u'a') + u"\\");
+    EXPECT_EQ(list.GetCount(), length == 115 ? 2 : 0) << length;
+  }
 
-TEST(PhotoListFill, PhotoPathsKeepTheCaseOfTheHostNames) {
-  TempDeviceRoot root;
+  // A photo's path is the path as the user moved, with the name as stored.
   root.WriteFile("SDMMC/Trips/Straße Ålesund.JPG", "");
-  CPhotoList list;
-  list.Fill(u"\\sdmmc\\trips\\");  // the path as the user moved, the name as stored
+  list.Fill(u"\\sdmmc\\trips\\");
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>", u"\\sdmmc\\trips\\Straße Ålesund.JPG"}));
 }
 
@@ -119,17 +105,9 @@ TEST(PhotoListFill, FoldersReverseTheFileSystemOrderAndPhotosKeepIt) {
 namespace {
 
 // A thumbnail that counts the references given back to it.
-struct CountingImage : IImage {
+struct CountingImage : StubImage {
   std::atomic<int> releases = 0;
-  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  ULONG AddRef() override { return 2; }
   ULONG Release() override { return static_cast<ULONG>(++releases); }
-  HRESULT GetPhysicalDimension(SIZE*) override { return E_NOTIMPL; }
-  HRESULT GetImageInfo(ImageInfo*) override { return E_NOTIMPL; }
-  HRESULT SetImageFlags(UINT) override { return E_NOTIMPL; }
-  HRESULT Draw(HDC, const RECT*, const RECT*) override { return E_NOTIMPL; }
-  HRESULT PushIntoSink(IImageSink*) override { return E_NOTIMPL; }
-  HRESULT GetThumbnail(UINT, UINT, IImage**) override { return E_NOTIMPL; }
 };
 
 }  // namespace
@@ -164,4 +142,49 @@ TEST(PhotoListHold, ARefillWaitsForReadersAndOnlyThenReleasesTheOldThumbnails) {
   refill.join();
   EXPECT_EQ(image.releases, 1);
   EXPECT_EQ(list.GetName(1), u"\\SDMMC\\Other\\b.jpg");
+}
+
+TEST(EnterFolder, MovesDownAndUpKeepingTheTrailingBackslash) {
+  WString path(kCardFolder);
+  EnterFolder(path, u"<b>");
+  EXPECT_EQ(path, u"\\SDMMC\\b\\");
+  EnterFolder(path, u"<Spring 2026>");
+  EXPECT_EQ(path, u"\\SDMMC\\b\\Spring 2026\\");
+  EnterFolder(path, u"<..>");
+  EXPECT_EQ(path, u"\\SDMMC\\b\\");
+  EnterFolder(path, u"<..>");
+  EXPECT_EQ(path, u"\\SDMMC\\");
+  // Photos and odd names leave the path alone.
+  EnterFolder(path, u"\\SDMMC\\x.jpg");
+  EnterFolder(path, u"");
+  EXPECT_EQ(path, u"\\SDMMC\\");
+}
+
+TEST(FolderTitle, IsTheLastFolderNameOrABackslashAtTheTop) {
+  EXPECT_EQ(FolderTitle(u"\\SDMMC\\Trips\\"), u"Trips");
+  EXPECT_EQ(FolderTitle(u"\\SDMMC\\Trips\\Spring\\"), u"Spring");
+  EXPECT_EQ(FolderTitle(u"\\SDMMC\\"), u"\\");
+  EXPECT_EQ(FolderTitle(u"\\"), u"\\");
+  // Too long to search: the title is empty.
+  EXPECT_EQ(FolderTitle(u"\\SDMMC\\" + WString(260, u'a') + u"\\"), u"");
+}
+
+TEST(FindPhotoRange, SpansFromTheFirstPhotoToTheEnd) {
+  TempDeviceRoot root;
+  CPhotoList list;
+  int first = -7, last = -7;
+  EXPECT_FALSE(FindPhotoRange(list, first, last));
+  EXPECT_EQ(last, -1);
+
+  root.WriteFile("SDMMC/a/sub/keep", "");
+  list.Fill(u"\\SDMMC\\a\\");
+  EXPECT_FALSE(FindPhotoRange(list, first, last));  // only "<..>" and "<sub>"
+  EXPECT_EQ(last, 1);
+
+  root.WriteFile("SDMMC/a/x.jpg", "");
+  root.WriteFile("SDMMC/a/y.png", "");
+  list.Fill(u"\\SDMMC\\a\\");
+  ASSERT_TRUE(FindPhotoRange(list, first, last));
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(last, 3);
 }

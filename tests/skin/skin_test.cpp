@@ -7,6 +7,7 @@
 #include "res/resources.h"
 #include "skin/thumb_painter.h"
 #include "tests/support/screen.h"
+#include "tests/support/stub_image.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ int Width(CWnd* window, const WString& text) {
   return size.cx;
 }
 
-TEST_F(SkinTest, FitTextCutsBeforeTheCharacterThatReachesTheWidth) {
+TEST_F(SkinTest, FitTextCutsBeforeTheCharacterThatReachesTheWidthAndKeepsBrackets) {
   WString text = u"Holiday photos";
   const int exact = Width(m_window.get(), text);
   EXPECT_EQ(FitText(m_window.get(), exact, text), -1);
@@ -144,25 +145,39 @@ TEST_F(SkinTest, FitTextCutsBeforeTheCharacterThatReachesTheWidth) {
   for (char16_t c : kept) sum += Width(m_window.get(), WString(1, c));
   EXPECT_LT(sum, exact - 1);
   EXPECT_GE(sum + Width(m_window.get(), WString(1, u"Holiday photos"[kept.size()])), exact - 1);
-}
 
-TEST_F(SkinTest, FitBracketedTextKeepsTheBrackets) {
+  // A bracketed name keeps its brackets.
   WString name = u"<A folder with a very long name indeed>";
   EXPECT_EQ(FitBracketedText(m_window.get(), name, 90), 0);
   EXPECT_EQ(name.front(), u'<');
   EXPECT_EQ(name.substr(name.size() - 4), u"...>");
   EXPECT_LT(name.size(), 30u);
 
-  WString shortName = u"<..>";
+  WString shortName = u"<..>", plain = u"IMG_0001.JPG";
   EXPECT_EQ(FitBracketedText(m_window.get(), shortName, 90), -1);
   EXPECT_EQ(shortName, u"<..>");
-  WString plain = u"IMG_0001.JPG";
   EXPECT_EQ(FitBracketedText(m_window.get(), plain, 1000), -1);
 }
 
-TEST_F(SkinTest, ThumbPainterDrawsOnlyTheOutlineWithoutThumbnail) {
+// An image that records where it was asked to draw itself.
+struct FakeImage : StubImage {
+  HRESULT Draw(HDC dc, const RECT* dst, const RECT* src) override {
+    drawnInto = dc;
+    drawn = *dst;
+    wholeSource = src == nullptr;
+    ++draws;
+    return S_OK;
+  }
+  HDC drawnInto = nullptr;
+  RECT drawn{};
+  bool wholeSource = false;
+  int draws = 0;
+};
+
+// A photo's thumbnail is drawn into its cell only; a photo without one gets only the outline,
+// a folder nothing at all.
+TEST_F(SkinTest, ThumbPainterDrawsThumbnailsIntoTheirCellsAndOutlinesWithout) {
   CThumbPainter& painter = CThumbPainter::Instance();
-  EXPECT_EQ(&painter, &CThumbPainter::Instance());
   const RECT cells[2] = {{10, 10, 30, 25}, {40, 10, 60, 25}};
   painter.SetRects(cells, 2);
   HDC dc = GetDC(m_window->m_hWnd);
@@ -177,9 +192,20 @@ TEST_F(SkinTest, ThumbPainterDrawsOnlyTheOutlineWithoutThumbnail) {
   EXPECT_EQ(Pixel(29, 24), 0xFFFF);
   EXPECT_EQ(Pixel(20, 17), 0);  // only the outline
 
-  PhotoEntry folder(u"<Trips>", 3, 0);
-  painter.DrawCell(1, &folder);  // folders draw nothing
+  FakeImage image;
+  PhotoEntry folder(u"<Trips>", 3, 0), photo(u"\\SDMMC\\b.jpg", 1, 1);
+  folder.thumb = photo.thumb = &image;
+  painter.DrawCell(1, &folder);  // folders and the parent entry are not drawn here
   EXPECT_EQ(Pixel(40, 10), 0);
+  painter.DrawCell(2, &photo);  // not a kept rectangle
+  painter.DrawCell(-1, &photo);
+  EXPECT_EQ(image.draws, 0);
+  painter.DrawCell(1, &photo);
+  EXPECT_EQ(image.draws, 1);
+  EXPECT_EQ(image.drawnInto, dc);
+  EXPECT_EQ(image.drawn, cells[1]);
+  EXPECT_TRUE(image.wholeSource);
+  folder.thumb = photo.thumb = nullptr;
 
   SelectObject(dc, oldPen);
   DeleteObject(pen);

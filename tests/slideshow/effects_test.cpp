@@ -156,7 +156,7 @@ TEST_F(EffectTest, RandomRowsAndColumnsClearEachLineOnceInANewOrderEachRun) {
 }
 
 // Raised before the start, the flag lets each effect draw its first step and sleep once.
-TEST_F(EffectTest, ARaisedStopFlagEndsEveryEffectAfterItsFirstStep) {
+TEST_F(EffectTest, ARaisedStopFlagEndsEveryEffectAfterTheStepItWasRaisedIn) {
   m_stop = 1;
   for (int effect = 0; effect < kEffectCount; ++effect) {
     Recorder r;
@@ -168,18 +168,17 @@ TEST_F(EffectTest, ARaisedStopFlagEndsEveryEffectAfterItsFirstStep) {
   }
   Recorder r;  // no sleep at all for a negative count, so no look at the flag
   EXPECT_EQ(EffectStepWait(-1, EffectTarget{GetVisibleFrame(), &m_shown, &m_stop, &r}), 0);
-}
 
-// Raised by another thread (the window thread) during a step, it ends the effect after the
-// sleep that follows.
-TEST_F(EffectTest, AFlagRaisedByAnotherThreadEndsTheEffectAtOnce) {
-  Recorder r;
-  r.onStep = [&](int step) {
+  // Raised by another thread (the window thread) during a step, it ends the effect after the
+  // sleep that follows.
+  m_stop = 0;
+  Recorder raised;
+  raised.onStep = [&](int step) {
     if (step == 100) std::thread([&] { m_stop = 1; }).join();
   };
-  EXPECT_EQ(Run(12, r), -1);
-  EXPECT_EQ(r.Steps(), 101);
-  EXPECT_EQ(r.sleeps.back(), 1);
+  EXPECT_EQ(Run(12, raised), -1);
+  EXPECT_EQ(raised.Steps(), 101);
+  EXPECT_EQ(raised.sleeps.back(), 1);
 }
 
 // Effects 2 and 3 take the height again at every step, effect 7 the width.

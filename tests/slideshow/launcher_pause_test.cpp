@@ -12,10 +12,8 @@ namespace {
 using SlideshowAndLauncher = TwoProcessTest;
 
 TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShownAgain) {
-  for (auto [name, colour] : {std::pair{"a.jpg", Rgb{220, 30, 30}}, {"b.jpg", Rgb{30, 30, 220}}}) {
-    const Bytes jpeg = MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95);
-    m_root.WriteFile(std::string("SDMMC/") + name, std::string(jpeg.begin(), jpeg.end()));
-  }
+  for (auto [name, colour] : {std::pair{"a.jpg", Rgb{220, 30, 30}}, {"b.jpg", Rgb{30, 30, 220}}})
+    m_root.WriteFile(std::string("SDMMC/") + name, MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95));
   ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / "tune.wma").string(), "wmav2", "asf", 30, SteppedTone), "");
   std::unique_ptr<ChildProcess> program = StartProgram("-", {"--speed", "4"});
   ASSERT_TRUE(program->Started());
@@ -25,18 +23,9 @@ TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsSh
     return tool.Wait();
   };
   const std::filesystem::path log = Log();
-
-  // Waits, a tenth of a device second at a time, until the debug output holds the text.
-  auto logged = [&](const std::string& text) {
-    for (int i = 0; i < 300; ++i) {
-      if (ReadAll(log).find(text) != std::string::npos) return true;
-      command("wait 100");
-    }
-    return false;
-  };
-  ASSERT_TRUE(logged("ThumbDecThreads: m_CurPage = 0"));  // the main page has listed the card
-  command("tap 210 432");                                 // its slideshow button
-  ASSERT_TRUE(logged(" dwResult = 0"));                   // the second picture is loaded
+  ASSERT_TRUE(Logged(*program, "ThumbDecThreads: m_CurPage = 0"));  // the main page has listed the card
+  command("tap 210 432");                                           // its slideshow button
+  ASSERT_TRUE(Logged(*program, " dwResult = 0"));                   // the second picture is loaded
   EXPECT_EQ(send("0xCF07", "0"), 0);
   command("shot paused");
   command("wait 5000");  // longer than a picture is held

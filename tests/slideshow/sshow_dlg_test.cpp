@@ -51,9 +51,7 @@ class TestShow : public CSshowDlg {
 
   std::vector<Happening> Of(Happening::Kind kind) {
     std::lock_guard guard(m_lock);
-    std::vector<Happening> out;
-    std::copy_if(m_log.begin(), m_log.end(), std::back_inserter(out), [&](auto& h) { return h.kind == kind; });
-    return out;
+    return OfLocked(kind);
   }
   size_t Count() {
     std::lock_guard guard(m_lock);
@@ -62,12 +60,9 @@ class TestShow : public CSshowDlg {
   // Waits (bounded in host time) for the count-th happening of the kind.
   Happening WaitFor(Happening::Kind kind, size_t count) {
     std::unique_lock guard(m_lock);
-    std::vector<Happening> seen;
-    EXPECT_TRUE(m_changed.wait_for(guard, std::chrono::seconds(60), [&] {
-      seen.clear();
-      std::copy_if(m_log.begin(), m_log.end(), std::back_inserter(seen), [&](auto& h) { return h.kind == kind; });
-      return seen.size() >= count;
-    })) << "waited for " << count << " of kind " << kind;
+    EXPECT_TRUE(m_changed.wait_for(guard, std::chrono::seconds(60), [&] { return OfLocked(kind).size() >= count; }))
+        << "waited for " << count << " of kind " << kind;
+    const std::vector<Happening> seen = OfLocked(kind);
     return seen.size() >= count ? seen[count - 1] : Happening{kind, 0, -1};
   }
 
@@ -79,13 +74,17 @@ class TestShow : public CSshowDlg {
   int RunTransition(int effect) override {
     Add({Happening::EffectStart, GetTickCount(), effect});
     const int result = realEffects ? CSshowDlg::RunTransition(effect) : 0;
-    if (realEffects && frameAfterEffect.empty())
-      frameAfterEffect.assign(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight);
+    if (realEffects && frameAfterEffect.empty()) frameAfterEffect = ReadScreen();
     Add({Happening::EffectEnd, GetTickCount(), effect, result});
     return result;
   }
 
  private:
+  std::vector<Happening> OfLocked(Happening::Kind kind) const {
+    std::vector<Happening> out;
+    std::copy_if(m_log.begin(), m_log.end(), std::back_inserter(out), [&](auto& h) { return h.kind == kind; });
+    return out;
+  }
   void Add(const Happening& h) {
     std::lock_guard guard(m_lock);
     m_log.push_back(h);
@@ -106,7 +105,7 @@ struct PageWindow : WindowHandler {
   ~PageWindow() override { ::DestroyWindow(hwnd); }
   LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message != kCopyScreen) return DefWindowProc(window, message, wParam, lParam);
-    copy.assign(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight);
+    copy = ReadScreen();
     return 0;
   }
   std::vector<WORD> CopyScreen() {
@@ -115,10 +114,7 @@ struct PageWindow : WindowHandler {
   }
 };
 
-void DoubleTap() {
-  Tap(400, 200);
-  Tap(400, 200);
-}
+void DoubleTap() { Tap(400, 200), Tap(400, 200); }
 // A button of the volume dialog, once it is there.
 void Press(int x) {
   WaitForWindowThreadIdle(5000);
@@ -137,20 +133,16 @@ class Slideshow : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
     InstallResources();
     SetClockSpeed(kSpeed);
     m_root.ListInNameOrder();
     FillFrame(0);
     m_page = std::make_unique<PageWindow>();
-    m_decoder = std::make_unique<CImageDecoder>();
   }
   void TearDown() override {
-    m_decoder.reset();
     m_page.reset();
     SetCardTakenOut(false);
     SetClockSpeed(1);
-    CoUninitialize();
   }
 
   // Photos of one colour each, 200 x 100, and the card's top folder listed.
@@ -159,8 +151,7 @@ class Slideshow : public ::testing::Test {
     for (const char* name : names) {
       const Rgb colour{shade, static_cast<BYTE>(255 - shade), 90};
       shade = static_cast<BYTE>(shade + 70);
-      const Bytes jpeg = MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95);
-      m_root.WriteFile(std::string("SDMMC/") + name, std::string(jpeg.begin(), jpeg.end()));
+      m_root.WriteFile(std::string("SDMMC/") + name, MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95));
     }
     List();
   }
@@ -172,24 +163,21 @@ class Slideshow : public ::testing::Test {
     ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
   }
   std::unique_ptr<TestShow> Show(int start = -1) {
-    return std::make_unique<TestShow>(&m_list, start < 0 ? m_first : start, m_first, m_last, m_decoder.get());
+    return std::make_unique<TestShow>(&m_list, start < 0 ? m_first : start, m_first, m_last, &m_decoder);
   }
   // Runs the slideshow on this (the window) thread while `drive` runs on another; its result.
   static INT_PTR Run(TestShow& show, const std::function<void(TestShow&)>& drive) {
-    return RunWithDriver([&] { return show.DoModal(); },
-                         [&] {
-                           WaitForWindowThreadIdle(5000);
-                           drive(show);
-                         });
+    return RunWithDriver([&] { return show.DoModal(); }, [&] { WaitForWindowThreadIdle(5000), drive(show); });
   }
   static void Close(TestShow& show, WPARAM code = 34) { PostMessage(show.m_hWnd, kLauncherMessage, code, 0); }
 
+  ComApartment m_com;
   TempDeviceRoot m_root;
   DebugCapture m_log;
   std::unique_ptr<PageWindow> m_page;
   CPhotoList m_list;
   int m_first = -1, m_last = -1;
-  std::unique_ptr<CImageDecoder> m_decoder;
+  CImageDecoder m_decoder;
 };
 
 TEST_F(Slideshow, StartsAtTheFirstPhotoAndHoldsEachThreeSecondsWipedByTheEffectsInTurn) {
@@ -220,7 +208,7 @@ TEST_F(Slideshow, PhotosThatCannotBeShownArePassedOverWithoutAPause) {
   m_root.WriteFile("SDMMC/c-noise.jpg", std::string(4000, 'x'));  // no size in its record
   Bytes cut = MakeJpeg(Pattern(320, 240), 90, {}, false, true);
   cut.resize(cut.size() / 3);
-  m_root.WriteFile("SDMMC/d-cut.jpg", std::string(cut.begin(), cut.end()));  // opens, never decodes
+  m_root.WriteFile("SDMMC/d-cut.jpg", cut);  // opens, never decodes
   Photos({"a.jpg", "b-gone.jpg", "e.jpg"});
   std::filesystem::remove(m_root.Path() / "SDMMC" / "b-gone.jpg");  // listed, then gone: no record
   auto show = Show();
@@ -335,6 +323,35 @@ TEST_F(Slideshow, TheLaunchersHideAndMessage52999PauseMusicAndPicturesUntilTheSh
     }
     Close(s);
   });
+}
+
+// Each interruption stores the player's state anew, so that two in a row (the second while
+// the show is already paused) leave the music paused when the show is shown again.
+TEST_F(Slideshow, TwoInterruptionsInARowResumeThePicturesWithTheMusicPaused) {
+  SetClockSpeed(4);
+  Track("tune.wma", 60);
+  Photos({"a.jpg", "b.jpg"});
+  auto show = Show();
+  show->realEffects = true;
+  constexpr int kPlaying = 2, kPaused = 3;
+  const std::pair<UINT, WPARAM> hide{kLauncherMessage, kLauncherHide}, pause{kHideMessage, 0};
+  const std::pair<std::pair<UINT, WPARAM>, std::pair<UINT, WPARAM>> orders[] = {{hide, pause}, {pause, hide}, {hide, hide}};
+  const auto interrupt = [&](TestShow& s) {
+    ASSERT_TRUE(Await([&] { return s.ShownIndex() >= 0 && s.Player().Getsts() == kPlaying; }));
+    for (const auto& [one, two] : orders) {
+      SCOPED_TRACE(one.first + two.first + two.second);
+      PostMessage(s.m_hWnd, one.first, one.second, 0);
+      ASSERT_TRUE(Await([&] { return s.IsPaused() && s.Player().Getsts() == kPaused; }));
+      PostMessage(s.m_hWnd, two.first, two.second, 0);
+      WaitForWindowThreadIdle(30000);
+      const int shown = s.ShownIndex();
+      PostMessage(s.m_hWnd, kLauncherMessage, kLauncherShow, 0);
+      ASSERT_TRUE(Await([&] { return !s.IsPaused() && s.ShownIndex() != shown; }));
+      EXPECT_EQ(s.Player().Getsts(), kPaused);
+      s.Player().Play();
+    }
+  };
+  EXPECT_EQ(Run(*show, [&](TestShow& s) { interrupt(s), Close(s); }), kModalClosedByLauncher);
 }
 
 TEST_F(Slideshow, ACloseRequestEndsEverythingWith34AndTheBookmarkIsSavedOnlyWithTheCardIn) {

@@ -3,6 +3,8 @@
 // screen run on this (the window) thread while a driver thread acts on it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "platform/device/framebuffer.h"
+#include "platform/imaging/com.h"
 #include "platform/kernel/kernel.h"
 #include "platform/windows/afx.h"
 #include "skin/skin.h"
@@ -35,6 +38,12 @@ bool Await(Condition done, int timeoutMs = 60000) {
   for (int i = 0; i < timeoutMs && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return done();
 }
+
+// COM for one test's imaging objects: the members declared after it are gone before it ends.
+struct ComApartment {
+  ComApartment() { EXPECT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))); }
+  ~ComApartment() { CoUninitialize(); }
+};
 
 // A visible full-screen window that asks for no paint: the screen the one under test was
 // opened from. It also keeps a window alive, so that a driver's idle waits do not end

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -44,6 +45,9 @@ class TempDeviceRoot {
     std::filesystem::create_directories(target.parent_path());
     std::ofstream out(target, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  void WriteFile(const std::string& relative, const std::vector<std::uint8_t>& bytes) const {
+    WriteFile(relative, std::string(bytes.begin(), bytes.end()));
   }
   std::string ReadFile(const std::string& relative) const {
     std::ifstream in(m_path / relative, std::ios::binary);

@@ -2,22 +2,12 @@
 // after the wrap is still one, touches 400 ms or more apart across it are not, and the
 // slideshow's 3 s and the volume dialog's 4 s hold with the wrap inside them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <algorithm>
 #include <functional>
 
-#include "app/launcher.h"
-#include "browser/main_page_dlg.h"
 #include "dialogs/volume_dlg.h"
-#include "platform/kernel/kernel.h"
-#include "platform/storage/files.h"
-#include "res/resources.h"
 #include "slideshow/sshow_dlg.h"
-#include "tests/platform/imaging/pictures.h"
 #include "tests/support/main_page_run.h"
-#include "tests/support/temp_root.h"
-#include "thumbs/thumb_index.h"
 #include "viewer/photo_view_dlg.h"
 
 namespace {
@@ -32,15 +22,8 @@ void Tap(POINT p) {
   WaitForWindowThreadIdle(60000);
 }
 
-// Lets the tick count wrap, and returns just after.
-void AwaitTheWrap() {
-  while (GetTickCount() >= 0x80000000u) Sleep(1);
-}
-
 template <typename Screen>
-Screen* Front() {
-  return dynamic_cast<Screen*>(CWnd::FromHandle(GetForegroundWindow()));
-}
+Screen* Front() { return dynamic_cast<Screen*>(CWnd::FromHandle(GetForegroundWindow())); }
 
 // Waits (bounded) until the condition holds and the window thread is idle.
 bool Await(const std::function<bool()>& done) {
@@ -57,10 +40,8 @@ struct Timing {
   DWORD gap;         // and the second this long after the first
   bool isDoubleTap;
 };
-const Timing kTimings[] = {
-    {"the second touch after the wrap", 100, 200, true},
-    {"touches 500 ms apart around the wrap", 250, 500, false},
-};
+const Timing kTimings[] = {{"the second touch after the wrap", 100, 200, true},
+                            {"touches 500 ms apart around the wrap", 250, 500, false}};
 
 // Two touches on the point with the wrap between them; true when the screen took them as a
 // double tap.
@@ -78,21 +59,14 @@ bool TapAcrossTheWrap(POINT p, const Timing& timing, const std::function<bool()>
 // tap, which came just before: never the second of a double tap, however small the tick count.
 bool TapJustAfterTheWrap(POINT p, const std::function<bool()>& tookDoubleTap) {
   EXPECT_GE(GetTickCount(), 0x80000000u) << "the wrap came before the screen was ready";
-  AwaitTheWrap();
+  while (GetTickCount() >= 0x80000000u) Sleep(1);  // until just after the wrap
   Tap(p);
   return tookDoubleTap();
 }
 
 TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  InstallResources();
-  TempDeviceRoot root;
-  TheThumbIndex() = CThumbIndex();
-  SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
-  const Bytes jpeg = MakeJpeg(Pattern(200, 100));
-  for (int i = 0; i < 4; ++i) root.WriteFile("SDMMC/p" + std::to_string(i) + ".jpg", std::string(jpeg.begin(), jpeg.end()));
-  const RECT cell = CMainPageDlg::OuterCell(1);
-  const POINT cellCentre{(cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2};
+  MainPageCard card(4);
+  const POINT cellCentre = CellCentre(1);
   const POINT picture{400, 200}, viewExit{25 + 108 * 6 + 50, 432}, slideshowButton{210, 432};
 
   SetTickCount(0u - 8000);
@@ -108,8 +82,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
       CPhotoViewDlg* view = Front<CPhotoViewDlg>();
       if (!view) {
         Sleep(500);
-        Tap(cellCentre);
-        Tap(cellCentre);
+        Tap(cellCentre), Tap(cellCentre);
         ASSERT_TRUE(Await([&] { return (view = Front<CPhotoViewDlg>()) && !view->IsWorkPending(); }));
       }
       // The photo view switches to full screen on a double tap.
@@ -117,16 +90,13 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
       EXPECT_EQ(TapAcrossTheWrap(picture, timing, [&] { return view->IsFullScreen(); }), timing.isDoubleTap);
       if (view->IsFullScreen()) {
         SetTickCount(0u - 300);
-        Tap(picture);
-        Tap(picture);
+        Tap(picture), Tap(picture);
         EXPECT_FALSE(view->IsFullScreen());
-        Tap(picture);
-        Tap(picture);
+        Tap(picture), Tap(picture);
         EXPECT_TRUE(view->IsFullScreen());
         EXPECT_FALSE(TapJustAfterTheWrap(picture, [&] { return !view->IsFullScreen(); }));
         Sleep(500);
-        Tap(picture);
-        Tap(picture);
+        Tap(picture), Tap(picture);
         ASSERT_TRUE(Await([&] { return !view->IsFullScreen(); }));
       }
       Tap(viewExit);
@@ -162,9 +132,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
     PostMessage(show->m_hWnd, kLauncherMessage, 34, 0);  // the slideshow ends, and the page with it
   };
   RunMainPage(page, drive);
-  SetFindOrderForTests(nullptr);
   SetTickCount(0);
-  TheThumbIndex() = CThumbIndex();
 }
 
 }  // namespace

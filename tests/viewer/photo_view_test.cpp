@@ -44,19 +44,12 @@ int CountLines(const DebugCapture& log, const std::string& prefix) {
 
 class PhotoViewTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    InstallResources();
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  }
-  void TearDown() override {
-    SetClockSpeed(1);
-    CoUninitialize();
-  }
+  void SetUp() override { InstallResources(); }
+  void TearDown() override { SetClockSpeed(1); }
 
   // tag: stored as a camera with that orientation tag stores it, the tag in its EXIF block.
   void Put(const std::string& name, const Picture& picture, int tag = 0) {
-    const Bytes bytes = tag ? MakeJpeg(StoredFor(picture, tag), 95, ExifBlock(tag)) : MakeJpeg(picture, 95);
-    m_root.WriteFile("SDMMC/album/" + name, std::string(bytes.begin(), bytes.end()));
+    m_root.WriteFile("SDMMC/album/" + name, tag ? MakeJpeg(StoredFor(picture, tag), 95, ExifBlock(tag)) : MakeJpeg(picture, 95));
   }
   // The album's listing (in the host's order) and the entry index of a file in it.
   void List() {
@@ -98,6 +91,7 @@ class PhotoViewTest : public ::testing::Test {
     Settle(view);
   }
 
+  ComApartment m_com;
   TempDeviceRoot m_root;
   CPhotoList m_list;
   int m_first = 0, m_last = 0, m_shownLast = -1;

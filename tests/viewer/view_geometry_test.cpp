@@ -5,6 +5,7 @@
 #include "decode/image_decoder.h"
 #include "platform/kernel/debug.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -120,33 +121,29 @@ TEST(ViewGeometry, DragsCountFromTheFirstMoveAndLayoutsKeepThePan) {
 // The decoder turns by absolute angles; when it cannot, the photo stays as decoded.
 TEST(ViewGeometry, CalcRectRotateImgTurnsThroughTheDecoder) {
   TempDeviceRoot root;
-  const Bytes jpeg = MakeJpeg(Pattern(64, 48));
-  root.WriteFile("SDMMC/p.jpg", std::string(jpeg.begin(), jpeg.end()));
-  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-  {
-    CImageDecoder decoder;
-    ASSERT_EQ(decoder.Open(u"\\SDMMC\\p.jpg", 64, 48), 1u);
-    ASSERT_NE(decoder.Decode(0), 0u);
-    CPhotoViewGeometry g;
-    DebugCapture log;
-    g.m_Rotation = 3;
-    g.m_RotatePending = TRUE;
-    g.CalcRectRotateImg(decoder);
-    EXPECT_TRUE(g.m_Width == 48u && g.m_RotationAngle == 270.0f && decoder.JpgSw()->Width() == 48u);
-    EXPECT_TRUE(log.Contains("m_Width, : 48, m_Height : 64\r\n"));
+  root.WriteFile("SDMMC/p.jpg", MakeJpeg(Pattern(64, 48)));
+  ComApartment com;
+  CImageDecoder decoder;
+  ASSERT_EQ(decoder.Open(u"\\SDMMC\\p.jpg", 64, 48), 1u);
+  ASSERT_NE(decoder.Decode(0), 0u);
+  CPhotoViewGeometry g;
+  DebugCapture log;
+  g.m_Rotation = 3;
+  g.m_RotatePending = TRUE;
+  g.CalcRectRotateImg(decoder);
+  EXPECT_TRUE(g.m_Width == 48u && g.m_RotationAngle == 270.0f && decoder.JpgSw()->Width() == 48u);
+  EXPECT_TRUE(log.Contains("m_Width, : 48, m_Height : 64\r\n"));
 
-    decoder.Close();
-    decoder.Open(u"\\SDMMC\\missing.gif", 0, 0);
-    decoder.m_ImageInfo.Width = 30, decoder.m_ImageInfo.Height = 20;
-    g.m_Rotation = 4;  // counts as no turn
-    g.CalcRectRotateImg(decoder);
-    EXPECT_TRUE(g.m_Rotation == 0 && g.m_Width == 30u);
-    g.m_Rotation = 1;
-    g.m_RotatePending = TRUE;
-    g.CalcRectRotateImg(decoder);
-    EXPECT_TRUE(g.m_Rotation == 0 && g.m_RotationAngle == 0.0f && g.m_Width == 30u && !g.m_RotatePending);
-  }
-  CoUninitialize();
+  decoder.Close();
+  decoder.Open(u"\\SDMMC\\missing.gif", 0, 0);
+  decoder.m_ImageInfo.Width = 30, decoder.m_ImageInfo.Height = 20;
+  g.m_Rotation = 4;  // counts as no turn
+  g.CalcRectRotateImg(decoder);
+  EXPECT_TRUE(g.m_Rotation == 0 && g.m_Width == 30u);
+  g.m_Rotation = 1;
+  g.m_RotatePending = TRUE;
+  g.CalcRectRotateImg(decoder);
+  EXPECT_TRUE(g.m_Rotation == 0 && g.m_RotationAngle == 0.0f && g.m_Width == 30u && !g.m_RotatePending);
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// The program and the launcher stand-in as two real processes on one device root: the
+// launcher's codes reach the main page, the program's messages reach the launcher, and the
+// process ends as soon as the application has ended, whatever its script still holds, with
+// an exit status that says how it ended.
+#include <gtest/gtest.h>
+
+#include "tests/app/two_processes.h"
+
+namespace {
+
+// The main page's exit button.
+const char* kExitDown = "down 710 432\n";
+// An hour of device time: a program that waits it out misses the test's deadline.
+const std::string kLongWait = "wait 3600000\n";
+
+using ProgramTest = TwoProcessTest;
+
+TEST_F(ProgramTest, TheLauncherHidesShowsAndClosesTheProgram) {
+  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  std::unique_ptr<ChildProcess> program = StartProgram();
+  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));  // the main page has painted
+  Command(*program, "shot opened\n");
+
+  // Hidden, the page keeps what it drew, and its buttons no longer take touches: pressing
+  // where the exit button was shows no press.
+  ASSERT_EQ(Send("10"), 0);
+  Command(*program, kExitDown);
+  Command(*program, "shot hidden-press\n");
+  Command(*program, "up 0 0\n");
+  EXPECT_EQ(Shot("hidden-press"), Shot("opened"));
+
+  // Shown again, the buttons are back and a press shows on the exit button.
+  ASSERT_EQ(Send("8"), 0);
+  Command(*program, "shot shown\n");
+  EXPECT_EQ(Shot("shown"), Shot("opened"));
+  Command(*program, kExitDown);
+  Command(*program, "shot shown-press\n");
+  Command(*program, "up 0 0\n");  // released away from the button: nothing happens
+  EXPECT_NE(Shot("shown-press"), Shot("opened"));
+
+  ASSERT_EQ(Send("2"), 0);
+  EXPECT_EQ(program->Wait(), kEndedByItself);
+  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  EXPECT_NE(Send("8"), 0);  // the program's window is gone
+  StopLauncher(*launcher);
+}
+
+TEST_F(ProgramTest, MissingDisplayKeysAndBacklightDoNotStopTheStart) {
+  m_root.WriteFile("registry.txt", "");
+  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  std::unique_ptr<ChildProcess> program = StartProgram("-", {"--no-backlight"});
+  Command(*program, "shot box\n");
+  Command(*program, "tap 400 300\n");  // the box's OK button
+  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  Command(*program, "shot page\n");
+  EXPECT_NE(Shot("box"), Shot("page"));
+  program->CloseInput();  // the end of the script ends the program
+  EXPECT_EQ(program->Wait(), kEndedByHost);
+  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  StopLauncher(*launcher);
+  EXPECT_NE(ReadAll(Log()).find("1 PAPI_SetLCDBright (inv h!)"), std::string::npos) << ReadAll(Log());
+}
+
+TEST_F(ProgramTest, ARefusedCopyEndsAtOnceWhateverItsScriptHolds) {
+  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  std::unique_ptr<ChildProcess> first = StartProgram();
+  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+
+  for (const std::string& script : {Script("long.txt", "shot refused\n" + kLongWait), Script("empty.txt", "")}) {
+    std::unique_ptr<ChildProcess> copy = StartProgram(script);
+    EXPECT_EQ(copy->Wait(), kRefused) << script;
+    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  }
+  // Driven through standard input, the command it got is answered and nothing more is read.
+  std::unique_ptr<ChildProcess> copy = StartProgram();
+  copy->Write("shot refused\n");
+  EXPECT_EQ(copy->ReadLine(), "ended");
+  EXPECT_EQ(copy->Wait(), kRefused);
+  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  EXPECT_FALSE(HasShot("refused"));
+
+  ASSERT_EQ(Send("2"), 0);
+  EXPECT_EQ(first->Wait(), kEndedByItself);
+  StopLauncher(*launcher);
+}
+
+// Ended by the application (the launcher's close, the exit button), by the host (the script
+// ran out, SIGTERM) or because the host failed; each time the launcher is told.
+TEST_F(ProgramTest, TheStatusTellsHowTheApplicationEndedAndLinesLeftAreNotRun) {
+  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  auto ends = [&](std::unique_ptr<ChildProcess> program, int status) {
+    EXPECT_EQ(program->Wait(), status);
+    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  };
+  std::unique_ptr<ChildProcess> program = StartProgram(Script("wait.txt", kLongWait + "shot after\n"));
+  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  ASSERT_EQ(Send("2"), 0);
+  ends(std::move(program), kEndedByItself);
+  ends(StartProgram(Script("exit.txt", "tap 710 432\n" + kLongWait + "shot after\n")), kEndedByItself);
+
+  // Through standard input: a line that is no command is answered with its own number and
+  // changes nothing; the line that closed it is answered "ended", the next one is neither run
+  // nor answered.
+  program = StartProgram();
+  program->Write("down 710 432\ntap 710\nup 710 432\nshot after\n");
+  EXPECT_EQ(program->ReadLine(), "done");
+  EXPECT_EQ(program->ReadLine(), "error: line 2: not a command: tap 710");
+  EXPECT_EQ(program->ReadLine(), "ended");
+  EXPECT_EQ(program->ReadLine(), "");  // the end of its output
+  ends(std::move(program), kEndedByItself);
+  EXPECT_FALSE(HasShot("after"));
+
+  ends(StartProgram(Script("short.txt", "shot page\n")), kEndedByHost);
+  EXPECT_TRUE(HasShot("page"));
+  // A shot that cannot be written: the shots folder is a file.
+  ends(StartProgram(Script("short.txt", "shot page\n"), {"--shots", Script("not-a-folder", "")}), kHostFailed);
+  program = StartProgram();
+  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  program->Signal(SIGTERM);  // closes the application the same way: its exit step still tells the launcher
+  ends(std::move(program), kEndedByHost);
+  StopLauncher(*launcher);
+}
+
+}  // namespace
