@@ -65,6 +65,11 @@ bool TapJustAfterTheWrap(POINT p, const std::function<bool()>& tookDoubleTap) {
 }
 
 TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
+#if defined(__SANITIZE_THREAD__)
+  // The touches are placed a few device milliseconds around the wrap; under ThreadSanitizer
+  // the screens take longer than that to answer one, and the test would measure the tool.
+  GTEST_SKIP() << "timed to the millisecond; the other screen tests run under ThreadSanitizer";
+#endif
   MainPageCard card(4);
   const POINT cellCentre = CellCentre(1);
   const POINT picture{400, 200}, viewExit{25 + 108 * 6 + 50, 432}, slideshowButton{210, 432};
