@@ -71,10 +71,12 @@ TEST_F(ProgramTest, ARefusedCopyEndsAtOnceWhateverItsScriptHolds) {
     EXPECT_EQ(copy->Wait(), kRefused) << script;
     EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
   }
-  // Driven through standard input, the command it got is answered and nothing more is read.
+  // Driven through standard input: a command read before the refusal is answered "ended";
+  // one that comes after it is not read at all. Either way nothing is run.
   std::unique_ptr<ChildProcess> copy = StartProgram();
   copy->Write("shot refused\n");
-  EXPECT_EQ(copy->ReadLine(), "ended");
+  const std::string answer = copy->ReadLine();
+  EXPECT_TRUE(answer == "ended" || answer.empty()) << answer;
   EXPECT_EQ(copy->Wait(), kRefused);
   EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
   EXPECT_FALSE(HasShot("refused"));
