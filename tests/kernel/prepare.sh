@@ -30,6 +30,10 @@ out=$(realpath "$out")
 unpacked() {
   local name=$1 dir=$cache/$2
   if [ ! -d "$dir" ]; then
+    # A machine whose package lists were never fetched knows no kernel package yet.
+    if ! apt-cache show "linux-image-$arch:$arch" >/dev/null 2>&1; then
+      if [ "$(id -u)" -eq 0 ]; then apt-get update -qq; else sudo apt-get update -qq; fi
+    fi
     [ "$name" != linux-image ] || name=$(apt-cache depends "linux-image-$arch:$arch" |
       awk '/Depends: linux-image-/ {sub(/:.*/, "", $2); print $2; exit}')
     (cd "$cache" && rm -rf ./*.deb "$dir.part" && apt-get download -q "$name:$arch" >/dev/null 2>&1 &&
