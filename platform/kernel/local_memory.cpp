@@ -91,3 +91,5 @@ void MapLargeBlocksOnTheirOwn() {
   // A fixed threshold also turns off the C library's raising of it.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 }
+
+void ReturnFreeMemory() { malloc_trim(0); }

@@ -27,3 +27,8 @@ HLOCAL LocalReAlloc(HLOCAL memory, SIZE_T bytes, UINT flags);
 // mappings after each large free and keeps later pictures in its heaps, whose freed room it
 // seldom returns: a slideshow's memory then climbs for hours. Called once, at start.
 void MapLargeBlocksOnTheirOwn();
+
+// Gives the free pages scattered through the C library's heaps back to the system. Blocks freed
+// by several threads leave holes that the heaps keep for later; over a slideshow of thousands of
+// pictures they add up to megabytes that nothing uses.
+void ReturnFreeMemory();

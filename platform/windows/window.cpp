@@ -19,6 +19,7 @@
 #include "platform/device/framebuffer.h"
 #include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/kernel.h"
+#include "platform/kernel/local_memory.h"
 
 namespace {
 
@@ -81,7 +82,15 @@ struct State {
   int quitCode = 0;
   bool idle = false;
   HWND capture = nullptr;
+  // The window thread has worked since the heaps' free pages last went back to the system, and
+  // the device time before which they are not given back again.
+  bool workedSinceFreeMemory = false;
+  std::uint64_t nextFreeMemoryMs = 0;
 };
+
+// The pause between two givings back of free memory: one a second is plenty and costs next
+// to nothing.
+constexpr std::uint64_t kFreeMemoryPeriodMs = 1000;
 
 State& S() {
   static State* state = new State;  // outlives every window thread
@@ -355,6 +364,7 @@ bool NextMessage(MSG* msg, bool wait, bool remove) {
     s.hasThread = true;
     s.thread = std::this_thread::get_id();
   }
+  if (wait) s.workedSinceFreeMemory = true;  // the last message has been handled
   for (;;) {
     DrainSent(lock);
     if (s.quit) {
@@ -402,10 +412,24 @@ bool NextMessage(MSG* msg, bool wait, bool remove) {
       return true;
     }
     if (!wait) return false;
+    // On its way to sleep after work, the thread gives the heaps' free pages back to the
+    // system (without the lock: the other threads go on posting meanwhile), at most once a
+    // period; a thread that sleeps undisturbed costs nothing.
+    if (s.workedSinceFreeMemory && now >= s.nextFreeMemoryMs) {
+      s.workedSinceFreeMemory = false;
+      s.nextFreeMemoryMs = now + kFreeMemoryPeriodMs;
+      lock.unlock();
+      ReturnFreeMemory();
+      lock.lock();
+      continue;
+    }
     s.idle = true;
     s.done.notify_all();
-    // Everything that gives the thread work wakes it; otherwise it sleeps until the next timer.
-    WaitUntilDeviceTime(s.wake, lock, NextTimerDue());
+    // Everything that gives the thread work wakes it; otherwise it sleeps until the next timer
+    // (or until free memory may be given back after work).
+    std::uint64_t until = NextTimerDue();
+    if (s.workedSinceFreeMemory) until = std::min(until, s.nextFreeMemoryMs);
+    WaitUntilDeviceTime(s.wake, lock, until);
     s.idle = false;
   }
 }
