@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/windows/afx.h"
 #include "platform/device/drivers.h"
@@ -87,12 +84,11 @@ class Target : public CDialog {
 };
 
 TEST(ScreenScript, DrivesTheScreenAndTakesShots) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vellumet-shots-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  TempDeviceRoot folder;  // where the shots go
   auto commands = ParseScreenScript("shot before\ntap 30 40\nshot after\nbattery 5\nlauncher 34\n", nullptr);
   ASSERT_TRUE(commands);
   ScriptResult result = ScriptResult::Failed;
-  std::thread host([&] { result = RunScreenScript(*commands, dir.string()); });
+  std::thread host([&] { result = RunScreenScript(*commands, folder.Path().string()); });
   Target target;
   EXPECT_EQ(target.DoModal(), 34);
   host.join();
@@ -104,22 +100,16 @@ TEST(ScreenScript, DrivesTheScreenAndTakesShots) {
   // The screen was green when the second shot was taken; the files are 800 x 480 PNGs.
   EXPECT_EQ(GetVisibleFrame()[0], 0x07E0);
   for (const char* name : {"before.png", "after.png"}) {
-    std::ifstream in(dir / name, std::ios::binary);
-    ASSERT_TRUE(in) << name;
-    unsigned char header[24] = {};
-    in.read(reinterpret_cast<char*>(header), sizeof header);
-    EXPECT_EQ(header[1], 'P');
-    EXPECT_EQ((header[16] << 24 | header[17] << 16 | header[18] << 8 | header[19]), 800);
-    EXPECT_EQ((header[20] << 24 | header[21] << 16 | header[22] << 8 | header[23]), 480);
+    const std::string png = folder.ReadFile(name);
+    EXPECT_EQ(png.substr(1, 3), "PNG") << name;
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\x20\0\0\x01\xE0", 8)) << name;
   }
-  std::filesystem::remove_all(dir);
 }
 
 // A shot is taken while another thread draws, as the panel scans out: the picture is the
 // frame as it is, and reading it races with nothing the thread checker would report.
 TEST(ScreenScript, AShotWhileAnotherThreadDraws) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vellumet-racing-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  TempDeviceRoot folder;  // where the shots go
   std::atomic<bool> stop = false;
   std::thread painter([&] {
     HDC screen = CreateScreenDC();
@@ -129,10 +119,9 @@ TEST(ScreenScript, AShotWhileAnotherThreadDraws) {
     DeleteObject(brush);
     DeleteDC(screen);
   });
-  for (int i = 0; i < 5; ++i) EXPECT_TRUE(WriteScreenShot((dir / "racing.png").string()));
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(WriteScreenShot((folder.Path() / "racing.png").string()));
   stop = true;
   painter.join();
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

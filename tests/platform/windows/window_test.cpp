@@ -36,6 +36,15 @@ TEST_F(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
   // The parent's paint left out its child.
   EXPECT_EQ(Pixel(5, 5), 0x1111);
   EXPECT_EQ(Pixel(15, 15), 0x2222);
+  // So does a context of the parent, until the child is hidden.
+  FillWhite(parent.m_hWnd);
+  EXPECT_EQ((std::vector<WORD>{Pixel(5, 5), Pixel(15, 15)}), (std::vector<WORD>{0xFFFF, 0x2222}));
+  child.ShowWindow(SW_HIDE);
+  Pump();
+  FillWhite(parent.m_hWnd);
+  EXPECT_EQ(Pixel(15, 15), 0xFFFF);
+  child.ShowWindow(SW_SHOW);
+  Pump();
 
   log.clear();
   RECT a{0, 0, 5, 5}, b{100, 50, 120, 60};
