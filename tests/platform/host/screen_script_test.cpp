@@ -17,11 +17,8 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   auto commands = ParseScreenScript("# a tour\nwait 100\n\ntap 10 20\nshot first\nlauncher 8\nlauncher 7 3\nbattery 2\n", &error);
   ASSERT_TRUE(commands) << error;
   ASSERT_EQ(commands->size(), 6u);
-  EXPECT_EQ((*commands)[1].kind, ScreenCommand::Tap);
-  EXPECT_EQ((*commands)[1].b, 20);
-  EXPECT_EQ((*commands)[2].name, "first");
-  EXPECT_EQ((*commands)[4].a, 7);
-  EXPECT_EQ((*commands)[4].b, 3);
+  EXPECT_EQ((std::tuple{(*commands)[1].kind, (*commands)[1].b, (*commands)[2].name, (*commands)[4].a, (*commands)[4].b}),
+            (std::tuple{ScreenCommand::Tap, 20, std::string("first"), 7, 3}));
 
   EXPECT_FALSE(ParseScreenScript("wait 1\ntap 10\n", &error));
   EXPECT_EQ(error.rfind("line 2", 0), 0u);
@@ -32,8 +29,7 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   // Launcher codes may be written in hexadecimal; standard input numbers its lines itself.
   commands = ParseScreenScript("launcher 0x22 0X10\n", &error);
   ASSERT_TRUE(commands) << error;
-  EXPECT_EQ((*commands)[0].a, 34);
-  EXPECT_EQ((*commands)[0].b, 16);
+  EXPECT_EQ((std::pair{(*commands)[0].a, (*commands)[0].b}), (std::pair{34L, 16L}));
   EXPECT_FALSE(ParseScreenScript("launcher 0x\n", &error));
   EXPECT_FALSE(ParseScreenScript("launcher 0x-5\n", &error));
   EXPECT_TRUE(ParseScreenScript("\xEF\xBB\xBFwait 5\r\ntap 1 2\r\n", &error)) << error;  // saved on another system
@@ -93,8 +89,7 @@ TEST(ScreenScript, DrivesTheScreenAndTakesShots) {
   EXPECT_EQ(target.DoModal(), 34);
   host.join();
   EXPECT_EQ(result, ScriptResult::Done);
-  EXPECT_EQ(target.m_tap.x, 30);
-  EXPECT_EQ(target.m_tap.y, 40);
+  EXPECT_EQ((std::pair{target.m_tap.x, target.m_tap.y}), (std::pair<LONG, LONG>{30, 40}));
   EXPECT_EQ(target.m_launcher, (std::vector<std::pair<int, int>>{{6, 0}, {34, 0}}));
   EXPECT_EQ(GetSimulatedBatteryState(), 5);
   // The screen was green when the second shot was taken; the files are 800 x 480 PNGs.
