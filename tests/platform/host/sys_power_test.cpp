@@ -21,7 +21,7 @@ TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequests) {
   light.Follow(0x223490, 0);  // the application starts
   EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "255\n");
   m_sys.WriteFile("panel/brightness", "10\n");  // dimmed by something else
-  light.Follow(0x223494, 0);          // a slideshow starts: nothing
+  light.Follow(0x223494, 0);                    // a slideshow starts: nothing
   EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "10\n");
   light.Follow(0x223494, 1);  // a click
   EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "255\n");
