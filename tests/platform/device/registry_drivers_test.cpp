@@ -26,8 +26,7 @@ TEST(Registry, ReadsTypedValuesAndIgnoresBadLines) {
   DWORD type = 0, value = 0, size = sizeof value;
   EXPECT_EQ(RegQueryValueExW(key, u"LCD_Width", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
             ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_DWORD);
-  EXPECT_EQ(value, 800u);
+  EXPECT_EQ((std::pair{type, value}), (std::pair<DWORD, DWORD>{REG_DWORD, 800}));
   EXPECT_EQ(RegQueryValueExW(key, u"LCD_Height", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
             ERROR_FILE_NOT_FOUND);
 
@@ -107,12 +106,9 @@ TEST(Drivers, BatteryFromTheRootBacklightRecordAndFrameRegister) {
   }
   EXPECT_FALSE(DeviceIoControl(backlight, 0x223494, nullptr, 0, &out, 4, &returned, nullptr));  // no value
   CloseHandle(backlight);
-  std::vector<BacklightCall> calls = GetBacklightCalls();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[0].code, 0x223490u);
-  EXPECT_EQ(calls[0].value, 0u);
-  EXPECT_EQ(calls[3].code, 0x223494u);
-  EXPECT_EQ(calls[3].value, 1u);
+  std::vector<std::pair<DWORD, DWORD>> calls;
+  for (const BacklightCall& call : GetBacklightCalls()) calls.emplace_back(call.code, call.value);
+  EXPECT_EQ(calls, (std::vector<std::pair<DWORD, DWORD>>{{0x223490, 0}, {0x223494, 0}, {0x223490, 1}, {0x223494, 1}}));
 
   SetBacklightPresent(false);
   EXPECT_EQ(CreateFileW(u"bkl1:", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);

@@ -10,12 +10,13 @@
 
 namespace {
 
-// A 16-bit section of the given masks (5-6-5 by default); negative heights run top-down.
-HBITMAP Dib(int width, int height, void** bits, DWORD red = 0xF800) {
+// A 16-bit section of the given masks (5-6-5 by default), or of none; negative heights run
+// top-down.
+HBITMAP Dib(int width, int height, void** bits, DWORD red = 0xF800, DWORD compression = BI_BITFIELDS) {
   struct {
     BITMAPINFOHEADER header;
     DWORD masks[3];
-  } info{{.biWidth = width, .biHeight = height, .biBitCount = 16, .biCompression = BI_BITFIELDS}, {red, 0x07E0, 0x001F}};
+  } info{{.biWidth = width, .biHeight = height, .biBitCount = 16, .biCompression = compression}, {red, 0x07E0, 0x001F}};
   return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
@@ -97,16 +98,8 @@ TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
 
 // A long panorama is one bitmap like any other; only the pixel count sets the limit.
 TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biBitCount = 16;
-  header.biCompression = BI_RGB;
-  const auto make = [&](int width, int height) {
-    header.biWidth = width;
-    header.biHeight = -height;
-    void* bits = nullptr;
-    return CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-  };
+  void* bits = nullptr;
+  const auto make = [&](int width, int height) { return Dib(width, -height, &bits, 0, BI_RGB); };
   HBITMAP wide = make(20000, 100);
   ASSERT_NE(wide, nullptr);
   EXPECT_TRUE(DeleteObject(wide));

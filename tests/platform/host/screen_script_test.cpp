@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <thread>
-#include <unistd.h>
 
 #include "platform/windows/afx.h"
 #include "platform/device/drivers.h"
@@ -20,11 +17,8 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   auto commands = ParseScreenScript("# a tour\nwait 100\n\ntap 10 20\nshot first\nlauncher 8\nlauncher 7 3\nbattery 2\n", &error);
   ASSERT_TRUE(commands) << error;
   ASSERT_EQ(commands->size(), 6u);
-  EXPECT_EQ((*commands)[1].kind, ScreenCommand::Tap);
-  EXPECT_EQ((*commands)[1].b, 20);
-  EXPECT_EQ((*commands)[2].name, "first");
-  EXPECT_EQ((*commands)[4].a, 7);
-  EXPECT_EQ((*commands)[4].b, 3);
+  EXPECT_EQ((std::tuple{(*commands)[1].kind, (*commands)[1].b, (*commands)[2].name, (*commands)[4].a, (*commands)[4].b}),
+            (std::tuple{ScreenCommand::Tap, 20, std::string("first"), 7, 3}));
 
   EXPECT_FALSE(ParseScreenScript("wait 1\ntap 10\n", &error));
   EXPECT_EQ(error.rfind("line 2", 0), 0u);
@@ -35,8 +29,7 @@ TEST(ScreenScript, ParsesCommandsAndRefusesOthers) {
   // Launcher codes may be written in hexadecimal; standard input numbers its lines itself.
   commands = ParseScreenScript("launcher 0x22 0X10\n", &error);
   ASSERT_TRUE(commands) << error;
-  EXPECT_EQ((*commands)[0].a, 34);
-  EXPECT_EQ((*commands)[0].b, 16);
+  EXPECT_EQ((std::pair{(*commands)[0].a, (*commands)[0].b}), (std::pair{34L, 16L}));
   EXPECT_FALSE(ParseScreenScript("launcher 0x\n", &error));
   EXPECT_FALSE(ParseScreenScript("launcher 0x-5\n", &error));
   EXPECT_TRUE(ParseScreenScript("\xEF\xBB\xBFwait 5\r\ntap 1 2\r\n", &error)) << error;  // saved on another system
@@ -87,39 +80,31 @@ class Target : public CDialog {
 };
 
 TEST(ScreenScript, DrivesTheScreenAndTakesShots) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vellumet-shots-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  TempDeviceRoot folder;  // where the shots go
   auto commands = ParseScreenScript("shot before\ntap 30 40\nshot after\nbattery 5\nlauncher 34\n", nullptr);
   ASSERT_TRUE(commands);
   ScriptResult result = ScriptResult::Failed;
-  std::thread host([&] { result = RunScreenScript(*commands, dir.string()); });
+  std::thread host([&] { result = RunScreenScript(*commands, folder.Path().string()); });
   Target target;
   EXPECT_EQ(target.DoModal(), 34);
   host.join();
   EXPECT_EQ(result, ScriptResult::Done);
-  EXPECT_EQ(target.m_tap.x, 30);
-  EXPECT_EQ(target.m_tap.y, 40);
+  EXPECT_EQ((std::pair{target.m_tap.x, target.m_tap.y}), (std::pair<LONG, LONG>{30, 40}));
   EXPECT_EQ(target.m_launcher, (std::vector<std::pair<int, int>>{{6, 0}, {34, 0}}));
   EXPECT_EQ(GetSimulatedBatteryState(), 5);
   // The screen was green when the second shot was taken; the files are 800 x 480 PNGs.
   EXPECT_EQ(GetVisibleFrame()[0], 0x07E0);
   for (const char* name : {"before.png", "after.png"}) {
-    std::ifstream in(dir / name, std::ios::binary);
-    ASSERT_TRUE(in) << name;
-    unsigned char header[24] = {};
-    in.read(reinterpret_cast<char*>(header), sizeof header);
-    EXPECT_EQ(header[1], 'P');
-    EXPECT_EQ((header[16] << 24 | header[17] << 16 | header[18] << 8 | header[19]), 800);
-    EXPECT_EQ((header[20] << 24 | header[21] << 16 | header[22] << 8 | header[23]), 480);
+    const std::string png = folder.ReadFile(name);
+    EXPECT_EQ(png.substr(1, 3), "PNG") << name;
+    EXPECT_EQ(png.substr(16, 8), std::string("\0\0\x03\x20\0\0\x01\xE0", 8)) << name;
   }
-  std::filesystem::remove_all(dir);
 }
 
 // A shot is taken while another thread draws, as the panel scans out: the picture is the
 // frame as it is, and reading it races with nothing the thread checker would report.
 TEST(ScreenScript, AShotWhileAnotherThreadDraws) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vellumet-racing-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  TempDeviceRoot folder;  // where the shots go
   std::atomic<bool> stop = false;
   std::thread painter([&] {
     HDC screen = CreateScreenDC();
@@ -129,10 +114,9 @@ TEST(ScreenScript, AShotWhileAnotherThreadDraws) {
     DeleteObject(brush);
     DeleteDC(screen);
   });
-  for (int i = 0; i < 5; ++i) EXPECT_TRUE(WriteScreenShot((dir / "racing.png").string()));
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(WriteScreenShot((folder.Path() / "racing.png").string()));
   stop = true;
   painter.join();
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "platform/host/touch_device.h"
+#include "tests/support/temp_root.h"
 
 namespace {
 
@@ -51,8 +52,8 @@ std::vector<ScreenTouch> Next(TouchDevice& device) {
 }
 
 TEST(TouchDevice, AnUnpluggedDeviceLiftsTheTouchAndIsTakenBackWhenItsNodeReturns) {
-  const fs::path folder = fs::temp_directory_path() / ("vellumet-input-" + std::to_string(getpid()));
-  fs::create_directories(folder);
+  TempDeviceRoot input;  // the folder of the device's link
+  const fs::path folder = input.Path();
   const fs::path link = folder / "touchscreen-event";
   auto first = std::make_unique<Terminal>();
   fs::create_symlink(first->node, link);
@@ -80,8 +81,7 @@ TEST(TouchDevice, AnUnpluggedDeviceLiftsTheTouchAndIsTakenBackWhenItsNodeReturns
   EXPECT_FALSE(device->ReadsEveryTurn());
   second.Tap(30, 40);
   EXPECT_EQ(Next(*device), (std::vector<ScreenTouch>{{TouchKind::Down, 30, 40}, {TouchKind::Up, 30, 40}}));
-  device.reset();
-  fs::remove_all(folder);
+  device.reset();  // before the terminal goes
 }
 
 }  // namespace

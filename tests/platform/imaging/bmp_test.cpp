@@ -74,49 +74,21 @@ TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
   EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rle8(flipped, 9, 4))).pixels, Expected(shape.palette, indices, 9).pixels);
 }
 
-TEST_F(BmpReading, EndOfLineDeltaAndEndOfPictureCodes) {
-  // Pixels that no code reaches keep index 0 (white here).
-  const Bytes rle8 = {3, 1,              // bottom row: three red
-                      0, 0,              // end of line
-                      0, 2, 2, 1,        // two right, one up: third row from the bottom, at x 2
-                      2, 2,              // two green
-                      0, 0,              // end of line: the top row
-                      0, 3, 3, 1, 3, 0,  // three stored indices and the padding
-                      0, 1};             // end of picture
-  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(6, 4, 8, kRle8, kFour), rle8)).pixels,
-            Expected(kFour, {3, 1, 3, 0, 0, 0,  //
-                             0, 0, 2, 2, 0, 0,  //
-                             0, 0, 0, 0, 0, 0,  //
-                             1, 1, 1, 0, 0, 0},
-                     6)
-                .pixels);
-  const Bytes rle4 = {3,    0x11,              // bottom row: three red
-                      0,    0,                 //
-                      5,    0x12,              // red and green taking turns
-                      0,    0,                 //
-                      0,    2,    2, 0,        // two right, in the same row
-                      2,    0x22,              //
-                      0,    0,                 //
-                      0,    5,    0x31, 0x32,  // five stored indices in three bytes, and the padding
-                      0x10, 0,                 //
-                      0,    1};
-  EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(6, 4, 4, kRle4, kFour), rle4)).pixels,
-            Expected(kFour, {3, 1, 3, 2, 1, 0,  //
-                             0, 0, 2, 2, 0, 0,  //
-                             1, 2, 1, 2, 1, 0,  //
-                             1, 1, 1, 0, 0, 0},
-                     6)
-                .pixels);
-}
-
 TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
   const std::vector<std::uint32_t> palette = {0xFFFFFF, 0xFF0000};
   struct Case {
     const char* what;
     Bytes codes;
-    Indices expected;  // 4 x 3, top to bottom
+    Indices expected;  // 4 x 3, top to bottom; pixels no code reaches keep index 0
+    int bits = 8;
   };
   const Case cases[] = {
+      // Bottom row: a run; a move one up (and none right); top row: three stored indices
+      // and the padding.
+      {"a move, an end of line and the end", {3, 1, 0, 2, 0, 1, 1, 1, 0, 0, 0, 3, 1, 0, 1, 0, 0, 1},
+       {1, 0, 1, 0, 0, 0, 0, 1, 1, 1, 1, 0}},
+      {"a run of two indices taking turns, and a move", {3, 0x10, 0, 2, 0, 1, 1, 0x11, 0, 1},
+       {0, 0, 0, 0, 0, 0, 0, 1, 1, 0, 1, 0}, 4},
       {"a run past the end of its row", {200, 1, 0, 0, 1, 1, 0, 1}, {0, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}},
       {"a stored run past the end of its row", {0, 6, 1, 1, 1, 1, 1, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}},
       {"a move past the right edge", {0, 2, 250, 0, 3, 1, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}},
@@ -128,7 +100,7 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(4, 3, 8, kRle8, palette), c.codes)).pixels,
+    EXPECT_EQ(DecodeOk(bmpfile::File(PaletteShape(4, 3, c.bits, c.bits == 8 ? kRle8 : kRle4, palette), c.codes)).pixels,
               Expected(palette, c.expected, 4).pixels);
   }
 

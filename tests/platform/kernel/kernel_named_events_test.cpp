@@ -15,6 +15,7 @@
 #include "platform/kernel/wide.h"
 #include "platform/storage/files.h"
 #include "tests/support/child_process.h"
+#include "tests/support/temp_root.h"
 
 namespace {
 
@@ -67,16 +68,7 @@ class Holder {
 
 class KernelNamedEvents : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vellumet-kernel-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_root = pattern;
-    SetDeviceRoot(m_root);
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(NameLockFolder());
-    std::filesystem::remove_all(m_root);
-  }
+  void TearDown() override { std::filesystem::remove_all(NameLockFolder()); }
 
   // Creates the event and returns GetLastError() of the create; the handle goes to *out.
   static DWORD Create(const char16_t* name, HANDLE* out, BOOL manual = TRUE, BOOL initial = FALSE) {
@@ -86,7 +78,8 @@ class KernelNamedEvents : public ::testing::Test {
     return GetLastError();
   }
 
-  std::string m_root;
+  TempDeviceRoot m_folder;
+  const std::string m_root = m_folder.Path().string();
 };
 
 TEST_F(KernelNamedEvents, SameNameInOneProcessSharesTheEvent) {

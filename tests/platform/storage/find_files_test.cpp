@@ -31,14 +31,6 @@ std::vector<Found> Search(const WString& pattern) {
   return found;
 }
 
-// Every search in the test reports host names sorted.
-struct SortedOrder {
-  SortedOrder() {
-    SetFindOrderForTests([](std::vector<std::string>& names) { std::sort(names.begin(), names.end()); });
-  }
-  ~SortedOrder() { SetFindOrderForTests(nullptr); }
-};
-
 // Descends into every folder a search reports, as a recursive scan of the card does;
 // counts the folders and fails when it goes deeper than any honest tree here.
 int Walk(const WString& folder, int depth = 0) {
@@ -59,7 +51,7 @@ TEST(FindFiles, DotsFirstThenTheFolderAsPatternsSelectInTheOrderTheHookGives) {
   root.WriteFile("SDMMC/b.jpg", "12345");
   root.WriteFile("SDMMC/A/x", "");
   root.WriteFile("SDMMC/noext", "");
-  SortedOrder sorted;
+  root.ListInNameOrder();
   EXPECT_EQ(Search(u"\\SDMMC\\*.*"),
             (std::vector<Found>{{u".", true}, {u"..", true}, {u"A", true}, {u"b.jpg", false}, {u"noext", false}}));
   EXPECT_EQ(Search(u"sdmmc\\*"), Search(u"\\SDMMC\\*.*"));
@@ -106,7 +98,7 @@ TEST(FindFiles, LinksAreFollowedInsideTheRootAndNeverIntoALoop) {
   fs::create_directory_symlink(card / "q" / "r", card / "p");
   fs::create_directory_symlink(card / "q", card / "q" / "r" / "l");
 
-  SortedOrder sorted;
+  root.ListInNameOrder();
   EXPECT_EQ(Search(u"\\SDMMC\\*.*"), (std::vector<Found>{{u".", true}, {u"..", true}, {u"alias", true},
                                                           {u"p", true}, {u"q", true}, {u"real", true}}));
   EXPECT_EQ(Search(u"\\SDMMC\\alias\\*.*"), (std::vector<Found>{{u".", true}, {u"..", true}, {u"p.jpg", false}}));
@@ -124,7 +116,7 @@ TEST(FindFiles, AnyHostNameCanBeFoundAndOpenedAgain) {
   root.WriteFile("SDMMC/with;semi,colon [1].jpg", "");
   root.WriteFile("SDMMC/" + std::string(250, 'n') + ".jpg", "");
   ASSERT_EQ(mkfifo((root.Path() / "SDMMC" / "pipe.jpg").c_str(), 0600), 0);
-  SortedOrder sorted;
+  root.ListInNameOrder();
   std::vector<Found> found = Search(u"\\SDMMC\\*.jpg");
   ASSERT_EQ(found.size(), 5u);
   EXPECT_EQ(found[0].name, FromUtf8("bad") + WString(u"\xDCFF\xDCFE") + FromUtf8(" name.jpg"));

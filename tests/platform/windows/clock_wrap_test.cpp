@@ -57,6 +57,7 @@ TEST(ClockWrap, EveryIntervalKeepsItsLengthWhenTheTickCountWrapsInsideIt) {
     // The wrap comes half-way (for 1 ms: right after the start).
     SetTickCount(0u - interval.ms / 2 - 1);
     const DWORD start = GetTickCount();
+    EXPECT_LT(start - (0u - interval.ms / 2 - 1), kSlack) << "the count starts where it is told";
     const std::uint64_t deviceStart = DeviceTimeMs();
     const DWORD reported = interval.run(interval.ms);
     const DWORD end = reported ? reported : GetTickCount();
@@ -69,16 +70,7 @@ TEST(ClockWrap, EveryIntervalKeepsItsLengthWhenTheTickCountWrapsInsideIt) {
   for (HANDLE event : events) CloseHandle(event);
   SetTickCount(0);
   SetClockSpeed(1);
-}
-
-TEST(ClockWrap, TheTickCountStartsWhereItIsToldAndCountsOnFromThere) {
-  for (DWORD start : {0u, 123456u, 0xFFFFFFFFu}) {
-    SetTickCount(start);
-    const DWORD read = GetTickCount();
-    EXPECT_LT(read - start, 50u) << start;
-    EXPECT_EQ(TickCountAt(DeviceTimeMs()) - GetTickCount(), 0u);
-  }
-  SetTickCount(0);
+  EXPECT_EQ(TickCountAt(DeviceTimeMs()) - GetTickCount(), 0u) << "the tick count of a device time";
 }
 
 }  // namespace

@@ -53,21 +53,6 @@ TEST_F(WindowOrder, MovingAndDestroyingUncoverWhatLiesBelow) {
   EXPECT_EQ(Pixel(120, 120), 0x1111);
 }
 
-TEST_F(WindowOrder, ContextOfAParentLeavesOutItsVisibleChildren) {
-  Painter parent(0x1111, &log, "parent"), child(0x3333, &log, "child");
-  parent.Create(nullptr, RECT{0, 0, 200, 200});
-  child.Create(parent.m_hWnd, RECT{50, 50, 100, 100});
-  Pump();
-  FillWhite(parent.m_hWnd);
-  EXPECT_EQ(Pixel(10, 10), 0xFFFF);
-  EXPECT_EQ(Pixel(75, 75), 0x3333);
-  // Once the child is hidden, the parent's context reaches that area too.
-  child.ShowWindow(SW_HIDE);
-  Pump();
-  FillWhite(parent.m_hWnd);
-  EXPECT_EQ(Pixel(75, 75), 0xFFFF);
-}
-
 TEST_F(WindowOrder, InvalidatingInsidePaintIsKeptAndPaintsThatNeverBeginEnd) {
   Painter w(0x1111, &log, "w");
   w.Create(nullptr, RECT{0, 0, 50, 50});

@@ -36,6 +36,15 @@ TEST_F(Windows, PaintsCoalesceEraseOnRequestParentsFirst) {
   // The parent's paint left out its child.
   EXPECT_EQ(Pixel(5, 5), 0x1111);
   EXPECT_EQ(Pixel(15, 15), 0x2222);
+  // So does a context of the parent, until the child is hidden.
+  FillWhite(parent.m_hWnd);
+  EXPECT_EQ((std::vector<WORD>{Pixel(5, 5), Pixel(15, 15)}), (std::vector<WORD>{0xFFFF, 0x2222}));
+  child.ShowWindow(SW_HIDE);
+  Pump();
+  FillWhite(parent.m_hWnd);
+  EXPECT_EQ(Pixel(15, 15), 0xFFFF);
+  child.ShowWindow(SW_SHOW);
+  Pump();
 
   log.clear();
   RECT a{0, 0, 5, 5}, b{100, 50, 120, 60};
@@ -259,9 +268,9 @@ TEST_F(Dialogs, TouchesGoToTheWindowUnderThemThroughStaticsAndDisabledControls) 
   EXPECT_EQ(log, (std::vector<std::string>{"dialog down 10,20", "dialog down 210,110", "dialog down 500,300"}));
 }
 
-TEST_F(Dialogs, ModalLoopsNestAndReturnTheirResults) {
+TEST_F(Dialogs, ModalLoopsNestReturnTheirResultsAndAQuitEndsEveryLoopInTurn) {
   TestDialog outer(900, &log);
-  INT_PTR innerResult = 0;
+  INT_PTR innerResult = 0, quitResult = 0;
   bool outerVisibleAfterInner = false;
   outer.onInit = [&](TestDialog& d) { d.SetTimer(1, 1, nullptr); };
   outer.onTimer = [&](TestDialog& d, UINT_PTR) {
@@ -274,26 +283,15 @@ TEST_F(Dialogs, ModalLoopsNestAndReturnTheirResults) {
     };
     innerResult = inner.DoModal();
     outerVisibleAfterInner = d.IsWindowVisible() && d.IsWindowEnabled();
-    d.EndDialog(static_cast<int>(innerResult) + 1);
-  };
-  EXPECT_EQ(outer.DoModal(), 35);
-  EXPECT_EQ(innerResult, 34);
-  EXPECT_TRUE(outerVisibleAfterInner);
-  EXPECT_EQ(outer.m_hWnd, nullptr);
-}
-
-TEST_F(Dialogs, QuitEndsEveryLoopInTurn) {
-  TestDialog outer(900, &log);
-  INT_PTR inner = 0;
-  outer.onInit = [&](TestDialog& d) { d.SetTimer(1, 1, nullptr); };
-  outer.onTimer = [&](TestDialog& d, UINT_PTR) {
-    d.KillTimer(1);
+    // A quit in a second inner loop ends that loop, then the outer one.
     TestDialog second(901, &log);
     second.onInit = [](TestDialog&) { PostQuitToWindowThread(3); };
-    inner = second.DoModal();
+    quitResult = second.DoModal();
   };
   EXPECT_EQ(outer.DoModal(), -1);
-  EXPECT_EQ(inner, -1);
+  EXPECT_EQ((std::pair{innerResult, quitResult}), (std::pair<INT_PTR, INT_PTR>{34, -1}));
+  EXPECT_TRUE(outerVisibleAfterInner);
+  EXPECT_EQ(outer.m_hWnd, nullptr);
   MSG msg;
   EXPECT_FALSE(GetMessage(&msg, nullptr, 0, 0));  // the last loop still sees the quit
   EXPECT_EQ(msg.wParam, 3u);
