@@ -19,15 +19,6 @@ class CleanRunTest : public TwoProcessTest {
     ASSERT_EQ(demo.Wait(120000), 0);  // slow in the sanitizer and coverage builds of a busy machine
   }
 
-  // Runs the program headless on the demo card; its standard error.
-  std::string Run(const std::vector<std::string>& env) {
-    ChildProcess program({kBin + "/vellumet", "--root", m_card, "--headless", "--script", Script("taps.txt", kClickingTaps),
-                          "--log", Log()},
-                         env);
-    EXPECT_EQ(program.Wait(), kEndedByItself);
-    return program.ReadAllErrors();
-  }
-
   std::string m_card;
 };
 
@@ -41,7 +32,11 @@ TEST_F(CleanRunTest, ClicksOnEverySoundOutputLeaveNothingBehind) {
   for (const std::vector<std::string>& env : std::vector<std::vector<std::string>>{
            {}, {"DISPLAY=:97", "DBUS_SESSION_BUS_ADDRESS="}, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + audio}}) {
     SCOPED_TRACE(env.empty() ? "" : env[0]);
-    const std::string errors = Run(env);
+    ChildProcess program({kBin + "/vellumet", "--root", m_card, "--headless", "--script", Script("taps.txt", kClickingTaps),
+                          "--log", Log()},
+                         env);
+    EXPECT_EQ(program.Wait(), kEndedByItself);
+    const std::string errors = program.ReadAllErrors();
     EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
     EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
   }

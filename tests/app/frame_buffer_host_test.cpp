@@ -45,7 +45,10 @@ class FrameBufferHostTest : public TwoProcessTest {
     m_events = open(m_fifo.c_str(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(m_events, 0);
   }
-  void TearDown() override { close(m_events); }
+  void TearDown() override {
+    close(m_events);
+    TwoProcessTest::TearDown();
+  }
 
   // The headless host's shots of the main page, as opened and with its exit button held.
   void TakeHeadlessShots() {
@@ -58,9 +61,8 @@ class FrameBufferHostTest : public TwoProcessTest {
   }
 
   std::unique_ptr<ChildProcess> StartOnPanel(int inputFd = -1, std::vector<std::string> extra = {}) {
-    std::vector<std::string> argv{kBin + "/vellumet", "--root", Root(), "--fb", m_frame, "--touch", m_fifo, "--log", Log()};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return std::make_unique<ChildProcess>(argv, std::vector<std::string>{}, inputFd);
+    extra.insert(extra.begin(), {"--fb", m_frame, "--touch", m_fifo});
+    return Start(extra, {}, inputFd);
   }
 
   // Whether the frame buffer file comes to hold the picture of the shot, turned by `rotate`:
@@ -99,12 +101,12 @@ TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanelTurnedEachWay) {
   m_root.WriteFile("sys/BAT0/capacity", "50\n");
   m_root.WriteFile("sys/panel/brightness", "40\n");
   m_root.WriteFile("sys/panel/max_brightness", "255\n");
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  StartLauncher();
   for (int rotate : {0, 90, 180, 270}) {
     SCOPED_TRACE(rotate);
     std::unique_ptr<ChildProcess> program = StartOnPanel(
         -1, {"--fb-rotate", std::to_string(rotate), "--sys-battery", Root() + "/sys/BAT0", "--sys-backlight", Root() + "/sys/panel"});
-    ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+    ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));
     EXPECT_TRUE(PanelShows("main", rotate));
     EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "255\n");
     // A finger down where the turned exit button is shows its press; lifting it ends it.
@@ -113,10 +115,9 @@ TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanelTurnedEachWay) {
     EXPECT_TRUE(PanelShows("pressed", rotate));
     Touch({{{}, EV_KEY, BTN_TOUCH, 0}, {{}, EV_SYN, SYN_REPORT, 0}});
     EXPECT_EQ(program->Wait(), kEndedByItself);
-    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+    EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
     EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "40\n");  // the brightness it found
   }
-  StopLauncher(*launcher);
 }
 
 // A pseudo-terminal as a program's standard input: its master end (not blocking) and the
@@ -142,10 +143,10 @@ struct Terminal {
 TEST_F(FrameBufferHostTest, ARefusedCopyShowsNothingAndSigtermGivesTheConsoleBack) {
   TakeHeadlessShots();
   Terminal console, copyConsole;
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  StartLauncher();
   std::unique_ptr<ChildProcess> program = StartOnPanel(console.terminal);
   EXPECT_TRUE(console.Gets("\033[?25l\033[9;0]"));  // cursor and blanking off
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));
   ASSERT_TRUE(PanelShows("main"));
   const std::string page = ReadAll(m_frame);
 
@@ -153,13 +154,11 @@ TEST_F(FrameBufferHostTest, ARefusedCopyShowsNothingAndSigtermGivesTheConsoleBac
   // its console as they are; in a window SDL is not even asked (its offscreen driver would
   // have it say that it shows nothing). Each says nothing and tells the launcher.
   for (bool panel : {true, false}) {
-    std::unique_ptr<ChildProcess> copy =
-        panel ? StartOnPanel(copyConsole.terminal)
-              : std::make_unique<ChildProcess>(std::vector<std::string>{kBin + "/vellumet", "--root", Root(), "--shots", m_shots.string()},
-                                               std::vector<std::string>{"SDL_VIDEODRIVER=offscreen"});
+    std::unique_ptr<ChildProcess> copy = panel ? StartOnPanel(copyConsole.terminal)
+                                               : Start({"--shots", m_shots.string()}, {"SDL_VIDEODRIVER=offscreen"});
     EXPECT_EQ(copy->Wait(), kRefused);
     EXPECT_EQ(copy->ReadAllErrors(), "");
-    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+    EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
   }
   EXPECT_TRUE(ReadAll(m_frame) == page);
   char written;
@@ -168,8 +167,7 @@ TEST_F(FrameBufferHostTest, ARefusedCopyShowsNothingAndSigtermGivesTheConsoleBac
   program->Signal(SIGTERM);
   EXPECT_EQ(program->Wait(), kEndedByHost);
   EXPECT_TRUE(console.Gets("\033[?25h\033[9;"));  // and back on
-  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));  // the application closed properly
-  StopLauncher(*launcher);
+  EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));  // the application closed properly
 }
 
 TEST_F(FrameBufferHostTest, DevicesThatCannotBeUsedStopTheStart) {
@@ -177,11 +175,8 @@ TEST_F(FrameBufferHostTest, DevicesThatCannotBeUsedStopTheStart) {
            {"--fb", "/dev/null"},                  // not a frame buffer
            {"--fb", "/dev/fb-vellumet-none"},      // no such device: no file is made there either
            {"--fb", m_frame, "--fb-rotate", "45"}, {"--fb", m_frame, "--touch", Root() + "/missing"},
-           {"--fb", Root() + "/missing/fb.raw"}, {"--fb", m_frame, "--sys-battery", Root()}}) {  // no capacity there
-    std::vector<std::string> argv{kBin + "/vellumet", "--root", Root(), "--log", Log()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    EXPECT_EQ(ChildProcess(argv).Wait(), 2) << args[1];
-  }
+           {"--fb", Root() + "/missing/fb.raw"}, {"--fb", m_frame, "--sys-battery", Root()}})  // no capacity there
+    EXPECT_EQ(Start(args)->Wait(), 2) << args[1];
   EXPECT_FALSE(std::filesystem::exists("/dev/fb-vellumet-none"));
 }
 

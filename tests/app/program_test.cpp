@@ -15,10 +15,10 @@ const std::string kLongWait = "wait 3600000\n";
 
 using ProgramTest = TwoProcessTest;
 
-TEST_F(ProgramTest, TheLauncherHidesShowsAndClosesTheProgram) {
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+TEST_F(ProgramTest, TheLauncherHidesShowsAndClosesTheProgramAndASecondCopyIsRefused) {
+  StartLauncher();
   std::unique_ptr<ChildProcess> program = StartProgram();
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));  // the main page has painted
+  ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));  // the main page has painted
   Command(*program, "shot opened\n");
 
   // Hidden, the page keeps what it drew, and its buttons no longer take touches: pressing
@@ -38,64 +38,52 @@ TEST_F(ProgramTest, TheLauncherHidesShowsAndClosesTheProgram) {
   Command(*program, "up 0 0\n");  // released away from the button: nothing happens
   EXPECT_NE(Shot("shown-press"), Shot("opened"));
 
+  // A second copy ends at once whatever its script holds, and tells the launcher. Driven
+  // through standard input, a command read before the refusal is answered "ended"; one that
+  // comes after it is not read at all. Either way nothing is run.
+  for (const std::string& script : {Script("long.txt", "shot refused\n" + kLongWait), Script("empty.txt", ""), std::string("-")}) {
+    std::unique_ptr<ChildProcess> copy = StartProgram(script);
+    if (script == "-") {
+      copy->Write("shot refused\n");
+      const std::string answer = copy->ReadLine();
+      EXPECT_TRUE(answer == "ended" || answer.empty()) << answer;
+    }
+    EXPECT_EQ(copy->Wait(), kRefused) << script;
+    EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
+  }
+  EXPECT_FALSE(HasShot("refused"));
+
   ASSERT_EQ(Send("2"), 0);
   EXPECT_EQ(program->Wait(), kEndedByItself);
-  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+  EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
   EXPECT_NE(Send("8"), 0);  // the program's window is gone
-  StopLauncher(*launcher);
 }
 
 TEST_F(ProgramTest, MissingDisplayKeysAndBacklightDoNotStopTheStart) {
   m_root.WriteFile("registry.txt", "");
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  StartLauncher();
   std::unique_ptr<ChildProcess> program = StartProgram("-", {"--no-backlight"});
   Command(*program, "shot box\n");
   Command(*program, "tap 400 300\n");  // the box's OK button
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));
   Command(*program, "shot page\n");
   EXPECT_NE(Shot("box"), Shot("page"));
   program->CloseInput();  // the end of the script ends the program
   EXPECT_EQ(program->Wait(), kEndedByHost);
-  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
-  StopLauncher(*launcher);
+  EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
   EXPECT_NE(ReadAll(Log()).find("1 PAPI_SetLCDBright (inv h!)"), std::string::npos) << ReadAll(Log());
-}
-
-TEST_F(ProgramTest, ARefusedCopyEndsAtOnceWhateverItsScriptHolds) {
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
-  std::unique_ptr<ChildProcess> first = StartProgram();
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
-
-  for (const std::string& script : {Script("long.txt", "shot refused\n" + kLongWait), Script("empty.txt", "")}) {
-    std::unique_ptr<ChildProcess> copy = StartProgram(script);
-    EXPECT_EQ(copy->Wait(), kRefused) << script;
-    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
-  }
-  // Driven through standard input: a command read before the refusal is answered "ended";
-  // one that comes after it is not read at all. Either way nothing is run.
-  std::unique_ptr<ChildProcess> copy = StartProgram();
-  copy->Write("shot refused\n");
-  const std::string answer = copy->ReadLine();
-  EXPECT_TRUE(answer == "ended" || answer.empty()) << answer;
-  EXPECT_EQ(copy->Wait(), kRefused);
-  EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
-  EXPECT_FALSE(HasShot("refused"));
-
-  ASSERT_EQ(Send("2"), 0);
-  EXPECT_EQ(first->Wait(), kEndedByItself);
-  StopLauncher(*launcher);
 }
 
 // Ended by the application (the launcher's close, the exit button), by the host (the script
 // ran out, SIGTERM) or because the host failed; each time the launcher is told.
 TEST_F(ProgramTest, TheStatusTellsHowTheApplicationEndedAndLinesLeftAreNotRun) {
-  std::unique_ptr<ChildProcess> launcher = StartLauncher();
+  StartLauncher();
   auto ends = [&](std::unique_ptr<ChildProcess> program, int status) {
     EXPECT_EQ(program->Wait(), status);
-    EXPECT_TRUE(launcher->WaitForLine("0x0bfb 35 4"));
+    EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
   };
   std::unique_ptr<ChildProcess> program = StartProgram(Script("wait.txt", kLongWait + "shot after\n"));
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));
   ASSERT_EQ(Send("2"), 0);
   ends(std::move(program), kEndedByItself);
   ends(StartProgram(Script("exit.txt", "tap 710 432\n" + kLongWait + "shot after\n")), kEndedByItself);
@@ -117,10 +105,9 @@ TEST_F(ProgramTest, TheStatusTellsHowTheApplicationEndedAndLinesLeftAreNotRun) {
   // A shot that cannot be written: the shots folder is a file.
   ends(StartProgram(Script("short.txt", "shot page\n"), {"--shots", Script("not-a-folder", "")}), kHostFailed);
   program = StartProgram();
-  ASSERT_TRUE(launcher->WaitForLine("0xcf02 0 0"));
+  ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));
   program->Signal(SIGTERM);  // closes the application the same way: its exit step still tells the launcher
   ends(std::move(program), kEndedByHost);
-  StopLauncher(*launcher);
 }
 
 }  // namespace

@@ -42,24 +42,28 @@ class TwoProcessTest : public ::testing::Test {
   std::string Root() const { return m_root.Path().string(); }
   std::string Log() const { return (m_root.Path() / "debug.log").string(); }
 
-  // The launcher stand-in, listening once its window is reachable.
-  std::unique_ptr<ChildProcess> StartLauncher() {
-    auto launcher = std::make_unique<ChildProcess>(std::vector<std::string>{kBin + "/vellumet-launcher", "--root", Root(), "listen"});
-    EXPECT_EQ(launcher->ReadErrorLine(), "vellumet-launcher: listening");
-    return launcher;
+  // The launcher stand-in, listening once its window is reachable; stopped at the test's end.
+  void StartLauncher() {
+    m_launcher = std::make_unique<ChildProcess>(std::vector<std::string>{kBin + "/vellumet-launcher", "--root", Root(), "listen"});
+    EXPECT_EQ(m_launcher->ReadErrorLine(), "vellumet-launcher: listening");
   }
-  static void StopLauncher(ChildProcess& launcher) {
-    launcher.Signal(SIGTERM);
-    EXPECT_EQ(launcher.Wait(), 0);
+  void TearDown() override {
+    if (!m_launcher) return;
+    m_launcher->Signal(SIGTERM);
+    EXPECT_EQ(m_launcher->Wait(), 0);
   }
-  // The program headless on the root with a script ("-": driven line by line through its
-  // standard input), and more arguments.
-  std::unique_ptr<ChildProcess> StartProgram(const std::string& script = "-", std::vector<std::string> extra = {},
-                                             const std::vector<std::string>& env = {}) {
-    std::vector<std::string> argv{kBin + "/vellumet", "--root", Root(), "--headless", "--script", script,
-                                  "--shots", m_shots.string(), "--log", Log()};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return std::make_unique<ChildProcess>(argv, env);
+  // The program on the root with its log, and more arguments.
+  std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+                                      int inputFd = -1) {
+    std::vector<std::string> argv{kBin + "/vellumet", "--root", Root(), "--log", Log()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return std::make_unique<ChildProcess>(argv, env, inputFd);
+  }
+  // The program headless with a script ("-": driven line by line through its standard input),
+  // and more arguments.
+  std::unique_ptr<ChildProcess> StartProgram(const std::string& script = "-", std::vector<std::string> extra = {}) {
+    extra.insert(extra.begin(), {"--headless", "--script", script, "--shots", m_shots.string()});
+    return Start(extra);
   }
   // A script file under the root.
   std::string Script(const std::string& name, const std::string& text) {
@@ -92,4 +96,5 @@ class TwoProcessTest : public ::testing::Test {
 
   TempDeviceRoot m_root;
   std::filesystem::path m_shots;
+  std::unique_ptr<ChildProcess> m_launcher;
 };

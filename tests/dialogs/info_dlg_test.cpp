@@ -127,7 +127,9 @@ class InfoDialog : public ::testing::Test {
   CImageDecoder m_decoder;
 };
 
-TEST_F(InfoDialog, ShowsTheBackgroundTheFactsAndThePreviewInItsRectangle) {
+// The launcher hides it (both of its messages), shows it and closes it; hidden it paints
+// nothing, shown again everything comes back: background, facts, preview, button.
+TEST_F(InfoDialog, ShowsTheFactsAndThePreviewInItsRectangleAndTheLauncherHidesShowsAndClosesIt) {
   PutPhoto("red.jpg", 640, 480, Rgb{200, 40, 40});
   CBatteryIcon battery(m_page.get(), 1, skin::kBatteryFrames, skin::kMainBackground, 740, 15, 740, 15);
   battery.SetState(2, 0);  // blinking, until the dialog stops it
@@ -137,9 +139,25 @@ TEST_F(InfoDialog, ShowsTheBackgroundTheFactsAndThePreviewInItsRectangle) {
     shown = ReadScreen();
     EXPECT_TRUE(IsWindowVisible(d.ExitButton()));
     EXPECT_TRUE(IsWindowEnabled(d.ExitButton()));
-    Tap(kExitX, kExitY);
+    for (UINT hide : {kLauncherMessage, kHideMessage}) {
+      PostMessage(d.m_hWnd, hide, kLauncherHide, 0);
+      WaitForWindowThreadIdle(5000);
+      EXPECT_FALSE(IsWindowVisible(d.ExitButton()));
+      FillFrame(0);
+      InvalidateRect(d.m_hWnd, nullptr, TRUE);
+      WaitForWindowThreadIdle(5000);
+      EXPECT_EQ(Differences(ReadScreen(), Screen(shown.size(), 0), RECT{0, 0, 800, 480}), 0);
+      PostMessage(d.m_hWnd, kLauncherMessage, kLauncherShow, 0);
+      Settle();
+      EXPECT_TRUE(IsWindowVisible(d.ExitButton()));
+      EXPECT_EQ(Differences(ReadScreen(), shown, RECT{0, 0, 800, 480}), 0);
+    }
+    PostMessage(d.m_hWnd, kLauncherMessage, 2, 0);  // the main page's close only
+    WaitForWindowThreadIdle(5000);
+    EXPECT_TRUE(IsWindow(d.m_hWnd));
+    PostMessage(d.m_hWnd, kLauncherMessage, 32, 0);
   });
-  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(result, kModalClosedByLauncher);
   EXPECT_TRUE(Logged("2.rendRect(18,49,419,345)"));
   EXPECT_EQ(dialog->Facts().format, u"JPEG");
   EXPECT_EQ(dialog->Facts().width, 640);
@@ -159,78 +177,42 @@ TEST_F(InfoDialog, ShowsTheBackgroundTheFactsAndThePreviewInItsRectangle) {
   EXPECT_EQ(Differences(shown, background, RECT{0, 380, 680, 480}), 0);
 }
 
-TEST_F(InfoDialog, TheExitButtonCannotBePressedBeforeThePreviewIsDrawn) {
+// The exit button is hidden and disabled until the facts are drawn, and a tap that comes
+// before the preview (or the damaged picture) is drawn does not close the dialog. Photos that
+// do not decode show the damaged picture with their facts.
+TEST_F(InfoDialog, TheExitButtonWaitsForThePreviewAndUndecodablePhotosShowTheDamagedPicture) {
   PutPhoto("good.jpg", 320, 240, Rgb{20, 200, 20});
-  PutCutPhoto("cut.jpg", 320, 240);
-  for (const char* name : {"good.jpg", "cut.jpg"}) {
+  PutCutPhoto("cut.jpg", 320, 240);                                   // opens, decodes to nothing
+  m_root.WriteFile("SDMMC/noise.bmp", std::string(3000, '\x5a'));   // "NON": never opened
+  const Screen damaged = Rendered(skin::kPlaceholder, &kDamagedBox);
+  for (const std::string name : {"good.jpg", "cut.jpg", "noise.bmp"}) {
     SCOPED_TRACE(name);
+    m_log.Clear();
     auto dialog = Dialog(name);
     dialog->afterInit = [](TestInfoDlg& d) {
       EXPECT_FALSE(IsWindowVisible(d.ExitButton()));
       EXPECT_FALSE(IsWindowEnabled(d.ExitButton()));
     };
-    // The facts are drawn and the button shown; a tap now comes before the preview.
     dialog->beforeDecode = [](TestInfoDlg& d) {
       EXPECT_TRUE(IsWindowVisible(d.ExitButton()));
       Tap(kExitX, kExitY);
     };
     bool stillOpen = false;
+    Screen shown;
     const INT_PTR result = Run(*dialog, [&](TestInfoDlg& d) {
       stillOpen = IsWindow(d.m_hWnd);
-      Tap(kExitX, kExitY);
-    });
-    EXPECT_TRUE(stillOpen);
-    EXPECT_EQ(result, IDCANCEL);
-  }
-}
-
-TEST_F(InfoDialog, UndecodablePhotosShowTheDamagedPictureWithTheirFacts) {
-  m_root.WriteFile("SDMMC/noise.bmp", std::string(3000, '\x5a'));   // "NON": never opened
-  PutCutPhoto("cut.jpg", 320, 240);                                   // opens, decodes to nothing
-  const Screen damaged = Rendered(skin::kPlaceholder, &kDamagedBox);
-  for (const char* name : {"noise.bmp", "cut.jpg"}) {
-    SCOPED_TRACE(name);
-    m_log.Clear();
-    auto dialog = Dialog(name);
-    Screen shown;
-    Run(*dialog, [&](TestInfoDlg& d) {
       shown = ReadScreen();
       EXPECT_TRUE(IsWindowEnabled(d.ExitButton()));
       Tap(kExitX, kExitY);
     });
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(result, IDCANCEL);
+    if (name == "good.jpg") continue;
     EXPECT_EQ(Differences(shown, damaged, kDamagedBox), 0);
     EXPECT_GT(Differences(shown, Rendered(skin::kInfoBackground), RECT{425, 40, 783, 240}), 100);
     EXPECT_FALSE(m_log.Contains("rendRect"));
-    EXPECT_EQ(dialog->Facts().format, name == std::string("cut.jpg") ? u"JPEG" : u"NON");
+    EXPECT_EQ(dialog->Facts().format, name == "cut.jpg" ? u"JPEG" : u"NON");
   }
-}
-
-TEST_F(InfoDialog, TheLauncherHidesShowsAndClosesIt) {
-  PutPhoto("blue.jpg", 400, 300, Rgb{30, 30, 220});
-  auto dialog = Dialog("blue.jpg");
-  const INT_PTR result = Run(*dialog, [&](TestInfoDlg& d) {
-    const Screen before = ReadScreen();
-    for (UINT hide : {kLauncherMessage, kHideMessage}) {
-      PostMessage(d.m_hWnd, hide, kLauncherHide, 0);
-      WaitForWindowThreadIdle(5000);
-      EXPECT_FALSE(IsWindowVisible(d.ExitButton()));
-      // Hidden, it paints nothing.
-      FillFrame(0);
-      InvalidateRect(d.m_hWnd, nullptr, TRUE);
-      WaitForWindowThreadIdle(5000);
-      EXPECT_EQ(Differences(ReadScreen(), Screen(before.size(), 0), RECT{0, 0, 800, 480}), 0);
-      // Shown again, everything comes back: background, facts, preview, button.
-      PostMessage(d.m_hWnd, kLauncherMessage, kLauncherShow, 0);
-      Settle();
-      EXPECT_TRUE(IsWindowVisible(d.ExitButton()));
-      EXPECT_EQ(Differences(ReadScreen(), before, RECT{0, 0, 800, 480}), 0);
-    }
-    PostMessage(d.m_hWnd, kLauncherMessage, 2, 0);  // the main page's close only
-    WaitForWindowThreadIdle(5000);
-    EXPECT_TRUE(IsWindow(d.m_hWnd));
-    PostMessage(d.m_hWnd, kLauncherMessage, 32, 0);
-  });
-  EXPECT_EQ(result, kModalClosedByLauncher);
 }
 
 // Sizes change unit exactly at each power of two; names lose the folder and only the last
@@ -255,14 +237,9 @@ TEST(InfoFacts, PreviewIsFittedCentredAndWidened) {
 
 TEST(InfoFacts, LinesCarryTheirLabelsAndFormatsAndTheNameIsFitted) {
   InstallResources();
-  InfoFacts facts;
-  facts.path = u"\\SDMMC\\trip\\a.b.jpg";
-  facts.format = u"JPEG";
-  facts.file.size = 1048576;
-  facts.file.created = SYSTEMTIME{2024, 3, 2, 5, 7, 8, 9, 0};
-  facts.width = 640;
-  facts.height = 480;
-  facts.colourDepth = 24;
+  InfoFacts facts{.path = u"\\SDMMC\\trip\\a.b.jpg", .format = u"JPEG",
+                  .file = {.size = 1048576, .created = SYSTEMTIME{2024, 3, 2, 5, 7, 8, 9, 0}},
+                  .width = 640, .height = 480, .colourDepth = 24};
   const auto lines = InfoLines(nullptr, facts);
   EXPECT_EQ(ToUtf8(lines[0]), "檔 案 名 稱: a.b");
   EXPECT_EQ(ToUtf8(lines[1]), "檔 案 格 式: JPEG");

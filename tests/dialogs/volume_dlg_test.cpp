@@ -55,9 +55,9 @@ class VolumeDialog : public ::testing::Test {
   }
 
   // Runs the dialog on this (the window) thread while `drive` runs on another once it is
-  // shown; its result. `elapsed`: the device time from m_since to its end, m_since being set
+  // shown; its result. m_elapsed: the device time from m_since to its end, m_since being set
   // when the dialog has been shown (before its 4 seconds began) and at will by drive.
-  INT_PTR Run(const std::function<void()>& drive, DWORD* elapsed = nullptr) {
+  INT_PTR Run(const std::function<void()>& drive) {
     CVolumeDlg dialog(&m_player, &m_level);
     m_since = GetTickCount();
     DWORD end = 0;
@@ -68,7 +68,7 @@ class VolumeDialog : public ::testing::Test {
           return closed;
         },
         [&] { WaitForWindowThreadIdle(5000), drive(); });
-    if (elapsed) *elapsed = end - m_since;
+    m_elapsed = end - m_since;
     return result;
   }
 
@@ -76,7 +76,7 @@ class VolumeDialog : public ::testing::Test {
   std::unique_ptr<BackWindow> m_show;
   Cplayerc m_player;
   int m_level = 12;
-  DWORD m_since = 0;
+  DWORD m_since = 0, m_elapsed = 0;
 };
 
 TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusic) {
@@ -99,23 +99,19 @@ TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusi
     // Around the controls the picture stays.
     for (POINT p : {POINT{400, 200}, POINT{10, 399}, POINT{120, 430}, POINT{583, 430}, POINT{780, 470}})
       EXPECT_EQ(Pixel(p.x, p.y), kPicture) << p.x << "," << p.y;
-    Tap(kAdd);
-    EXPECT_EQ(m_level, 13);
-    EXPECT_EQ(m_player.GetVolume(), 13);
-    EXPECT_EQ(FillEnd(), 449);  // 11 pixels more from x = 438
-    Tap(kDec);
-    EXPECT_EQ(FillEnd(), 438);  // and the track put back there
-    for (int i = 0; i < 14; ++i) Tap(kAdd);
-    EXPECT_EQ(m_level, 24);
-    EXPECT_EQ(FillEnd(), 570);  // 264 pixels: 5 more than the fill bitmap has
-    m_player.SetVolume(3);
-    Tap(kAdd);  // at the top it stays, and still tells the player
-    EXPECT_EQ(m_player.GetVolume(), 24);
-    Tap(kDec);
-    EXPECT_EQ(FillEnd(), 306 + 23 * 11);
-    for (int i = 0; i < 30; ++i) Tap(kDec);
-    EXPECT_EQ(m_level, 0);
-    EXPECT_EQ(FillEnd(), 306);
+    // Each step tells the player the level, also where the level stays.
+    const struct { int button, taps, level, fillEnd; } steps[] = {
+        {kAdd, 1, 13, 449},   // 11 pixels more from x = 438
+        {kDec, 1, 12, 438},   // and the track put back there
+        {kAdd, 14, 24, 570},  // 264 pixels: 5 more than the fill bitmap has
+        {kAdd, 1, 24, 570},  {kDec, 1, 23, 306 + 23 * 11}, {kDec, 30, 0, 306}};
+    for (const auto& step : steps) {
+      m_player.SetVolume(3);
+      for (int i = 0; i < step.taps; ++i) Tap(step.button);
+      EXPECT_EQ(m_level, step.level);
+      EXPECT_EQ(m_player.GetVolume(), step.level);
+      EXPECT_EQ(FillEnd(), step.fillEnd) << "level " << step.level;
+    }
     EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 0);
     Tap(kPlay);
     EXPECT_EQ(m_player.Getsts(), 3);
@@ -133,21 +129,18 @@ TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusi
 }
 
 TEST_F(VolumeDialog, ClosesItselfFourSecondsAfterTheLastTouchUnlessExitIsPressed) {
-  DWORD elapsed = 0;
-  EXPECT_EQ(Run([] {}, &elapsed), kVolumeTimedOut);
-  EXPECT_GE(elapsed, 4000u);
-  EXPECT_LT(elapsed, 4000u + 1000u);  // the dialog's making comes first
+  EXPECT_EQ(Run([] {}), kVolumeTimedOut);
+  EXPECT_GE(m_elapsed, 4000u);
+  EXPECT_LT(m_elapsed, 4000u + 1000u);  // the dialog's making comes first
   // A touch at 3 seconds starts the 4 seconds again.
-  EXPECT_EQ(Run(
-                [&] {
-                  Sleep(3000);
-                  m_since = GetTickCount();
-                  Tap(kPlay);
-                },
-                &elapsed),
-            kVolumeTimedOut);
-  EXPECT_GE(elapsed, 4000u);
-  EXPECT_LT(elapsed, 4600u);
+  const auto touchAtThreeSeconds = [&] {
+    Sleep(3000);
+    m_since = GetTickCount();
+    Tap(kPlay);
+  };
+  EXPECT_EQ(Run(touchAtThreeSeconds), kVolumeTimedOut);
+  EXPECT_GE(m_elapsed, 4000u);
+  EXPECT_LT(m_elapsed, 4600u);
   EXPECT_NE(Run([] { Tap(kExit); }), kVolumeTimedOut);
 }
 

@@ -144,28 +144,24 @@ TEST(PhotoListHold, ARefillWaitsForReadersAndOnlyThenReleasesTheOldThumbnails) {
   EXPECT_EQ(list.GetName(1), u"\\SDMMC\\Other\\b.jpg");
 }
 
-TEST(EnterFolder, MovesDownAndUpKeepingTheTrailingBackslash) {
+// Moving keeps the trailing backslash; photos and odd names leave the path alone. The title
+// is the last folder's name, a backslash at the top, empty for a path too long to search.
+TEST(FolderNav, EnterFolderMovesDownAndUpAndTheTitleIsTheLastName) {
+  const struct {
+    const char16_t *entry, *path, *title;
+  } steps[] = {{u"<b>", u"\\SDMMC\\b\\", u"b"},
+               {u"<Spring 2026>", u"\\SDMMC\\b\\Spring 2026\\", u"Spring 2026"},
+               {u"<..>", u"\\SDMMC\\b\\", u"b"},
+               {u"<..>", u"\\SDMMC\\", u"\\"},
+               {u"\\SDMMC\\x.jpg", u"\\SDMMC\\", u"\\"},
+               {u"", u"\\SDMMC\\", u"\\"}};
   WString path(kCardFolder);
-  EnterFolder(path, u"<b>");
-  EXPECT_EQ(path, u"\\SDMMC\\b\\");
-  EnterFolder(path, u"<Spring 2026>");
-  EXPECT_EQ(path, u"\\SDMMC\\b\\Spring 2026\\");
-  EnterFolder(path, u"<..>");
-  EXPECT_EQ(path, u"\\SDMMC\\b\\");
-  EnterFolder(path, u"<..>");
-  EXPECT_EQ(path, u"\\SDMMC\\");
-  // Photos and odd names leave the path alone.
-  EnterFolder(path, u"\\SDMMC\\x.jpg");
-  EnterFolder(path, u"");
-  EXPECT_EQ(path, u"\\SDMMC\\");
-}
-
-TEST(FolderTitle, IsTheLastFolderNameOrABackslashAtTheTop) {
-  EXPECT_EQ(FolderTitle(u"\\SDMMC\\Trips\\"), u"Trips");
-  EXPECT_EQ(FolderTitle(u"\\SDMMC\\Trips\\Spring\\"), u"Spring");
-  EXPECT_EQ(FolderTitle(u"\\SDMMC\\"), u"\\");
+  for (const auto& step : steps) {
+    EnterFolder(path, step.entry);
+    EXPECT_EQ(path, step.path) << ToUtf8(step.entry);
+    EXPECT_EQ(FolderTitle(path), step.title) << ToUtf8(path);
+  }
   EXPECT_EQ(FolderTitle(u"\\"), u"\\");
-  // Too long to search: the title is empty.
   EXPECT_EQ(FolderTitle(u"\\SDMMC\\" + WString(260, u'a') + u"\\"), u"");
 }
 
