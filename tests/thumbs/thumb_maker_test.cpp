@@ -60,14 +60,16 @@ TEST_F(ThumbWays, AnInnerThumbnailIsShownAndNothingIsWritten) {
 }
 
 TEST_F(ThumbWays, AMadeThumbnailIsStoredOnceAndFoundAgain) {
+  m_Root.WriteFile("SDMMC/a.png", AsString(MakePng(Pattern(90, 30), PngKind::Rgb)));
   m_Root.WriteFile("SDMMC/b.jpg", Photo(false));
+  m_Root.ListInNameOrder();
   DebugCapture log;
 
   // First visit: loading finds nothing, making stores the picture under the next position.
-  Visit(0);
+  Visit(1);
   EXPECT_FALSE(m_Loaded);
-  ASSERT_NE(m_List.GetEntry(0)->thumb, nullptr);
-  EXPECT_EQ(m_List.GetEntry(0)->state, kThumbTried);
+  ASSERT_NE(m_List.GetEntry(1)->thumb, nullptr);
+  EXPECT_EQ(m_List.GetEntry(1)->state, kThumbTried);
   EXPECT_EQ(Index(), (std::vector<WString>{u"\\SDMMC\\b.jpg"}));
   std::string bmp = m_Root.ReadFile("NAND/_Thumbnails/0");
   ASSERT_GT(bmp.size(), 54u);
@@ -78,12 +80,17 @@ TEST_F(ThumbWays, AMadeThumbnailIsStoredOnceAndFoundAgain) {
 
   // Second visit: the stored file is loaded; nothing is made or written.
   auto written = std::filesystem::last_write_time(Stored(0));
-  Visit(0);
+  Visit(1);
   EXPECT_TRUE(m_Loaded);
-  EXPECT_EQ(ThumbWidth(m_List.GetEntry(0)->thumb), 50u);
+  EXPECT_EQ(ThumbWidth(m_List.GetEntry(1)->thumb), 50u);
   EXPECT_EQ(Index().size(), 1u);
   EXPECT_EQ(std::filesystem::last_write_time(Stored(0)), written);
   EXPECT_EQ(m_Root.ReadFile("NAND/_Thumbnails/0"), bmp);
+
+  // Another photo takes the next number.
+  Visit(0);
+  EXPECT_EQ(Index(), (std::vector<WString>{u"\\SDMMC\\b.jpg", u"\\SDMMC\\a.png"}));
+  EXPECT_TRUE(std::filesystem::exists(Stored(1)));
 }
 
 TEST_F(ThumbWays, FolderNamesAreNeverLookedUpAsFiles) {
