@@ -50,17 +50,20 @@ TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnde
     EXPECT_EQ(page.CurPage(), 1);
     EXPECT_EQ(page.SelectedIndex(), 9);
 
-    // The slideshow from the selected photo, the last: the first comes after it.
+    // The slideshow from photo 8, selected by a tap: after 9, the last shown, the first comes.
     SetClockSpeed(10);
+    CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
+    TapAndSettle(CellCentre(0));
+    EXPECT_EQ(page.SelectedIndex(), 8);
     TapAndSettle(kSlideshowButton);
     auto* show = dynamic_cast<CSshowDlg*>(CWnd::FromHandle(GetForegroundWindow()));
-    if (show && Await([&] { return show->ShownIndex() == 0; })) {
+    if (show && Await([&] { return show->ShownIndex() == 9; })) {
       TapAndSettle(kOverPicture);  // a double tap: the volume dialog
       TapAndSettle(kOverPicture);
       TapAndSettle(kVolumeBack);
     }
     EXPECT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
-    EXPECT_EQ(page.SelectedIndex(), 1);
+    EXPECT_EQ(page.SelectedIndex(), 0);
     EXPECT_EQ(page.CurPage(), 0);
     SetClockSpeed(1);
 
