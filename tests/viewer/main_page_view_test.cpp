@@ -1,7 +1,13 @@
-// The photo view run from the main page: a double tap on a photo opens it, and the page
-// comes back on the page of the photo shown last, with that photo selected.
+// The photo view and the slideshow run from the main page: each comes back on the page of the
+// photo it leaves selected (the one shown last by the view, the one that would have come next
+// by the slideshow), the slideshow with the backlight request B off around it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/device_requests.h"
+#include "platform/device/drivers.h"
+#include "slideshow/sshow_dlg.h"
 #include "tests/support/main_page_run.h"
 #include "tests/support/screen.h"
 #include "viewer/photo_view_dlg.h"
@@ -9,6 +15,7 @@
 namespace {
 
 POINT ViewButton(int place) { return POINT{25 + 108 * place + 50, 432}; }
+constexpr POINT kSlideshowButton{210, 432}, kOverPicture{400, 200}, kVolumeBack{64, 428};
 
 // Waits until the screen in front has nothing left to do; the view in front, if it is.
 CPhotoViewDlg* SettleFront(const CMainPageDlg& page) {
@@ -20,8 +27,14 @@ CPhotoViewDlg* SettleFront(const CMainPageDlg& page) {
   }
 }
 
-TEST(MainPageRunsTheView, ADoubleTapOpensThePhotoAndThePageFollowsWhereTheViewEnded) {
+void TapAndSettle(POINT p) {
+  Tap(p);
+  WaitForWindowThreadIdle(60000);
+}
+
+TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnded) {
   MainPageCard card(10, 64, 48);
+  ClearBacklightCalls();
   CMainPageDlg page;
   RunMainPage(page, [&] {
     SettleFront(page);
@@ -37,6 +50,23 @@ TEST(MainPageRunsTheView, ADoubleTapOpensThePhotoAndThePageFollowsWhereTheViewEn
     EXPECT_EQ(page.CurPage(), 1);
     EXPECT_EQ(page.SelectedIndex(), 9);
 
+    // The slideshow from photo 8, selected by a tap: after 9, the last shown, the first comes.
+    SetClockSpeed(10);
+    CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
+    TapAndSettle(CellCentre(0));
+    EXPECT_EQ(page.SelectedIndex(), 8);
+    TapAndSettle(kSlideshowButton);
+    auto* show = dynamic_cast<CSshowDlg*>(CWnd::FromHandle(GetForegroundWindow()));
+    if (show && Await([&] { return show->ShownIndex() == 9; })) {
+      TapAndSettle(kOverPicture);  // a double tap: the volume dialog
+      TapAndSettle(kOverPicture);
+      TapAndSettle(kVolumeBack);
+    }
+    EXPECT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
+    EXPECT_EQ(page.SelectedIndex(), 0);
+    EXPECT_EQ(page.CurPage(), 0);
+    SetClockSpeed(1);
+
     // The launcher's close ends the view and then the page.
     Sleep(400);
     Tap(CellCentre(0)), Tap(CellCentre(0));
@@ -44,6 +74,14 @@ TEST(MainPageRunsTheView, ADoubleTapOpensThePhotoAndThePageFollowsWhereTheViewEn
     PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
   });
   EXPECT_EQ(FindWindowW(nullptr, u"photo"), nullptr);
+
+  // Backlight request B: 0 once, as the slideshow starts, then 1 when it has ended (clicks
+  // send 1 as well).
+  std::vector<DWORD> valuesOfB;
+  for (const BacklightCall& call : GetBacklightCalls())
+    if (call.code == kBacklightRequestB) valuesOfB.push_back(call.value);
+  EXPECT_EQ(std::count(valuesOfB.begin(), valuesOfB.end(), 0u), 1);
+  EXPECT_EQ(valuesOfB.back(), 1u);
 }
 
 }  // namespace
