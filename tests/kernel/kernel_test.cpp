@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "tests/support/child_process.h"
+#include "tests/support/line_reader.h"
 
 namespace fs = std::filesystem;
 
@@ -115,10 +116,7 @@ long DifferingPixels(const Picture& screen, const Picture& frame) {
   return differing;
 }
 
-long NowMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
+long NowMs() { return LineReader::NowMs(); }
 
 // QEMU's machine protocol (QMP) on a Unix socket: one command, one answer line.
 class Monitor {
@@ -138,6 +136,7 @@ class Monitor {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
     }
+    m_lines = LineReader(m_fd);
     return m_fd >= 0 && Answer().find("QMP") != std::string::npos && Execute(R"({"execute":"qmp_capabilities"})");
   }
   bool ScreenDump(const std::string& file) {
@@ -154,24 +153,10 @@ class Monitor {
       if (answer.empty() || answer.find("\"error\"") != std::string::npos) return false;
     }
   }
-  std::string Answer() {
-    for (;;) {
-      const size_t end = m_pending.find('\n');
-      if (end != std::string::npos) {
-        std::string line = m_pending.substr(0, end);
-        m_pending.erase(0, end + 1);
-        return line;
-      }
-      pollfd p{m_fd, POLLIN, 0};
-      char buffer[4096];
-      const ssize_t n = poll(&p, 1, 30000) > 0 ? read(m_fd, buffer, sizeof buffer) : 0;
-      if (n <= 0) return "";
-      m_pending.append(buffer, static_cast<size_t>(n));
-    }
-  }
+  std::string Answer() { return m_lines.Read(30000); }
 
   int m_fd = -1;
-  std::string m_pending;
+  LineReader m_lines;
 };
 
 class KernelTest : public ::testing::TestWithParam<Machine> {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/line_reader.h"
+
 extern char** environ;
 
 class ChildProcess {
@@ -52,6 +54,8 @@ class ChildProcess {
     m_in = in[1];
     m_out = out[0];
     m_err = err[0];
+    m_outLines = LineReader(m_out);
+    m_errLines = LineReader(m_err);
   }
   ~ChildProcess() {
     if (m_pid > 0 && !m_reaped) {
@@ -75,8 +79,8 @@ class ChildProcess {
   }
   // The next line of standard output (or error) without its newline; "" at the end of the
   // output or when no line came within timeoutMs.
-  std::string ReadLine(int timeoutMs = kDefaultTimeoutMs) { return ReadFrom(m_out, m_outPending, timeoutMs); }
-  std::string ReadErrorLine(int timeoutMs = kDefaultTimeoutMs) { return ReadFrom(m_err, m_errPending, timeoutMs); }
+  std::string ReadLine(int timeoutMs = kDefaultTimeoutMs) { return m_outLines.Read(timeoutMs); }
+  std::string ReadErrorLine(int timeoutMs = kDefaultTimeoutMs) { return m_errLines.Read(timeoutMs); }
   // Reads standard output until a line equals `line`; false at the end or the deadline.
   bool WaitForLine(const std::string& line, int timeoutMs = kDefaultTimeoutMs) {
     const long deadline = NowMs() + timeoutMs;
@@ -85,21 +89,21 @@ class ChildProcess {
       if (left <= 0) return false;
       std::string got = ReadLine(static_cast<int>(left));
       if (got == line) return true;
-      if (got.empty() && m_outEnded) return false;
+      if (got.empty() && m_outLines.Ended()) return false;
     }
   }
   // Waits for the program to end (its output closes first); the exit status, or -1 when it
   // did not end within timeoutMs (it is then killed).
   int Wait(int timeoutMs = kDefaultTimeoutMs) {
     const long deadline = NowMs() + timeoutMs;
-    while (!m_outEnded && NowMs() < deadline) ReadLine(static_cast<int>(deadline - NowMs()));
-    if (!m_outEnded) {
+    while (!m_outLines.Ended() && NowMs() < deadline) ReadLine(static_cast<int>(deadline - NowMs()));
+    if (!m_outLines.Ended()) {
       kill(m_pid, SIGKILL);
     }
     int status = 0;
     waitpid(m_pid, &status, 0);
     m_reaped = true;
-    if (!m_outEnded) return -1;
+    if (!m_outLines.Ended()) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
   void Signal(int signal) { kill(m_pid, signal); }
@@ -107,9 +111,9 @@ class ChildProcess {
   std::string ReadAllErrors(int timeoutMs = kDefaultTimeoutMs) {
     std::string all;
     const long deadline = NowMs() + timeoutMs;
-    while (!m_errEnded && NowMs() < deadline) {
+    while (!m_errLines.Ended() && NowMs() < deadline) {
       const std::string line = ReadErrorLine(static_cast<int>(deadline - NowMs()));
-      if (!line.empty() || !m_errEnded) all += line + "\n";
+      if (!line.empty() || !m_errLines.Ended()) all += line + "\n";
     }
     return all;
   }
@@ -117,41 +121,10 @@ class ChildProcess {
   static constexpr int kDefaultTimeoutMs = 30000;
 
  private:
-  static long NowMs() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1000L + t.tv_nsec / 1000000L;
-  }
-  std::string ReadFrom(int fd, std::string& pending, int timeoutMs) {
-    const long deadline = NowMs() + timeoutMs;
-    for (;;) {
-      const size_t end = pending.find('\n');
-      if (end != std::string::npos) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        return line;
-      }
-      const long left = deadline - NowMs();
-      if (fd < 0 || left <= 0) return "";
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n <= 0) {
-        if (fd == m_out) m_outEnded = true;
-        if (fd == m_err) m_errEnded = true;
-        std::string rest;
-        rest.swap(pending);
-        return rest;
-      }
-      pending.append(buffer, static_cast<size_t>(n));
-    }
-  }
+  static long NowMs() { return LineReader::NowMs(); }
 
   pid_t m_pid = -1;
   bool m_reaped = false;
-  bool m_outEnded = false;
-  bool m_errEnded = false;
   int m_in = -1, m_out = -1, m_err = -1;
-  std::string m_outPending, m_errPending;
+  LineReader m_outLines, m_errLines;
 };
