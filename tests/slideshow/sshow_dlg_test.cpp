@@ -251,6 +251,7 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogWhoseTimeOutGoesOnAn
     s.WaitFor(Happening::Shown, 2);  // the dialog closed itself: the show goes on
     s.WaitFor(Happening::EffectStart, 2);
     s.WaitFor(Happening::Shown, 3);  // c, the last photo; a is loaded after it
+    ASSERT_TRUE(Await([&] { return s.CurrentIndex() == m_first; }));
     WaitForWindowThreadIdle(5000);
     DoubleTap();
     Press(kVolumeAdd);
