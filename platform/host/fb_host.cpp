@@ -20,10 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / 60);  // at most 60 presents a second
-// Even with no change announced the frame is compared once a second, so that a drawing whose
-// announcement went missing reaches the panel all the same; it costs a fraction of a
-// millisecond a second.
-constexpr auto kCheckPeriod = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -37,15 +33,14 @@ void RunFrameBufferHost(PanelDevice& panel, int rotate, TouchDevice* touch, Batt
   // The panel is written only when the frame has changed; the thread sleeps otherwise.
   const int changes = FrameChangeFd();
   bool changed = true;
-  Clock::time_point nextFrame = Clock::now(), nextCheck = nextFrame + kCheckPeriod;
+  Clock::time_point nextFrame = Clock::now();
   std::vector<ScreenTouch> touches;
   while (!ApplicationHasEnded()) {
-    const Clock::time_point now = Clock::now();
-    const bool checkDue = now >= nextCheck;
-    if ((changed && now >= nextFrame) || checkDue) {
+    Clock::time_point now = Clock::now();
+    if (changed && now >= nextFrame) {
       changed = false;
       // Taken before the copy: whatever is drawn after it is announced again.
-      if (TakeFrameChange() || checkDue) {
+      if (TakeFrameChange()) {
         CopyShownFrame(current.data());
         if (!presented || std::memcmp(current.data(), shown.data(), kFrameBytes) != 0) {
           writer.Write(current.data(), panel.Visible(), !presented);
@@ -54,17 +49,19 @@ void RunFrameBufferHost(PanelDevice& panel, int rotate, TouchDevice* touch, Batt
         }
       }
       nextFrame = now + kFramePeriod;
-      nextCheck = now + kCheckPeriod;
     }
     if (battery) battery->Poll();
-    // Sleep until a touch, the end, a change (presented when the next frame is due), the
-    // next check or the battery's next reading. A touch device read on every turn (a regular
-    // file, or one that is gone) is read every frame period.
-    Clock::time_point wakeAt = changed ? nextFrame : nextCheck;
+    // Sleep until a touch, the end, a change (presented when the next frame is due) or the
+    // battery's next reading. A touch device read on every turn (a regular file, or one that
+    // is gone) is read every frame period.
+    Clock::time_point wakeAt = Clock::time_point::max();
+    if (changed) wakeAt = nextFrame;
     if (battery) wakeAt = std::min(wakeAt, battery->NextPoll());
     if (touch && touch->ReadsEveryTurn()) wakeAt = std::min(wakeAt, Clock::now() + kFramePeriod);
-    const auto untilWake = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - Clock::now());
-    const int wait = static_cast<int>(std::max<long long>(0, untilWake.count()));
+    now = Clock::now();
+    const int wait = wakeAt == Clock::time_point::max()
+                         ? -1
+                         : static_cast<int>(std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count()));
     pollfd fds[3] = {{ApplicationEndedFd(), POLLIN, 0}, {touch ? touch->PollFd() : -1, POLLIN, 0}, {changed ? -1 : changes, POLLIN, 0}};
     poll(fds, 3, wait);
     if (fds[2].revents) {
