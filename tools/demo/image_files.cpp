@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include <jpeglib.h>
 #include <png.h>
 
+#include "tools/demo/jpeg_encoder.h"
 #include "tools/demo/phone_files.h"
 
 namespace {
@@ -51,32 +51,6 @@ Picture Reduce(const Picture& picture, int width, int height) {
   return small;
 }
 
-std::vector<unsigned char> JpegInMemory(const Picture& picture, int quality) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &out, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(picture.width);
-  cinfo.image_height = static_cast<JDIMENSION>(picture.height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(&picture.rgb[static_cast<size_t>(cinfo.next_scanline) * picture.width * 3]);
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::vector<unsigned char> bytes(out, out + size);
-  std::free(out);
-  return bytes;
-}
-
 // The picture as a camera with the orientation tag stores it.
 Picture Stored(const Picture& upright, int orientation) {
   int w = 0, h = 0;
@@ -90,42 +64,21 @@ Picture Stored(const Picture& upright, int orientation) {
 
 bool WriteJpeg(const std::string& path, const Picture& upright, const JpegOptions& options) {
   const Picture picture = options.orientation ? Stored(upright, options.orientation) : upright;
-  File file = OpenForWriting(path);
-  if (!file) return false;
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, file.get());
-  cinfo.image_width = static_cast<JDIMENSION>(picture.width);
-  cinfo.image_height = static_cast<JDIMENSION>(picture.height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, options.quality, TRUE);
-  if (!options.subsample) {
-    cinfo.comp_info[0].h_samp_factor = 1;
-    cinfo.comp_info[0].v_samp_factor = 1;
-  }
-  if (options.progressive) jpeg_simple_progression(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
+  EncodeOptions encoding;
+  encoding.quality = options.quality;
+  encoding.progressive = options.progressive;
+  if (!options.subsample) encoding.h1 = encoding.v1 = 1;
   if (options.exifThumbWidth > 0 || options.orientation) {
     // The thumbnail is stored the way the photo is.
     FileBytes thumbnail;
     if (options.exifThumbWidth > 0) {
-      int w = options.exifThumbWidth, h = std::max(1, w * picture.height / picture.width);
-      thumbnail = JpegInMemory(Reduce(picture, w, h), 80);
+      const int w = options.exifThumbWidth, h = std::max(1, w * picture.height / picture.width);
+      const Picture small = Reduce(picture, w, h);
+      thumbnail = EncodeJpeg(small.rgb.data(), w, h, EncodeOptions{.quality = 80});
     }
-    const FileBytes exif = ExifBlock(options.orientation ? options.orientation : 1, thumbnail);
-    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
+    encoding.exif = ExifBlock(options.orientation ? options.orientation : 1, thumbnail);
   }
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(&picture.rgb[static_cast<size_t>(cinfo.next_scanline) * picture.width * 3]);
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  return true;
+  return WriteAll(path, EncodeJpeg(picture.rgb.data(), picture.width, picture.height, encoding));
 }
 
 bool WritePng(const std::string& path, const Picture& picture) {

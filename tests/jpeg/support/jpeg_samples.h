@@ -1,10 +1,13 @@
-// Test pictures for the JPEG core: generated content, encoded and decoded with libjpeg.
+// Test pictures for the JPEG core: generated content, encoded (with the demo card's encoder)
+// and decoded with libjpeg.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tools/demo/jpeg_encoder.h"
 
 enum class Content { Smooth, Detailed };
 
@@ -17,25 +20,9 @@ struct Rgb {
 // texture, noise and hard edges on top.
 Rgb MakePicture(int width, int height, Content content, uint32_t seed = 1);
 
-// One scan of a progressive scan script: components by their index in the frame.
-struct ScanScript {
-  std::vector<int> comps;
-  int ss, se, ah, al;
-};
-
-struct EncodeOptions {
-  int quality = 85;
-  bool progressive = false;
-  bool gray = false;
-  int h1 = 2, v1 = 2;  // luma (or grey) sampling; chroma is 1 x 1
-  int restartInterval = 0;  // in MCUs
-  bool optimize = false;
-  const char* comment = nullptr;  // COM segment text
-  std::vector<ScanScript> scans = {};  // a script of the caller's instead of libjpeg's progression
-  bool rgb = false;  // coded as R, G, B components (no JFIF header) instead of Y, Cb, Cr
-};
-
-std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& options);
+inline std::vector<uint8_t> EncodeJpeg(const Rgb& picture, const EncodeOptions& options) {
+  return EncodeJpeg(picture.pixels.data(), picture.width, picture.height, options);
+}
 
 // libjpeg's own decode to RGB with plain (replicating) upsampling; scaleDenom 8 gives one
 // pixel per block (its DC value).

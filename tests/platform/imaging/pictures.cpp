@@ -8,10 +8,9 @@
 #include <ostream>
 
 #include "tests/platform/imaging/bmp_files.h"
+#include "tools/demo/jpeg_encoder.h"
 
-// After the platform's headers: libjpeg defines TRUE and FALSE as macros.
 #include <gif_lib.h>
-#include <jpeglib.h>
 #include <png.h>
 
 std::ostream& operator<<(std::ostream& out, const Rgb& c) {
@@ -40,42 +39,10 @@ Picture StoredFor(const Picture& upright, int orientation) {
 }
 
 Bytes MakeJpeg(const Picture& picture, int quality, const Bytes& exif, bool grey, bool progressive) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &out, &size);
-  info.image_width = static_cast<JDIMENSION>(picture.width);
-  info.image_height = static_cast<JDIMENSION>(picture.height);
-  info.input_components = grey ? 1 : 3;
-  info.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, quality, TRUE);
-  if (progressive) jpeg_simple_progression(&info);
-  jpeg_start_compress(&info, TRUE);
-  if (!exif.empty()) jpeg_write_marker(&info, JPEG_APP0 + 1, exif.data(), static_cast<unsigned>(exif.size()));
-  std::vector<BYTE> row(static_cast<size_t>(picture.width) * 3);
-  for (int y = 0; y < picture.height; ++y) {
-    for (int x = 0; x < picture.width; ++x) {
-      const Rgb& c = picture.at(x, y);
-      if (grey) {
-        row[x] = c.r;
-      } else {
-        row[3 * x] = c.r;
-        row[3 * x + 1] = c.g;
-        row[3 * x + 2] = c.b;
-      }
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  Bytes bytes(out, out + size);
-  std::free(out);
-  return bytes;
+  // A grey picture's pixels are grey: the encoder's luma of them is their red.
+  return EncodeJpeg(reinterpret_cast<const std::uint8_t*>(picture.pixels.data()), picture.width, picture.height,
+                    EncodeOptions{.quality = quality, .progressive = progressive, .gray = grey, .h1 = grey ? 1 : 2,
+                                  .v1 = grey ? 1 : 2, .exif = exif});
 }
 
 namespace {
