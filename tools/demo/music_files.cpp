@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/platform/media/media_files.h"
+#include "tools/demo/audio_encoder.h"
 
 namespace {
 
