@@ -38,21 +38,30 @@ TEST_F(PhotoDecoder, OnlyTheTwoJpegSpellingsAnywhereInThePathGoToThePipeline) {
   EXPECT_EQ(c.Read().at(2, 2), ToRgb565(RGB(255, 0, 0)));
 }
 
+// The pipeline reduces a large photo; both sides differing from the caller's size make it
+// prepare again, and only then is the header's size reported.
 TEST_F(PhotoDecoder, JpegPathKeepsTheCallersSizeUnlessTheHeaderCorrectsIt) {
   CImageDecoder decoder;
   WString path = PutJpeg("big.JPG", 2592, 1944);
+  const std::vector<std::string> prepared = {"Call CheckJPGCodec : It's JPG",
+                                             "1. JPG SW PrepareImage->Width :2592, Height:1944",
+                                             "\tJPG SW Scaling->Width :1450, Height:1088",
+                                             "2. JPG SW Init2 Start->Width :1450, Height:1088"};
   EXPECT_EQ(decoder.Open(path.c_str(), 2592, 1944), 1u);
-  // Reduced to 1450 x 1088, but the caller's size was right: it stays in m_ImageInfo.
+  EXPECT_EQ(log_.Lines(), prepared);
   EXPECT_EQ(decoder.m_ImageInfo.Width, 2592u);
   EXPECT_EQ(decoder.JpgSw()->Width(), 1450u);
-  EXPECT_TRUE(Logged("Call CheckJPGCodec : It's JPG"));
   decoder.Close();
 
   log_.Clear();
   EXPECT_EQ(decoder.Open(path.c_str(), 2048, 1536), 1u);
+  std::vector<std::string> again = prepared;
+  again[1] = "1. JPG SW PrepareImage->Width :2048, Height:1536";
+  again.insert(again.end(), {"Again PrepareImage because of incorrect MInfo info", "[RE]JPG SW Scaling->Width :1450, Height:1088",
+                             "[RE]JPG SW Init2 Start->Width :1450, Height:1088", "[RE]:IsJPGInfoChanged (1450,1088)"});
+  EXPECT_EQ(log_.Lines(), again);
   EXPECT_EQ(decoder.m_ImageInfo.Width, 1450u);
   EXPECT_EQ(decoder.m_ImageInfo.Height, 1088u);
-  EXPECT_TRUE(Logged("[RE]:IsJPGInfoChanged (1450,1088)"));
   EXPECT_EQ(decoder.Decode(0), 1u);
   EXPECT_TRUE(decoder.IsDecoded());
   EXPECT_TRUE(decoder.Rotate(90));
@@ -82,9 +91,13 @@ TEST_F(PhotoDecoder, JpegFailuresLeaveNothingOpen) {
   WString cut = Put("cut.jpg", Bytes(full.begin(), full.begin() + long(full.size() / 2)));
   EXPECT_EQ(decoder.Open(cut.c_str(), 64, 48), 1u);
   EXPECT_EQ(decoder.Decode(0), 0u);
+  EXPECT_TRUE(Logged("4. JPG SW Decoding End.(-1)"));  // cut in its scans: fails in the decode step
   EXPECT_FALSE(decoder.IsDecoded());
   EXPECT_FALSE(decoder.IsJpgPath());
   EXPECT_EQ(decoder.m_ImageInfo.Width, 0u);
+  EXPECT_EQ(decoder.JpgSw()->ByteSize(), 0u);
+  EXPECT_TRUE(decoder.JpgSw()->Rotate(90));  // nothing to turn
+  EXPECT_EQ(decoder.JpgSw()->Angle(), 0.0f);
   EXPECT_FALSE(decoder.Rotate(90));  // now on the imaging path, with no picture
   EXPECT_TRUE(Logged("RoateImage InitValue failed. "));
 }

@@ -47,23 +47,20 @@ class ThumbWays : public ::testing::Test {
   bool m_Loaded = false;
 };
 
-TEST_F(ThumbWays, AnInnerThumbnailIsShownAndNothingIsWritten) {
-  m_Root.WriteFile("SDMMC/camera.jpg", Photo(true));
-  Visit(0);
-  EXPECT_TRUE(m_Loaded);
-  PhotoEntry* entry = m_List.GetEntry(0);
-  ASSERT_NE(entry->thumb, nullptr);
-  EXPECT_EQ(entry->state, kThumbTried);
-  EXPECT_EQ(ThumbWidth(entry->thumb), 50u);
-  EXPECT_TRUE(Index().empty());
-  EXPECT_FALSE(m_Root.Exists("NAND/_Thumbnails"));
-}
-
-TEST_F(ThumbWays, AMadeThumbnailIsStoredOnceAndFoundAgain) {
+TEST_F(ThumbWays, AnInnerThumbnailIsShownAsItIsAndAMadeOneIsStoredOnceAndFoundAgain) {
   m_Root.WriteFile("SDMMC/a.png", AsString(MakePng(Pattern(90, 30), PngKind::Rgb)));
   m_Root.WriteFile("SDMMC/b.jpg", Photo(false));
+  m_Root.WriteFile("SDMMC/camera.jpg", Photo(true));
   m_Root.ListInNameOrder();
   DebugCapture log;
+
+  // The photo's own thumbnail is loaded; nothing is made or written.
+  Visit(2);
+  EXPECT_TRUE(m_Loaded);
+  ASSERT_NE(m_List.GetEntry(2)->thumb, nullptr);
+  EXPECT_EQ(m_List.GetEntry(2)->state, kThumbTried);
+  EXPECT_EQ(ThumbWidth(m_List.GetEntry(2)->thumb), 50u);
+  EXPECT_FALSE(m_Root.Exists("NAND/_Thumbnails"));
 
   // First visit: loading finds nothing, making stores the picture under the next position.
   Visit(1);
