@@ -153,8 +153,8 @@ TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPi
   });
 }
 
-// A photo stored sideways turns from where it stands upright, as an upright one does.
-TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesAndGoesBackToTheOriginal) {
+// A photo stored sideways turns, zooms and pans from where it stands upright, as an upright one does.
+TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedFollowsTheFinger) {
   Put("a.jpg", RedBlue(640, 480));
   Put("sideways.jpg", RedBlue(640, 480), 6);
   List();
@@ -178,47 +178,42 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesAndGoesBackToTheOriginal) {
       Press(view, kOriginal);
       EXPECT_TRUE(view.Geometry().m_Rotation == 0 && view.Geometry().m_ZoomLevel == kDefaultZoomLevel);
       EXPECT_TRUE(IsRed(250, 195));
+
+      // Zoomed, the photo follows the finger; a double tap switches to full screen.
+      Press(view, kZoomIn);
+      Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
+      // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
+      // its right half.
+      PostTouch(TouchKind::Down, 400, 200);
+      PostTouch(TouchKind::Move, 400, 200);
+      PostTouch(TouchKind::Move, 300, 150);
+      PostTouch(TouchKind::Up, 300, 150);
+      Settle(view);
+      EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
+      EXPECT_TRUE(view.Geometry().MouseEndPoint.x == -100 && view.Geometry().MouseEndPoint.y == -50);
+      EXPECT_TRUE(IsBlue(400, 195));
+
+      // Two touches 400 ms apart are not a double tap.
+      for (int i = 0; i < 2; ++i, Settle(view)) Sleep(400), Tap(kOverPhoto);
+      EXPECT_FALSE(view.IsFullScreen());
+
+      DoubleTap(kOverPhoto);
+      Settle(view);
+      ASSERT_TRUE(view.IsFullScreen());
+      // 640 x 480 from x = 80 over black, at 100 %; the buttons and the frame are gone.
+      EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
+      EXPECT_TRUE(Pixel(79, 240) == 0 && IsRed(100, 240) && IsBlue(700, 240));
+      EXPECT_FALSE(Visible(CPhotoViewDlg::kExit) || Visible(CPhotoViewDlg::kPictureFrame));
+
+      DoubleTap(kOverPhoto);
+      Settle(view);
+      EXPECT_FALSE(view.IsFullScreen());
+      EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
+      EXPECT_TRUE(Visible(CPhotoViewDlg::kExit) && Visible(CPhotoViewDlg::kPictureFrame));
       PostMessage(GetForegroundWindow(), kLauncherMessage, 20, 0);
     });
     EXPECT_EQ(result, kModalClosedByLauncher) << name;
   }
-}
-
-TEST_F(PhotoViewTest, ZoomedPhotosFollowTheFingerAndADoubleTapSwitchesToFullScreen) {
-  Put("a.jpg", RedBlue(640, 480));
-  List();
-  Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
-    Press(view, kZoomIn);
-    Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
-    // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
-    // its right half.
-    PostTouch(TouchKind::Down, 400, 200);
-    PostTouch(TouchKind::Move, 400, 200);
-    PostTouch(TouchKind::Move, 300, 150);
-    PostTouch(TouchKind::Up, 300, 150);
-    Settle(view);
-    EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
-    EXPECT_TRUE(view.Geometry().MouseEndPoint.x == -100 && view.Geometry().MouseEndPoint.y == -50);
-    EXPECT_TRUE(IsBlue(400, 195));
-
-    // Two touches 400 ms apart are not a double tap.
-    for (int i = 0; i < 2; ++i, Settle(view)) Sleep(400), Tap(kOverPhoto);
-    EXPECT_FALSE(view.IsFullScreen());
-
-    DoubleTap(kOverPhoto);
-    Settle(view);
-    ASSERT_TRUE(view.IsFullScreen());
-    // 640 x 480 from x = 80 over black, at 100 %; the buttons and the frame are gone.
-    EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
-    EXPECT_TRUE(Pixel(79, 240) == 0 && IsRed(100, 240) && IsBlue(700, 240));
-    EXPECT_FALSE(Visible(CPhotoViewDlg::kExit) || Visible(CPhotoViewDlg::kPictureFrame));
-
-    DoubleTap(kOverPhoto);
-    Settle(view);
-    EXPECT_FALSE(view.IsFullScreen());
-    EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
-    EXPECT_TRUE(Visible(CPhotoViewDlg::kExit) && Visible(CPhotoViewDlg::kPictureFrame));
-  });
 }
 
 TEST_F(PhotoViewTest, PressesDuringAnOpenMergeAndClosingBeforeAnOpenOpensNothing) {
