@@ -101,14 +101,23 @@ class PhotoViewTest : public ::testing::Test {
   DebugCapture m_log;
 };
 
-TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
-  for (int i = 0; i < 3; ++i) Put(std::string(1, char('a' + i)) + ".jpg", RedBlue(640 >> i, 480 >> i));
+// Presses while a photo opens merge into one step; closing before an open opens nothing.
+TEST_F(PhotoViewTest, ShowsThePhotoFittedGoesRoundTheFolderAndMergesPressesDuringAnOpen) {
+  for (int i = 0; i < 4; ++i) Put(std::string(1, char('a' + i)) + ".jpg", RedBlue(640 >> i, 480 >> i));
   List();
-  const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
+  const INT_PTR result = Run(m_first, [&](CPhotoViewDlg& view) {
     // 466 x 350 from x = 22 + 146, the rest of the frame black.
     EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
     EXPECT_EQ(Pixel(100, 195), 0);
     EXPECT_FALSE(IsWaitCursorShown());
+    // Slowed down, the worker's delay before an open outlasts the five presses.
+    SetClockSpeed(0.1);
+    for (int i = 0; i < 5; ++i) Tap(Button(kNext));
+    ASSERT_TRUE(WaitForWindowThreadIdle(20000));
+    SetClockSpeed(1);
+    Settle(view);
+    EXPECT_EQ(view.CurrentIndex(), m_first + 1);  // five steps round four photos
+    EXPECT_LE(CountLines(m_log, "Call CheckJPGCodec"), 1 + 2);
     for (int i = 0; i < 3 && view.CurrentIndex() != m_last; ++i) Press(view, kNext);
     Press(view, kNext);
     EXPECT_EQ(view.CurrentIndex(), m_first);
@@ -120,6 +129,17 @@ TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
   EXPECT_EQ(m_shownLast, m_last);
   EXPECT_EQ(CountLines(m_log, " thread exit!!"), 1);
   EXPECT_EQ(CountLines(m_log, " OnButViewExit..."), 1);
+
+  m_log.Clear();
+  Run(m_first, [&](CPhotoViewDlg& view) {
+    const int opens = CountLines(m_log, "Call CheckJPGCodec");
+    SetClockSpeed(0.1);
+    Tap(Button(kNext));
+    while (!view.IsBusy()) Sleep(1);
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
+    while (CountLines(m_log, " thread exit!!") == 0) Sleep(1);
+    EXPECT_EQ(CountLines(m_log, "Call CheckJPGCodec"), opens);
+  });
 }
 
 TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPicture) {
@@ -214,29 +234,6 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
     });
     EXPECT_EQ(result, kModalClosedByLauncher) << name;
   }
-}
-
-TEST_F(PhotoViewTest, PressesDuringAnOpenMergeAndClosingBeforeAnOpenOpensNothing) {
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) Put(name, RedBlue(64, 48));
-  List();
-  Run(m_first, [&](CPhotoViewDlg& view) {
-    // Slowed down, the worker's delay before an open outlasts the five presses.
-    SetClockSpeed(0.1);
-    for (int i = 0; i < 5; ++i) Tap(Button(kNext));
-    ASSERT_TRUE(WaitForWindowThreadIdle(20000));
-    SetClockSpeed(1);
-    Settle(view);
-    EXPECT_EQ(view.CurrentIndex(), m_first + 1);  // five steps round four photos
-    EXPECT_LE(CountLines(m_log, "Call CheckJPGCodec"), 1 + 2);
-
-    const int opens = CountLines(m_log, "Call CheckJPGCodec");
-    SetClockSpeed(0.1);
-    Tap(Button(kNext));
-    while (!view.IsBusy()) Sleep(1);
-    PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
-    while (CountLines(m_log, " thread exit!!") == 0) Sleep(1);
-    EXPECT_EQ(CountLines(m_log, "Call CheckJPGCodec"), opens);
-  });
 }
 
 }  // namespace
