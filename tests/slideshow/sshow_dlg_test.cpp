@@ -215,8 +215,10 @@ TEST_F(Slideshow, StartsAtTheFirstPhotoHoldsEachThreeSecondsWipedByTheEffectsInT
   EXPECT_TRUE(empty->Of(Happening::Shown).empty());
 }
 
-TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogWhoseTimeOutGoesOnAndWhoseExitEnds) {
-  Track("a.wma");
+// The player's end of a.wma, early in the first show, starts b.wma, which the later shows resume.
+TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEndsEverythingWith34) {
+  Track("a.wma", 1.0);
+  Track("b.wma", 60);
   Photos({"a.jpg", "b.jpg", "c.jpg"});
   auto show = Show();
   show->realEffects = true;
@@ -268,18 +270,33 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogWhoseTimeOutGoesOnAn
   EXPECT_EQ(Occurrences(m_log.Text(), "CSshowDlg Exit...\r\n"), 1u);
   show.reset();
 
-  // The next slideshow resumes the music where it was, at the same volume.
-  auto next = Show();
-  Run(*next, [&](TestShow& s) {
-    s.WaitFor(Happening::Shown, 1);
-    EXPECT_EQ(s.VolumeLevel(), 14);
-    EXPECT_EQ(s.Player().GetVolume(), 14);
-    EXPECT_EQ(s.Player().Getsts(), 2);
-    std::int64_t resumed = 0;
-    s.Player().GetTimPos(&resumed);
-    EXPECT_GE(resumed, position);
-    Close(s);
-  });
+  // Each later show resumes the music where it was, at the same volume. A close request (20,
+  // 32 or 34; 2 closes the main page only) ends it all with 34, and the bookmark is saved.
+  for (WPARAM code : {20, 32, 34}) {
+    SCOPED_TRACE(code);
+    m_log.Clear();
+    auto next = Show();
+    EXPECT_EQ(Run(*next,
+                  [&](TestShow& s) {
+                    s.WaitFor(Happening::Shown, 1);
+                    EXPECT_TRUE(s.MusicIndex() == 1 && s.VolumeLevel() == 14 && s.Player().GetVolume() == 14);
+                    EXPECT_EQ(s.Player().Getsts(), 2);
+                    std::int64_t resumed = 0;
+                    s.Player().GetTimPos(&resumed);
+                    EXPECT_GE(resumed, position);
+                    std::filesystem::remove(m_root.Path() / "SDMMC" / "bmkPho.rom");  // read at the start
+                    PostMessage(s.m_hWnd, kLauncherMessage, 2, 0);
+                    WaitForWindowThreadIdle(5000);
+                    Close(s, code);
+                  }),
+              kModalClosedByLauncher);
+    const std::string log = m_log.Text();
+    EXPECT_EQ(Occurrences(log, " DRV_SD_RMV2 b\r\n"), 1u);
+    EXPECT_EQ(Occurrences(log, " thread exit!!\r\n"), 2u);  // the picture and the music thread
+    EXPECT_EQ(Occurrences(log, "CSshowDlg Exit...\r\n"), 1u);
+    EXPECT_TRUE(m_root.Exists("SDMMC/bmkPho.rom"));
+    EXPECT_EQ(next->Player().Getsts(), 0);
+  }
 }
 
 // The launcher's hide and message 52999 each pause the music and the pictures until the show
@@ -321,34 +338,6 @@ TEST_F(Slideshow, InterruptionsPauseMusicAndPicturesUntilTheShowIsShownAgain) {
     }
   };
   EXPECT_EQ(Run(*show, [&](TestShow& s) { interrupt(s), Close(s); }), kModalClosedByLauncher);
-}
-
-// The player's end of a.wma starts b.wma, which the later shows resume from the bookmark.
-TEST_F(Slideshow, ACloseRequestEndsEverythingWith34AndTheBookmarkIsSaved) {
-  Track("a.wma", 1.0);
-  Track("b.wma");
-  Photos({"a.jpg"});
-  for (WPARAM code : {20, 32, 34}) {
-    SCOPED_TRACE(code);
-    std::filesystem::remove(m_root.Path() / "SDMMC" / "bmkPho.rom");
-    m_log.Clear();
-    auto show = Show();
-    EXPECT_EQ(Run(*show,
-                  [&](TestShow& s) {
-                    s.WaitFor(Happening::Shown, 1);
-                    EXPECT_TRUE(Await([&] { return s.MusicIndex() == 1 && s.Player().Getsts() == 2; }));
-                    PostMessage(s.m_hWnd, kLauncherMessage, 2, 0);  // closes the main page only
-                    WaitForWindowThreadIdle(5000);
-                    Close(s, code);
-                  }),
-              kModalClosedByLauncher);
-    const std::string log = m_log.Text();
-    EXPECT_EQ(Occurrences(log, " DRV_SD_RMV2 b\r\n"), 1u);
-    EXPECT_EQ(Occurrences(log, " thread exit!!\r\n"), 2u);  // the picture and the music thread
-    EXPECT_EQ(Occurrences(log, "CSshowDlg Exit...\r\n"), 1u);
-    EXPECT_TRUE(m_root.Exists("SDMMC/bmkPho.rom"));
-    EXPECT_EQ(show->Player().Getsts(), 0);
-  }
 }
 
 }  // namespace
