@@ -70,7 +70,6 @@ class StoredThumbs : public ImagingTest {
     TheThumbIndex() = CThumbIndex();
     TheThumbIndex().Load();
   }
-  std::string Read(const char* relative) const { return m_Root.ReadFile(relative); }
 
   TempDeviceRoot m_Root;
   std::vector<int> m_Colours;
