@@ -140,7 +140,7 @@ TEST_F(TurnTest, DrawingFreezesTheDisplayAroundTheStretch) {
   EXPECT_EQ(visible[61 * 800 + 123], original_.at(11, 5));
 }
 
-TEST_F(Pipeline, EachBufferOfThePreparationFailsEmpty) {
+TEST_F(Pipeline, EachBufferOfThePreparationTheFileAndTheCoreFailEmpty) {
   WString path = PutJpeg("a.jpg", 64, 48);
   CJpgSwDecoder jpg;
   DWORD size = 7, w, h;
@@ -160,10 +160,9 @@ TEST_F(Pipeline, EachBufferOfThePreparationFailsEmpty) {
   }
   // Without failures the same object prepares again.
   EXPECT_TRUE(jpg.PrepareImage(path.c_str(), 64, 48));
-}
 
-TEST_F(Pipeline, FailuresOfTheFileAndTheCoreEndEmpty) {
-  CJpgSwDecoder jpg;
+  // Failures of the file and of the core end empty too.
+  log_.Clear();
   EXPECT_FALSE(jpg.PrepareImage(u"\\SDMMC\\missing.jpg", 10, 10));
   EXPECT_EQ(log_.Text(), "fopen Fail");
 

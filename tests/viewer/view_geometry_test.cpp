@@ -117,7 +117,7 @@ TEST(ViewGeometry, DragsCountFromTheFirstMoveAndLayoutsKeepThePan) {
   EXPECT_FALSE(g.MouseMove(POINT{0, 0}));  // fitted: no pan, no redraw
 }
 
-// A quarter turn the decoder cannot make (nothing is open) leaves the photo as decoded; the
+// A turn of three quarters the decoder cannot make (nothing is open) leaves the photo as decoded; the
 // turns it makes are followed through the photo view's tests.
 TEST(ViewGeometry, CalcRectRotateImgKeepsThePhotoWhenTheDecoderCannotTurn) {
   TempDeviceRoot root;
@@ -129,7 +129,7 @@ TEST(ViewGeometry, CalcRectRotateImgKeepsThePhotoWhenTheDecoderCannotTurn) {
   g.m_Rotation = 4;  // counts as no turn
   g.CalcRectRotateImg(decoder);
   EXPECT_TRUE(g.m_Rotation == 0 && g.m_Width == 30u);
-  g.m_Rotation = 1;
+  g.m_Rotation = 3;
   g.m_RotatePending = TRUE;
   g.CalcRectRotateImg(decoder);
   EXPECT_TRUE(g.m_Rotation == 0 && g.m_RotationAngle == 0.0f && g.m_Width == 30u && !g.m_RotatePending);
