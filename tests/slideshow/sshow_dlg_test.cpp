@@ -207,11 +207,18 @@ TEST_F(Slideshow, StartsAtTheFirstPhotoHoldsEachThreeSecondsWipedByTheEffectsInT
     if (i % 3 == 0) { EXPECT_LT(shown[i + 1].tick - ends[i].tick, 3000u); }  // three entries between a and e
   }
 
-  // A folder of nothing but such photos shows nothing, and still ends.
-  for (const char* gone : {"a.jpg", "e.jpg", "f.jpg"}) std::filesystem::remove(m_root.Path() / "SDMMC" / gone);
+  // A folder of nothing but photos without a record shows nothing once the picture thread has
+  // tried each of them, and still ends.
+  for (const char* gone : {"a.jpg", "d-cut.jpg", "e.jpg", "f.jpg"}) std::filesystem::remove(m_root.Path() / "SDMMC" / gone);
   List();
+  m_log.Clear();
   auto empty = Show();
-  EXPECT_EQ(Run(*empty, [](TestShow& s) { Close(s, 20); }), kModalClosedByLauncher);
+  EXPECT_EQ(Run(*empty,
+                [&](TestShow& s) {
+                  EXPECT_TRUE(Await([&] { return m_log.Contains(" dwResult = 0"); }));
+                  Close(s, 20);
+                }),
+            kModalClosedByLauncher);
   EXPECT_TRUE(empty->Of(Happening::Shown).empty());
 }
 
