@@ -31,8 +31,9 @@ TEST(JpgSwSize, ReducesOnlyAboveTheBitmapLimitKeepingProportions) {
   }
 }
 
-// Odd sides are made even; one side differing from the caller's size repeats nothing.
-TEST_F(Pipeline, PreparationIsRepeatedOnlyWhenBothSidesDifferAndTheDiagnosticsFollowTheSteps) {
+// Odd sides are made even; one side differing from the caller's size repeats nothing. (The
+// photo decoder's tests follow a repeated preparation.)
+TEST_F(Pipeline, OddSidesAreMadeEvenAndSidewaysPhotosAreStoodUpAtTheirSize) {
   WString odd = PutJpeg("odd.jpg", 801, 400);
   CJpgSwDecoder jpg;
   ASSERT_TRUE(jpg.PrepareImage(odd.c_str(), 801, 481));
@@ -50,25 +51,6 @@ TEST_F(Pipeline, PreparationIsRepeatedOnlyWhenBothSidesDifferAndTheDiagnosticsFo
                                                     "3. JPG SW Decoding Start.", "4. JPG SW Decoding End.(0)",
                                                     "5. JPG SW EndDecode"}));
   jpg.Release();
-
-  WString large = PutJpeg("large.jpg", 2592, 1944);
-  log_.Clear();
-  ASSERT_TRUE(jpg.PrepareImage(large.c_str(), 2048, 1536));
-  ASSERT_TRUE(jpg.IsJPGInfoChanged(&w, &h));
-  EXPECT_EQ(w, 1450u);
-  EXPECT_EQ(h, 1088u);
-  EXPECT_EQ(log_.Lines(), (std::vector<std::string>{"1. JPG SW PrepareImage->Width :2048, Height:1536",
-                                                    "\tJPG SW Scaling->Width :1450, Height:1088",
-                                                    "2. JPG SW Init2 Start->Width :1450, Height:1088",
-                                                    "Again PrepareImage because of incorrect MInfo info",
-                                                    "[RE]JPG SW Scaling->Width :1450, Height:1088",
-                                                    "[RE]JPG SW Init2 Start->Width :1450, Height:1088"}));
-  // The caller's size was right: reduced without a repetition, and no change reported.
-  jpg.Release();
-  log_.Clear();
-  ASSERT_TRUE(jpg.PrepareImage(large.c_str(), 2592, 1944));
-  EXPECT_TRUE(Logged("\tJPG SW Scaling->Width :1450, Height:1088"));
-  EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
 
   // The same photo stored sideways with the tag 6 is decoded as large as it, then stood up.
   WString sideways = Put("sideways.jpg", MakeJpeg(Pattern(1944, 2592), 90, ExifBlock(6)));
@@ -158,7 +140,7 @@ TEST_F(TurnTest, DrawingFreezesTheDisplayAroundTheStretch) {
   EXPECT_EQ(visible[61 * 800 + 123], original_.at(11, 5));
 }
 
-TEST_F(Pipeline, EachBufferOfThePreparationFailsEmpty) {
+TEST_F(Pipeline, EachBufferOfThePreparationTheFileAndTheCoreFailEmpty) {
   WString path = PutJpeg("a.jpg", 64, 48);
   CJpgSwDecoder jpg;
   DWORD size = 7, w, h;
@@ -178,10 +160,9 @@ TEST_F(Pipeline, EachBufferOfThePreparationFailsEmpty) {
   }
   // Without failures the same object prepares again.
   EXPECT_TRUE(jpg.PrepareImage(path.c_str(), 64, 48));
-}
 
-TEST_F(Pipeline, FailuresOfTheFileAndTheCoreEndEmpty) {
-  CJpgSwDecoder jpg;
+  // Failures of the file and of the core end empty too.
+  log_.Clear();
   EXPECT_FALSE(jpg.PrepareImage(u"\\SDMMC\\missing.jpg", 10, 10));
   EXPECT_EQ(log_.Text(), "fopen Fail");
 
@@ -195,19 +176,6 @@ TEST_F(Pipeline, FailuresOfTheFileAndTheCoreEndEmpty) {
   EXPECT_TRUE(jpg.PrepareImage(wide.c_str(), 20000, 8));
   EXPECT_FALSE(log_.Contains("Memory Allocation fail : "));
   EXPECT_EQ(jpg.ByteSize(), 20000u * 8 * 2);
-  jpg.Release();
-
-  // A progressive file cut in its scans fails in the decode step.
-  Bytes full = MakeJpeg(Pattern(64, 48), 90, {}, false, true);
-  WString cut = Put("cut.jpg", Bytes(full.begin(), full.begin() + long(full.size() * 2 / 3)));
-  ASSERT_TRUE(jpg.PrepareImage(cut.c_str(), 64, 48));
-  DWORD size = 5;
-  EXPECT_EQ(jpg.Decode(&size), nullptr);
-  EXPECT_EQ(size, 0u);
-  EXPECT_TRUE(Logged("4. JPG SW Decoding End.(-1)"));
-  EXPECT_EQ(jpg.ByteSize(), 0u);
-  EXPECT_TRUE(jpg.Rotate(90));  // nothing to turn
-  EXPECT_EQ(jpg.Angle(), 0.0f);
 }
 
 }  // namespace

@@ -63,13 +63,13 @@ class StoredThumbs : public ImagingTest {
       EXPECT_TRUE(Near(Centre(list.GetEntry(i)->thumb), kColours[m_Colours[i]], 23)) << when << ": photo " << i;
     }
   }
-  // The process ends and starts again.
-  static void Restart() {
+  // The process ends, `meanwhile` happens, and it starts again.
+  static void Restart(const std::function<void()>& meanwhile = [] {}) {
     TheThumbIndex().Save();
+    meanwhile();
     TheThumbIndex() = CThumbIndex();
     TheThumbIndex().Load();
   }
-  std::string Read(const char* relative) const { return m_Root.ReadFile(relative); }
 
   TempDeviceRoot m_Root;
   std::vector<int> m_Colours;
@@ -79,10 +79,7 @@ TEST_F(StoredThumbs, ACardSwappedForAnotherShowsItsOwnPhotosAndNeverTheOldThumbn
   Card({0, 1, 2});
   ExpectOwnThumbnails("first card");
   // An index of an older version keeps no stamps: it is used as it is, and stamped on the way.
-  TheThumbIndex().Save();
-  std::filesystem::remove(m_Root.Path() / "NAND/_Thumbnails/stamps.txt");
-  TheThumbIndex() = CThumbIndex();
-  TheThumbIndex().Load();
+  Restart([&] { std::filesystem::remove(m_Root.Path() / "NAND/_Thumbnails/stamps.txt"); });
   ExpectOwnThumbnails("first card again");
   EXPECT_EQ(TheThumbIndex().Entries().size(), 3u);  // nothing made again
   Card({3, 4, 0});  // the same names on another card
@@ -121,11 +118,10 @@ TEST_F(StoredThumbs, DamagedIndexFilesNeverGiveAWrongThumbnail) {
     TheThumbIndex() = CThumbIndex();
     Card({0, 1, 2});
     ExpectOwnThumbnails("before");
-    TheThumbIndex().Save();
-    damage.apply();
-    Card({2, 0, 1});  // and the photos changed too
-    TheThumbIndex() = CThumbIndex();
-    TheThumbIndex().Load();
+    Restart([&] {
+      damage.apply();
+      Card({2, 0, 1});  // and the photos changed too
+    });
     ExpectOwnThumbnails("after");
   }
 }

@@ -47,23 +47,20 @@ class ThumbWays : public ::testing::Test {
   bool m_Loaded = false;
 };
 
-TEST_F(ThumbWays, AnInnerThumbnailIsShownAndNothingIsWritten) {
-  m_Root.WriteFile("SDMMC/camera.jpg", Photo(true));
-  Visit(0);
-  EXPECT_TRUE(m_Loaded);
-  PhotoEntry* entry = m_List.GetEntry(0);
-  ASSERT_NE(entry->thumb, nullptr);
-  EXPECT_EQ(entry->state, kThumbTried);
-  EXPECT_EQ(ThumbWidth(entry->thumb), 50u);
-  EXPECT_TRUE(Index().empty());
-  EXPECT_FALSE(m_Root.Exists("NAND/_Thumbnails"));
-}
-
-TEST_F(ThumbWays, AMadeThumbnailIsStoredOnceAndFoundAgain) {
+TEST_F(ThumbWays, AnInnerThumbnailIsShownAsItIsAndAMadeOneIsStoredOnceAndFoundAgain) {
   m_Root.WriteFile("SDMMC/a.png", AsString(MakePng(Pattern(90, 30), PngKind::Rgb)));
   m_Root.WriteFile("SDMMC/b.jpg", Photo(false));
+  m_Root.WriteFile("SDMMC/camera.jpg", Photo(true));
   m_Root.ListInNameOrder();
   DebugCapture log;
+
+  // The photo's own thumbnail is loaded; nothing is made or written.
+  Visit(2);
+  EXPECT_TRUE(m_Loaded);
+  ASSERT_NE(m_List.GetEntry(2)->thumb, nullptr);
+  EXPECT_EQ(m_List.GetEntry(2)->state, kThumbTried);
+  EXPECT_EQ(ThumbWidth(m_List.GetEntry(2)->thumb), 50u);
+  EXPECT_FALSE(m_Root.Exists("NAND/_Thumbnails"));
 
   // First visit: loading finds nothing, making stores the picture under the next position.
   Visit(1);
@@ -93,18 +90,6 @@ TEST_F(ThumbWays, AMadeThumbnailIsStoredOnceAndFoundAgain) {
   EXPECT_TRUE(std::filesystem::exists(Stored(1)));
 }
 
-TEST_F(ThumbWays, FolderNamesAreNeverLookedUpAsFiles) {
-  // Files that are named like the entries would give thumbnails if they were opened.
-  m_Root.WriteFile("<..>", Photo(true));
-  m_Root.WriteFile("<Trips>", Photo(false));
-  DebugCapture log;
-  EXPECT_EQ(GetThumbWithoutDecoding(m_List.ThumbFactory(), u"<..>"), nullptr);
-  EXPECT_EQ(GetThumbWithoutDecoding(m_List.ThumbFactory(), u"<Trips>"), nullptr);
-  EXPECT_EQ(MakeThumbFromWholePhoto(m_List.ThumbFactory(), u"<Trips>"), nullptr);
-  EXPECT_EQ(log.Text(), "");
-  EXPECT_TRUE(Index().empty());
-}
-
 TEST_F(ThumbWays, ACorruptPhotoEndsWithoutThumbnailAndSaysWhy) {
   m_Root.WriteFile("SDMMC/broken.jpg", "this is not a picture at all");
   DebugCapture log;
@@ -126,9 +111,10 @@ TEST_F(ThumbWays, ACorruptPhotoEndsWithoutThumbnailAndSaysWhy) {
   EXPECT_EQ(m_List.GetEntry(gone)->state, kThumbTried);
 }
 
-// The BMP encoder is found by its exact MIME type; without a factory every way fails quietly
+// The BMP encoder is found by its exact MIME type; folder entries are never looked up as files
+// (files of their names would give thumbnails); without a factory every way fails quietly
 // after one message.
-TEST(ThumbFactory, TheEncoderByItsExactTypeAndWithoutAFactoryOneMessage) {
+TEST(ThumbFactory, TheEncoderByItsExactTypeNoFolderAsAFileAndWithoutAFactoryOneMessage) {
   TempDeviceRoot root;
   root.WriteFile("SDMMC/a.jpg", Photo(true));
   CLSID clsid{};
@@ -138,6 +124,13 @@ TEST(ThumbFactory, TheEncoderByItsExactTypeAndWithoutAFactoryOneMessage) {
     EXPECT_EQ(clsid, CLSID_BmpEncoder);
     EXPECT_FALSE(list.GetCodecCLSID(&clsid, u"image/BMP"));
     EXPECT_FALSE(list.GetCodecCLSID(&clsid, u"image/jpeg"));
+    root.WriteFile("<..>", Photo(true));
+    root.WriteFile("<Trips>", Photo(false));
+    DebugCapture log;
+    EXPECT_EQ(GetThumbWithoutDecoding(list.ThumbFactory(), u"<..>"), nullptr);
+    EXPECT_EQ(GetThumbWithoutDecoding(list.ThumbFactory(), u"<Trips>"), nullptr);
+    EXPECT_EQ(MakeThumbFromWholePhoto(list.ThumbFactory(), u"<Trips>"), nullptr);
+    EXPECT_EQ(log.Text(), "");
   }
   SetCoCreateInstanceFailureForTests(E_FAIL);
   DebugCapture log;

@@ -101,14 +101,23 @@ class PhotoViewTest : public ::testing::Test {
   DebugCapture m_log;
 };
 
-TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
-  for (int i = 0; i < 3; ++i) Put(std::string(1, char('a' + i)) + ".jpg", RedBlue(640 >> i, 480 >> i));
+// Presses while a photo opens merge into one step; closing before an open opens nothing.
+TEST_F(PhotoViewTest, ShowsThePhotoFittedGoesRoundTheFolderAndMergesPressesDuringAnOpen) {
+  for (int i = 0; i < 4; ++i) Put(std::string(1, char('a' + i)) + ".jpg", RedBlue(640 >> i, 480 >> i));
   List();
-  const INT_PTR result = Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
+  const INT_PTR result = Run(m_first, [&](CPhotoViewDlg& view) {
     // 466 x 350 from x = 22 + 146, the rest of the frame black.
     EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
     EXPECT_EQ(Pixel(100, 195), 0);
     EXPECT_FALSE(IsWaitCursorShown());
+    // Slowed down, the worker's delay before an open outlasts the five presses.
+    SetClockSpeed(0.1);
+    for (int i = 0; i < 5; ++i) Tap(Button(kNext));
+    ASSERT_TRUE(WaitForWindowThreadIdle(20000));
+    SetClockSpeed(1);
+    Settle(view);
+    EXPECT_EQ(view.CurrentIndex(), m_first + 1);  // five steps round four photos
+    EXPECT_LE(CountLines(m_log, "Call CheckJPGCodec"), 1 + 2);
     for (int i = 0; i < 3 && view.CurrentIndex() != m_last; ++i) Press(view, kNext);
     Press(view, kNext);
     EXPECT_EQ(view.CurrentIndex(), m_first);
@@ -120,6 +129,17 @@ TEST_F(PhotoViewTest, ShowsThePhotoFittedAndGoesRoundTheFolder) {
   EXPECT_EQ(m_shownLast, m_last);
   EXPECT_EQ(CountLines(m_log, " thread exit!!"), 1);
   EXPECT_EQ(CountLines(m_log, " OnButViewExit..."), 1);
+
+  m_log.Clear();
+  Run(m_first, [&](CPhotoViewDlg& view) {
+    const int opens = CountLines(m_log, "Call CheckJPGCodec");
+    SetClockSpeed(0.1);
+    Tap(Button(kNext));
+    while (!view.IsBusy()) Sleep(1);
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
+    while (CountLines(m_log, " thread exit!!") == 0) Sleep(1);
+    EXPECT_EQ(CountLines(m_log, "Call CheckJPGCodec"), opens);
+  });
 }
 
 TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPicture) {
@@ -153,8 +173,8 @@ TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPi
   });
 }
 
-// A photo stored sideways turns from where it stands upright, as an upright one does.
-TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesAndGoesBackToTheOriginal) {
+// A photo stored sideways turns, zooms and pans from where it stands upright, as an upright one does.
+TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedFollowsTheFinger) {
   Put("a.jpg", RedBlue(640, 480));
   Put("sideways.jpg", RedBlue(640, 480), 6);
   List();
@@ -178,70 +198,42 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesAndGoesBackToTheOriginal) {
       Press(view, kOriginal);
       EXPECT_TRUE(view.Geometry().m_Rotation == 0 && view.Geometry().m_ZoomLevel == kDefaultZoomLevel);
       EXPECT_TRUE(IsRed(250, 195));
+
+      // Zoomed, the photo follows the finger; a double tap switches to full screen.
+      Press(view, kZoomIn);
+      Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
+      // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
+      // its right half.
+      PostTouch(TouchKind::Down, 400, 200);
+      PostTouch(TouchKind::Move, 400, 200);
+      PostTouch(TouchKind::Move, 300, 150);
+      PostTouch(TouchKind::Up, 300, 150);
+      Settle(view);
+      EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
+      EXPECT_TRUE(view.Geometry().MouseEndPoint.x == -100 && view.Geometry().MouseEndPoint.y == -50);
+      EXPECT_TRUE(IsBlue(400, 195));
+
+      // Two touches 400 ms apart are not a double tap.
+      for (int i = 0; i < 2; ++i, Settle(view)) Sleep(400), Tap(kOverPhoto);
+      EXPECT_FALSE(view.IsFullScreen());
+
+      DoubleTap(kOverPhoto);
+      Settle(view);
+      ASSERT_TRUE(view.IsFullScreen());
+      // 640 x 480 from x = 80 over black, at 100 %; the buttons and the frame are gone.
+      EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
+      EXPECT_TRUE(Pixel(79, 240) == 0 && IsRed(100, 240) && IsBlue(700, 240));
+      EXPECT_FALSE(Visible(CPhotoViewDlg::kExit) || Visible(CPhotoViewDlg::kPictureFrame));
+
+      DoubleTap(kOverPhoto);
+      Settle(view);
+      EXPECT_FALSE(view.IsFullScreen());
+      EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
+      EXPECT_TRUE(Visible(CPhotoViewDlg::kExit) && Visible(CPhotoViewDlg::kPictureFrame));
       PostMessage(GetForegroundWindow(), kLauncherMessage, 20, 0);
     });
     EXPECT_EQ(result, kModalClosedByLauncher) << name;
   }
-}
-
-TEST_F(PhotoViewTest, ZoomedPhotosFollowTheFingerAndADoubleTapSwitchesToFullScreen) {
-  Put("a.jpg", RedBlue(640, 480));
-  List();
-  Run(IndexOf("a.jpg"), [&](CPhotoViewDlg& view) {
-    Press(view, kZoomIn);
-    Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
-    // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
-    // its right half.
-    PostTouch(TouchKind::Down, 400, 200);
-    PostTouch(TouchKind::Move, 400, 200);
-    PostTouch(TouchKind::Move, 300, 150);
-    PostTouch(TouchKind::Up, 300, 150);
-    Settle(view);
-    EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
-    EXPECT_TRUE(view.Geometry().MouseEndPoint.x == -100 && view.Geometry().MouseEndPoint.y == -50);
-    EXPECT_TRUE(IsBlue(400, 195));
-
-    // Two touches 400 ms apart are not a double tap.
-    for (int i = 0; i < 2; ++i, Settle(view)) Sleep(400), Tap(kOverPhoto);
-    EXPECT_FALSE(view.IsFullScreen());
-
-    DoubleTap(kOverPhoto);
-    Settle(view);
-    ASSERT_TRUE(view.IsFullScreen());
-    // 640 x 480 from x = 80 over black, at 100 %; the buttons and the frame are gone.
-    EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
-    EXPECT_TRUE(Pixel(79, 240) == 0 && IsRed(100, 240) && IsBlue(700, 240));
-    EXPECT_FALSE(Visible(CPhotoViewDlg::kExit) || Visible(CPhotoViewDlg::kPictureFrame));
-
-    DoubleTap(kOverPhoto);
-    Settle(view);
-    EXPECT_FALSE(view.IsFullScreen());
-    EXPECT_TRUE(IsRed(250, 195) && IsBlue(550, 195));
-    EXPECT_TRUE(Visible(CPhotoViewDlg::kExit) && Visible(CPhotoViewDlg::kPictureFrame));
-  });
-}
-
-TEST_F(PhotoViewTest, PressesDuringAnOpenMergeAndClosingBeforeAnOpenOpensNothing) {
-  for (const char* name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) Put(name, RedBlue(64, 48));
-  List();
-  Run(m_first, [&](CPhotoViewDlg& view) {
-    // Slowed down, the worker's delay before an open outlasts the five presses.
-    SetClockSpeed(0.1);
-    for (int i = 0; i < 5; ++i) Tap(Button(kNext));
-    ASSERT_TRUE(WaitForWindowThreadIdle(20000));
-    SetClockSpeed(1);
-    Settle(view);
-    EXPECT_EQ(view.CurrentIndex(), m_first + 1);  // five steps round four photos
-    EXPECT_LE(CountLines(m_log, "Call CheckJPGCodec"), 1 + 2);
-
-    const int opens = CountLines(m_log, "Call CheckJPGCodec");
-    SetClockSpeed(0.1);
-    Tap(Button(kNext));
-    while (!view.IsBusy()) Sleep(1);
-    PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
-    while (CountLines(m_log, " thread exit!!") == 0) Sleep(1);
-    EXPECT_EQ(CountLines(m_log, "Call CheckJPGCodec"), opens);
-  });
 }
 
 }  // namespace

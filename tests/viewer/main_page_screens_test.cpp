@@ -1,11 +1,17 @@
-// The screens across the wrap of the 32-bit tick count: a double tap whose second touch comes
-// after the wrap is still one, touches 400 ms or more apart across it are not, and the
-// slideshow's 3 s and the volume dialog's 4 s hold with the wrap inside them.
+// The photo view and the slideshow run from the main page. Each comes back on the page of the
+// photo it leaves selected (the one shown last by the view, the one that would have come next
+// by the slideshow), the slideshow with the backlight request B off around it. And the screens
+// across the wrap of the 32-bit tick count: a double tap whose second touch comes after the
+// wrap is still one, touches 400 ms or more apart across it are not, and the slideshow's 3 s
+// and the volume dialog's 4 s hold with the wrap inside them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
+#include "app/device_requests.h"
 #include "dialogs/volume_dlg.h"
+#include "platform/device/drivers.h"
 #include "slideshow/sshow_dlg.h"
 #include "tests/support/main_page_run.h"
 #include "viewer/photo_view_dlg.h"
@@ -13,6 +19,8 @@
 namespace {
 
 constexpr DWORD kSlack = 1500;  // device ms of host latency
+constexpr POINT kSlideshowButton{210, 432}, kOverPicture{400, 200}, kVolumeBack{64, 428};
+POINT ViewButton(int place) { return POINT{25 + 108 * place + 50, 432}; }
 
 // A touch, handled before this returns: its time is the time it was made.
 void Tap(POINT p) {
@@ -32,6 +40,68 @@ bool Await(const std::function<bool()>& done) {
     Sleep(10);
   }
   return false;
+}
+
+// Waits until the screen in front has nothing left to do; the view in front, if it is.
+CPhotoViewDlg* SettleFront(const CMainPageDlg& page) {
+  for (;;) {
+    EXPECT_TRUE(WaitForWindowThreadIdle(60000));
+    auto* view = Front<CPhotoViewDlg>();
+    if (!(view ? view->IsWorkPending() : !page.IsThumbThreadIdle()) && WaitForWindowThreadIdle(60000)) return view;
+    Sleep(1);
+  }
+}
+
+TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnded) {
+  MainPageCard card(10, 64, 48);
+  ClearBacklightCalls();
+  CMainPageDlg page;
+  RunMainPage(page, [&] {
+    SettleFront(page);
+    CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
+    Tap(CellCentre(7)), Tap(CellCentre(7));
+    CPhotoViewDlg* view = SettleFront(page);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->CurrentIndex(), 7);
+    for (int i = 0; i < 2; ++i, SettleFront(page)) Tap(ViewButton(1));  // next, next
+    EXPECT_EQ(view->CurrentIndex(), 9);
+    Tap(ViewButton(6));  // exit
+    EXPECT_EQ(SettleFront(page), nullptr);
+    EXPECT_EQ(page.CurPage(), 1);
+    EXPECT_EQ(page.SelectedIndex(), 9);
+
+    // The slideshow from photo 8, selected by a tap: after 9, the last shown, the first comes.
+    SetClockSpeed(10);
+    CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
+    Tap(CellCentre(0));
+    EXPECT_EQ(page.SelectedIndex(), 8);
+    Tap(kSlideshowButton);
+    auto* show = Front<CSshowDlg>();
+    if (show && Await([&] { return show->ShownIndex() == 9; })) {
+      Tap(kOverPicture);  // a double tap: the volume dialog
+      Tap(kOverPicture);
+      Tap(kVolumeBack);
+    }
+    EXPECT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
+    EXPECT_EQ(page.SelectedIndex(), 0);
+    EXPECT_EQ(page.CurPage(), 0);
+    SetClockSpeed(1);
+
+    // The launcher's close ends the view and then the page.
+    Sleep(400);
+    Tap(CellCentre(0)), Tap(CellCentre(0));
+    ASSERT_NE(SettleFront(page), nullptr);
+    PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
+  });
+  EXPECT_EQ(FindWindowW(nullptr, u"photo"), nullptr);
+
+  // Backlight request B: 0 once, as the slideshow starts, then 1 when it has ended (clicks
+  // send 1 as well).
+  std::vector<DWORD> valuesOfB;
+  for (const BacklightCall& call : GetBacklightCalls())
+    if (call.code == kBacklightRequestB) valuesOfB.push_back(call.value);
+  EXPECT_EQ(std::count(valuesOfB.begin(), valuesOfB.end(), 0u), 1);
+  EXPECT_EQ(valuesOfB.back(), 1u);
 }
 
 struct Timing {
@@ -72,7 +142,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
 #endif
   MainPageCard card(4);
   const POINT cellCentre = CellCentre(1);
-  const POINT picture{400, 200}, viewExit{25 + 108 * 6 + 50, 432}, slideshowButton{210, 432};
+  const POINT picture = kOverPicture, viewExit = ViewButton(6);
 
   SetTickCount(0u - 8000);
   CMainPageDlg page;
@@ -109,7 +179,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
     }
 
     SetTickCount(0u - 8000);
-    Tap(slideshowButton);
+    Tap(kSlideshowButton);
     CSshowDlg* show = nullptr;
     ASSERT_TRUE(Await([&] { return (show = Front<CSshowDlg>()) && show->ShownIndex() >= 0; }));
     const auto volumeUp = [] { return Front<CVolumeDlg>() != nullptr; };
