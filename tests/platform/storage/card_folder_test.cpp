@@ -1,19 +1,18 @@
 // A folder elsewhere on the host as the card, and the card slot following that folder's
 // mounts: bind mounts made by the test stand for a stick put in, pulled out and locked.
-#include <errno.h>
-#include <poll.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <set>
 
 #include "platform/storage/card_watch.h"
 #include "platform/storage/device_paths.h"
 #include "platform/storage/stores.h"
+#include "tests/support/line_reader.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -33,31 +32,18 @@ std::set<std::string> Names(LPCWSTR pattern) {
 // The lines written to standard error while it lives, read one by one as they come.
 class ErrorLines {
  public:
-  ErrorLines() : m_saved(dup(STDERR_FILENO)) {
-    if (pipe2(m_pipe, O_CLOEXEC) == 0) dup2(m_pipe[1], STDERR_FILENO);
-  }
   ~ErrorLines() {
     dup2(m_saved, STDERR_FILENO);
     for (int fd : {m_saved, m_pipe[0], m_pipe[1]}) close(fd);
   }
   // The next line, or "" when none came within 10 s.
-  std::string Next() {
-    for (size_t end; (end = m_pending.find('\n')) == std::string::npos;) {
-      pollfd fd{m_pipe[0], POLLIN, 0};
-      char buffer[256];
-      const ssize_t n = poll(&fd, 1, 10000) == 1 ? read(m_pipe[0], buffer, sizeof buffer) : 0;
-      if (n <= 0) return "";
-      m_pending.append(buffer, static_cast<size_t>(n));
-    }
-    const std::string line = m_pending.substr(0, m_pending.find('\n'));
-    m_pending.erase(0, line.size() + 1);
-    return line;
-  }
+  std::string Next() { return m_led ? m_reader.Read(10000) : ""; }
 
  private:
-  int m_saved;
+  int m_saved = dup(STDERR_FILENO);
   int m_pipe[2] = {-1, -1};
-  std::string m_pending;
+  bool m_led = pipe2(m_pipe, O_CLOEXEC) == 0 && dup2(m_pipe[1], STDERR_FILENO) >= 0;
+  LineReader m_reader{m_pipe[0]};
 };
 
 class CardFolderTest : public ::testing::Test {

@@ -188,22 +188,6 @@ TEST(Files, StreamsAndFoldersAndTheCard) {
   EXPECT_TRUE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
   EXPECT_FALSE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
 
-  root.WriteFile("SDMMC/keep.jpg", "k");
-  std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
-  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  EXPECT_TRUE(IsCardReadOnly());
-  EXPECT_EQ(OpenError(u"\\SDMMC\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(_wfopen(u"\\SDMMC\\bmkPho.rom", u"wb"), nullptr);
-  EXPECT_FALSE(CreateDirectoryW(u"\\SDMMC\\New", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(DeleteFileW(u"\\SDMMC\\keep.jpg"));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
-  // A way onto the card from elsewhere in the root is the card too.
-  EXPECT_EQ(OpenError(u"\\NAND\\card\\bmkPho.rom", GENERIC_WRITE, 0, CREATE_ALWAYS), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(OpenError(u"\\sdmmc\\KEEP.jpg", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), 0u);  // reading still works
-  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_all);
-
   std::filesystem::remove_all(root.Path() / "SDMMC");
   EXPECT_FALSE(IsCardMounted());
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/kernel/wide.h"
 #include "tests/support/temp_root.h"
 
 namespace {
@@ -39,42 +40,43 @@ bool Opens(LPCWSTR path, DWORD access) {
 
 }  // namespace
 
-TEST(Stores, TheCardIsListedWhileItsFolderIsThereReadOnlyWhenItCannotBeWritten) {
+TEST(CardSlot, TheCardIsListedReadOnlyWhenItCannotBeWrittenAndGoneWhenTakenOut) {
   TempDeviceRoot root;
   EXPECT_EQ(Stores(), kWritableCard);
   STOREINFO wrong{};
   wrong.cbSize = 236;
   EXPECT_EQ(FindFirstStore(&wrong), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-
-  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  EXPECT_EQ(Stores(), kReadOnlyCard);
-  std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_all);
-  SetCardWriteProtected(true);
-  EXPECT_EQ(Stores(), kReadOnlyCard);
-  SetCardWriteProtected(false);
-  std::filesystem::remove_all(root.Path() / "SDMMC");
-  EXPECT_EQ(Stores(), StoreList{});
-}
-
-TEST(CardSlot, WriteProtectedTheCardIsReadButNeverChangedTakenOutItIsGone) {
-  TempDeviceRoot root;
   root.WriteFile("SDMMC/keep.jpg", "k");
-  SetCardWriteProtected(true);
-  EXPECT_TRUE(IsCardMounted());
-  EXPECT_FALSE(Opens(u"\\SDMMC\\keep.jpg", GENERIC_WRITE));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(DeleteFileW(u"\\SDMMC\\keep.jpg"));
-  EXPECT_FALSE(SetFileAttributesW(u"\\SDMMC\\keep.jpg", FILE_ATTRIBUTE_HIDDEN));
-  EXPECT_TRUE(Opens(u"\\SDMMC\\keep.jpg", GENERIC_READ));
-  EXPECT_TRUE(Opens(u"\\NAND\\elsewhere", GENERIC_WRITE));
-  EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
-  SetCardWriteProtected(false);
+  std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
+  // Locked, or a folder that cannot be written: the card is listed read-only, and every way
+  // onto it, also from elsewhere in the root, reads but never writes.
+  for (bool locked : {true, false}) {
+    SCOPED_TRACE(locked ? "write-protected" : "a read-only folder");
+    if (locked) SetCardWriteProtected(true);
+    else std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_TRUE(IsCardMounted() && IsCardReadOnly());
+    EXPECT_EQ(Stores(), kReadOnlyCard);
+    for (LPCWSTR path : {u"\\SDMMC\\keep.jpg", u"\\SDMMC\\bmkPho.rom", u"\\NAND\\card\\bmkPho.rom"}) {
+      EXPECT_FALSE(Opens(path, GENERIC_WRITE)) << ToUtf8(path);
+      EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    }
+    EXPECT_EQ(_wfopen(u"\\SDMMC\\bmkPho.rom", u"wb"), nullptr);
+    EXPECT_FALSE(CreateDirectoryW(u"\\SDMMC\\New", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(DeleteFileW(u"\\SDMMC\\keep.jpg"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(SetFileAttributesW(u"\\SDMMC\\keep.jpg", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(Opens(u"\\sdmmc\\KEEP.jpg", GENERIC_READ));
+    EXPECT_TRUE(Opens(u"\\NAND\\elsewhere", GENERIC_WRITE));
+    EXPECT_EQ(root.ReadFile("SDMMC/keep.jpg"), "k");
+    SetCardWriteProtected(false);
+    std::filesystem::permissions(root.Path() / "SDMMC", std::filesystem::perms::owner_all);
+  }
   EXPECT_TRUE(Opens(u"\\SDMMC\\keep.jpg", GENERIC_WRITE));
 
   // Taken out, the card is gone with every way onto it until it is put back.
   root.WriteFile("SDMMC/Trip/a.jpg", "a");
-  std::filesystem::create_directory_symlink(root.Path() / "SDMMC", root.Path() / "NAND" / "card");
   SetCardTakenOut(true);
   EXPECT_FALSE(IsCardMounted());
   EXPECT_EQ(Stores(), StoreList{});
@@ -95,4 +97,6 @@ TEST(CardSlot, WriteProtectedTheCardIsReadButNeverChangedTakenOutItIsGone) {
   SetCardWriteProtected(true);
   TempDeviceRoot next;
   EXPECT_EQ(Stores(), kWritableCard);
+  std::filesystem::remove_all(next.Path() / "SDMMC");  // no card folder: no store
+  EXPECT_EQ(Stores(), StoreList{});
 }
