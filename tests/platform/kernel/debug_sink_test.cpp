@@ -15,15 +15,13 @@ class DebugSink : public ::testing::Test {
   void TearDown() override { DebugSinkToStderr(); }
 };
 
-TEST_F(DebugSink, WidePrintfTakesWideForLowerSAndNarrowForUpperS) {
+TEST_F(DebugSink, WidePrintfFormatsDebugPrintWKeeps1023UnitsZonePrint255ForZonesInTheMask) {
   DebugCapture capture;
+  // %s is wide and %S narrow in a wide format.
   NKDbgPrintfW(u"[%s] [%S] [%hs] [%ls] %d %u %c %5s|%-4d|\r\n", u"w\u00e9de", "narrow", "h", u"l", -3, 4u,
                u'\u20ac', u"ab", 9);
   EXPECT_EQ(capture.Lines(), Lines{"[w\xc3\xa9" "de] [narrow] [h] [l] -3 4 \xe2\x82\xac    ab|9   |"});
-}
-
-TEST_F(DebugSink, DebugPrintWKeepsAt1023UnitsZonePrintAt255ForZonesInTheMask) {
-  DebugCapture capture;
+  capture.Clear();
   DebugPrintW(u"%s\r\n", WString(1500, u'x').c_str());
   EXPECT_EQ(capture.Text(), std::string(1023, 'x')) << "the cut also drops the line end";
   capture.Clear();
