@@ -70,7 +70,7 @@ TEST(Gdi, ColourConversionRoundTripsScreenColours) {
   for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
 }
 
-TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
+TEST(Gdi, DibSectionRowsSelectedBitmapsStayAndTheSizeLimitIsThePixelCount) {
   void* bits = nullptr;
   HBITMAP bottomUp = Dib(3, 2, &bits);  // 6 bytes, rows padded to 8
   ASSERT_NE(bottomUp, nullptr);
@@ -94,11 +94,8 @@ TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
   EXPECT_NE(GetStockObject(NULL_BRUSH), nullptr);
 
   EXPECT_EQ(Dib(3, 2, &bits, 0x7C00), nullptr);  // 555 is not the screen's format
-}
 
-// A long panorama is one bitmap like any other; only the pixel count sets the limit.
-TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
-  void* bits = nullptr;
+  // A long panorama is one bitmap like any other; only the pixel count sets the limit.
   const auto make = [&](int width, int height) { return Dib(width, -height, &bits, 0, BI_RGB); };
   HBITMAP wide = make(20000, 100);
   ASSERT_NE(wide, nullptr);
@@ -106,7 +103,6 @@ TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
   HBITMAP tall = CreateCompatibleBitmap(nullptr, 100, 20000);
   ASSERT_NE(tall, nullptr);
   EXPECT_TRUE(DeleteObject(tall));
-
   SetLastError(0);
   EXPECT_EQ(make(30000, 30000), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
@@ -236,18 +232,6 @@ struct TextCanvas : Canvas {
   }
 };
 
-TEST(GdiText, ArialHasArialMetrics) {
-  TextCanvas c(10, 10, 0, 20);
-  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
-  TEXTMETRICW tm;
-  ASSERT_TRUE(GetTextMetricsW(c.dc, &tm));
-  EXPECT_NEAR(tm.tmHeight, 20, 1);
-  // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
-  const LONG hello = c.Extent(u"Hello").cx;
-  EXPECT_NEAR(hello, 42, 3);
-  EXPECT_EQ(c.Extent(u"H").cx + c.Extent(u"ello").cx, hello);  // no kerning: widths add up
-}
-
 TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackground) {
   TextCanvas c(120, 40, 0, 24);
   RECT box{10, 5, 50, 20};  // shorter and narrower than the text
@@ -293,8 +277,17 @@ TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
   EXPECT_GT(c.Extent(u"\u6a94\u6848").cx, 30);
 }
 
-TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
+TEST(GdiText, ArialHasArialMetricsMeasuresLinesAndPlacesThemVertically) {
   TextCanvas c(200, 100, 0, 20);
+  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
+  TEXTMETRICW tm;
+  ASSERT_TRUE(GetTextMetricsW(c.dc, &tm));
+  EXPECT_NEAR(tm.tmHeight, 20, 1);
+  // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
+  const LONG hello = c.Extent(u"Hello").cx;
+  EXPECT_NEAR(hello, 42, 3);
+  EXPECT_EQ(c.Extent(u"H").cx + c.Extent(u"ello").cx, hello);  // no kerning: widths add up
+
   const SIZE wide = c.Extent(u"second line");
   RECT measure{5, 5, 6, 6};
   const int height = DrawTextW(c.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
