@@ -81,7 +81,7 @@ class PhotoInfoTest : public ::testing::Test {
   Cplayerc m_player;
 };
 
-TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeader) {
+TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeaderByDevicePath) {
   EXPECT_EQ(Info("a.jpg", Jpeg(4000, 3000, 3)), (Read{0, "JPEG", 4000, 3000, 24}));
   EXPECT_EQ(Info("grey.JPE", Jpeg(640, 480, 1, 0xC2)), (Read{0, "JPEG", 640, 480, 8}));  // progressive
   EXPECT_EQ(Info("b.png", Png(1920, 1080, 8, 6)), (Read{0, "PNG", 1920, 1080, 32}));
@@ -94,6 +94,16 @@ TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeader) {
   EXPECT_EQ(Info("i.bmp", OldBmp(100, 50, 8)), (Read{0, "BMP", 100, 50, 8}));
   // The content decides, not the name.
   EXPECT_EQ(Info("really-a-png.jpg", Png(7, 8, 8, 2)), (Read{0, "PNG", 7, 8, 24}));
+
+  // Files are found by device path, in any case; what cannot be read at all gives -1.
+  m_root.WriteFile("SDMMC/Holiday/Beach.JPG", Jpeg(1600, 1200, 3));
+  EXPECT_EQ(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), (Read{0, "JPEG", 1600, 1200, 24}));
+  EXPECT_EQ(InfoOf(u"\\SDMMC\\missing.jpg").result, -1);
+  EXPECT_EQ(InfoOf(u"\\SDMMC").result, -1);            // a folder
+  EXPECT_EQ(InfoOf(u"\\..\\outside.jpg").result, -1);  // outside the device
+  _tag_PHOTO_INFO info;
+  EXPECT_EQ(m_player.GetPhotoInfo(&info, nullptr), -1);
+  EXPECT_EQ(ReadPhotoInfo("", &info), -1);
 }
 
 TEST_F(PhotoInfoTest, DamagedOrUnknownFilesAreNon) {
@@ -116,17 +126,6 @@ TEST_F(PhotoInfoTest, DamagedOrUnknownFilesAreNon) {
     SCOPED_TRACE(name);
     EXPECT_EQ(Info(name, bytes), (Read{0, "NON", 0, 0, 0}));
   }
-}
-
-TEST_F(PhotoInfoTest, FindsFilesByDevicePathAndGivesMinusOneWhenUnreadable) {
-  EXPECT_EQ(InfoOf(u"\\SDMMC\\missing.jpg").result, -1);
-  m_root.WriteFile("SDMMC/Holiday/Beach.JPG", Jpeg(1600, 1200, 3));
-  EXPECT_EQ(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), (Read{0, "JPEG", 1600, 1200, 24}));  // names in any case
-  EXPECT_EQ(InfoOf(u"\\SDMMC").result, -1);                 // a folder
-  EXPECT_EQ(InfoOf(u"\\..\\outside.jpg").result, -1);       // outside the device
-  _tag_PHOTO_INFO info;
-  EXPECT_EQ(m_player.GetPhotoInfo(&info, nullptr), -1);
-  EXPECT_EQ(ReadPhotoInfo("", &info), -1);
 }
 
 }  // namespace
