@@ -34,11 +34,10 @@ class Bitmaps : public ImagingTest {
   }
 };
 
+Rgb Of(COLORREF c) { return Rgb{BYTE(GetRValue(c)), BYTE(GetGValue(c)), BYTE(GetBValue(c))}; }
+
 // The colour a 565 surface shows for a colour.
-Rgb OnScreen(Rgb c) {
-  COLORREF shown = FromRgb565(ToRgb565(RGB(c.r, c.g, c.b)));
-  return Rgb{static_cast<BYTE>(GetRValue(shown)), static_cast<BYTE>(GetGValue(shown)), static_cast<BYTE>(GetBValue(shown))};
-}
+Rgb OnScreen(Rgb c) { return Of(FromRgb565(ToRgb565(RGB(c.r, c.g, c.b)))); }
 
 }  // namespace
 
@@ -94,15 +93,11 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
     ASSERT_EQ(bitmap->QueryInterface(IID_IImage, image.put_void()), S_OK);
     RECT target{1, 1, 5, 5};
     ASSERT_EQ(image->Draw(dc, &target, nullptr), S_OK);
-    for (int y = 0; y < 6; ++y) {
+    for (int y = 0; y < 6; ++y)
       for (int x = 0; x < 6; ++x) {
-        bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
-        Rgb want = inside ? OnScreen(p.at((x - 1) / 2, (y - 1) / 2)) : Rgb{};
-        COLORREF got = GetPixel(dc, x, y);
-        EXPECT_EQ((Rgb{static_cast<BYTE>(GetRValue(got)), static_cast<BYTE>(GetGValue(got)), static_cast<BYTE>(GetBValue(got))}), want)
-            << x << "," << y;
+        const bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
+        EXPECT_EQ(Of(GetPixel(dc, x, y)), inside ? OnScreen(p.at((x - 1) / 2, (y - 1) / 2)) : Rgb{}) << x << "," << y;
       }
-    }
   }
 
   // A picture made from a file decodes on its first draw.
