@@ -38,8 +38,8 @@ inline HANDLE StartThread(std::function<DWORD()>* body, DWORD flags = 0, LPDWORD
       nullptr, 0, [](LPVOID p) { return (*static_cast<std::function<DWORD()>*>(p))(); }, body, flags, id);
 }
 
-TEST(KernelThreads, HandleIsSignalledWhenTheThreadEndsWithItsExitCode) {
-  Event go(FALSE, FALSE);
+TEST(KernelThreads, ASuspendedThreadRunsOnResumeAndItsHandleIsSignalledWithItsExitCode) {
+  Event go(FALSE, FALSE), done(FALSE, FALSE);
   DWORD idInside = 0;
   std::function<DWORD()> body = [&] {
     idInside = GetCurrentThreadId();
@@ -47,12 +47,14 @@ TEST(KernelThreads, HandleIsSignalledWhenTheThreadEndsWithItsExitCode) {
     return 42u;
   };
   DWORD id = 0;
-  HANDLE thread = StartThread(&body, 0, &id);
+  HANDLE thread = StartThread(&body, CREATE_SUSPENDED, &id);
   ASSERT_NE(thread, nullptr);
   DWORD code = 0;
   EXPECT_TRUE(GetExitCodeThread(thread, &code));
   EXPECT_EQ(code, STILL_ACTIVE);
-  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
+  EXPECT_EQ(idInside, 0u) << "ran before it was resumed";
+  EXPECT_EQ(ResumeThread(thread), 1u);
 
   HANDLE list[2] = {go, thread};
   SetEvent(go);
@@ -63,27 +65,11 @@ TEST(KernelThreads, HandleIsSignalledWhenTheThreadEndsWithItsExitCode) {
   EXPECT_EQ(code, 42u);
   EXPECT_EQ(idInside, id);
   EXPECT_NE(id, GetCurrentThreadId());
-  CloseHandle(thread);
-}
-
-TEST(KernelThreads, SuspendedThreadRunsOnlyAfterResumeAndAnyThreadOutlivesItsHandle) {
-  std::atomic<bool> ran{false};
-  std::function<DWORD()> body = [&] {
-    ran = true;
-    return 0u;
-  };
-  HANDLE thread = StartThread(&body, CREATE_SUSPENDED);
-  EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
-  EXPECT_FALSE(ran.load());
-  EXPECT_EQ(ResumeThread(thread), 1u);
-  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
-  EXPECT_TRUE(ran.load());
   EXPECT_EQ(ResumeThread(thread), 0u);
   CloseHandle(thread);
   EXPECT_EQ(ResumeThread(thread), 0xFFFFFFFFu);
 
   // A thread outlives its closed handle.
-  Event go(FALSE, FALSE), done(FALSE, FALSE);
   std::function<DWORD()> waiter = [&] {
     WaitForSingleObject(go, INFINITE);
     SetEvent(done);
@@ -140,7 +126,7 @@ TEST(KernelRandom, SeedRepeatsTheSequenceAndValuesUseAllBits) {
 
 bool IsSignalledNow(HANDLE object) { return WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
 
-TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitBadOnesAreRefused) {
+TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitPulseReleasesAWaiter) {
   Event manual(TRUE, FALSE), automatic(FALSE, TRUE);
   ASSERT_NE(manual.handle, nullptr);
   EXPECT_FALSE(IsSignalledNow(manual));
@@ -157,6 +143,20 @@ TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitBadOnesAreR
   EXPECT_TRUE(IsSignalledNow(automatic));
   EXPECT_FALSE(IsSignalledNow(automatic));
 
+  // A pulse leaves the event unsignalled, and reaches only a thread that is waiting already:
+  // pulse until one was.
+  SetEvent(manual);
+  EXPECT_TRUE(PulseEvent(manual));
+  EXPECT_FALSE(IsSignalledNow(manual));
+  std::function<DWORD()> body = [&] { return WaitForSingleObject(manual, INFINITE); };
+  HANDLE thread = StartThread(&body);
+  while (WaitForSingleObject(thread, 1) == WAIT_TIMEOUT) EventModify(manual, EVENT_PULSE);
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, WAIT_OBJECT_0);
+  EXPECT_FALSE(IsSignalledNow(manual));
+  CloseHandle(thread);
+
   EXPECT_FALSE(EventModify(manual, 7));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   HANDLE closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -165,22 +165,6 @@ TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitBadOnesAreR
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForSingleObject(closed, INFINITE), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
-
-TEST(KernelEvents, PulseLeavesEventNonSignalledAndReleasesAWaiter) {
-  Event event(TRUE, TRUE);
-  EXPECT_TRUE(PulseEvent(event));
-  EXPECT_FALSE(IsSignalledNow(event));
-
-  std::function<DWORD()> body = [&] { return WaitForSingleObject(event, INFINITE); };
-  HANDLE thread = StartThread(&body);
-  // A pulse only reaches a thread that is waiting already; pulse until it was.
-  while (WaitForSingleObject(thread, 1) == WAIT_TIMEOUT) EventModify(event, EVENT_PULSE);
-  DWORD code = 0;
-  EXPECT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(code, WAIT_OBJECT_0);
-  EXPECT_FALSE(IsSignalledNow(event));
-  CloseHandle(thread);
 }
 
 TEST(KernelWaits, AnyTakesTheFirstSignalledInListOrderAllTakesEveryObjectAtOnce) {
@@ -233,7 +217,7 @@ TEST(KernelWaits, SetOfAutoResetEventReleasesOneWaiterManualReleasesAll) {
   }
 }
 
-TEST(KernelWaits, SleepsAndTimeoutsRunOnTheDeviceClockAndASignalEndsAWaitEarly) {
+TEST(KernelWaits, SleepsAndTimeoutsRunOnTheDeviceClockASignalOrASpeedChangeReachesAWait) {
   EXPECT_EQ(GetClockSpeed(), 1.0);
   {
     ClockSpeedScope fast(1000);
@@ -251,21 +235,18 @@ TEST(KernelWaits, SleepsAndTimeoutsRunOnTheDeviceClockAndASignalEndsAWaitEarly) 
     EXPECT_LT(std::chrono::steady_clock::now() - hostStart, std::chrono::seconds(9));
   }
   EXPECT_EQ(GetClockSpeed(), 1.0);
-  Event event(FALSE, FALSE);
-  std::function<DWORD()> body = [&] { return SetEvent(event) ? 0u : 1u; };
-  HANDLE thread = StartThread(&body);
+  // A signal ends a wait early; a change of speed reaches a wait in progress.
+  Event event(FALSE, FALSE), waiting(TRUE, FALSE);
+  std::function<DWORD()> setter = [&] { return SetEvent(event) ? 0u : 1u; };
+  HANDLE thread = StartThread(&setter);
   EXPECT_EQ(WaitForSingleObject(event, 3'600'000), WAIT_OBJECT_0);
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
-}
-
-TEST(KernelWaits, SpeedChangeReachesAWaitInProgress) {
-  Event event(FALSE, FALSE), waiting(TRUE, FALSE);
-  std::function<DWORD()> body = [&] {
+  std::function<DWORD()> waiter = [&] {
     SetEvent(waiting);
     return WaitForSingleObject(event, 3'600'000);  // an hour at the speed it started with
   };
-  HANDLE thread = StartThread(&body);
+  thread = StartThread(&waiter);
   WaitForSingleObject(waiting, INFINITE);
   {
     ClockSpeedScope fast(1e7);
