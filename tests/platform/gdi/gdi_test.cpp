@@ -63,13 +63,6 @@ void Numbered(Canvas& c) {
     for (int x = 0; x < c.width; ++x) c.At(x, y) = static_cast<WORD>(y * 100 + x + 1);
 }
 
-TEST(Gdi, ColourConversionRoundTripsScreenColours) {
-  EXPECT_EQ(ToRgb565(RGB(255, 102, 255)), 0xFB3F);
-  EXPECT_EQ(ToRgb565(RGB(255, 255, 255)), 0xFFFF);
-  EXPECT_EQ(FromRgb565(0xFFFF), RGB(255, 255, 255));
-  for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
-}
-
 TEST(Gdi, DibSectionRowsSelectedBitmapsStayAndTheSizeLimitIsThePixelCount) {
   void* bits = nullptr;
   HBITMAP bottomUp = Dib(3, 2, &bits);  // 6 bytes, rows padded to 8
@@ -152,8 +145,13 @@ TEST(Gdi, StretchBltNearestNeighbourBothWays) {
   EXPECT_EQ(clip.At(2, 2), 1);
 }
 
-TEST(Gdi, TransparentImageLeavesOutTheKeyColour) {
+TEST(Gdi, ColoursRoundTripAndTransparentImageLeavesOutTheKeyColour) {
   const WORD key = ToRgb565(RGB(255, 102, 255));
+  EXPECT_EQ(key, 0xFB3F);
+  EXPECT_EQ(ToRgb565(RGB(255, 255, 255)), 0xFFFF);
+  EXPECT_EQ(FromRgb565(0xFFFF), RGB(255, 255, 255));
+  for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
+
   Canvas src(3, 3, key);
   src.At(1, 1) = 0x1234;
   src.At(0, 2) = 0x4321;

@@ -75,7 +75,7 @@ bool Opens(LPCWSTR path, DWORD access) {
 
 }  // namespace
 
-TEST(DevicePaths, ResolveWithoutRegardToCaseAndKeepNewNames) {
+TEST(DevicePaths, ResolveWithoutRegardToCaseKeepNewNamesAndStayInsideTheRoot) {
   TempDeviceRoot root;
   root.WriteFile("SDMMC/Trips/Straße.JPG", "photo");
   const std::string card = root.Path().string() + "/SDMMC";
@@ -91,10 +91,8 @@ TEST(DevicePaths, ResolveWithoutRegardToCaseAndKeepNewNames) {
   ASSERT_EQ(OpenError(u"\\sdmmc\\trips\\New Name.TXT", GENERIC_WRITE, 0, CREATE_ALWAYS), 0u);
   EXPECT_TRUE(std::filesystem::exists(card + "/Trips/New Name.TXT"));
   EXPECT_EQ(GetFileAttributesW(u"\\SDMMC\\TRIPS\\new name.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
-}
 
-TEST(DevicePaths, NothingOutsideTheRootCanBeReached) {
-  TempDeviceRoot root;
+  // Nothing outside the root can be reached.
   TempDeviceRoot outside;  // sets itself as the root: put ours back
   outside.WriteFile("secret.txt", "secret");
   SetDeviceRoot(root.Path().string());
@@ -112,7 +110,7 @@ TEST(DevicePaths, NothingOutsideTheRootCanBeReached) {
   EXPECT_EQ(Open(u"\\SDMMC\\a/b.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
 }
 
-TEST(Files, ReadWriteSizeErrorCodesAndShareModes) {
+TEST(Files, ReadWriteSizeErrorCodesShareModesFoldersAndStreams) {
   TempDeviceRoot root;
   HANDLE file = Open(u"\\NAND\\data.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
@@ -155,6 +153,25 @@ TEST(Files, ReadWriteSizeErrorCodesAndShareModes) {
   EXPECT_EQ(OpenError(u"\\NAND\\f.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), 0u);
   EXPECT_NE(shared, INVALID_HANDLE_VALUE);
   CloseHandle(shared);
+
+  // Folders, and files through C streams.
+  EXPECT_TRUE(CreateDirectoryW(u"\\NAND\\_Thumbnails", nullptr));
+  EXPECT_FALSE(CreateDirectoryW(u"\\nand\\_thumbnails", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+
+  FILE* out = _wfopen(u"nand\\_Thumbnails\\0", u"wb");
+  ASSERT_NE(out, nullptr);
+  std::fputs("BM", out);
+  std::fclose(out);
+  FILE* in = _wfopen(u"\\NAND\\_THUMBNAILS\\0", u"rb");
+  ASSERT_NE(in, nullptr);
+  char two[3] = {};
+  EXPECT_EQ(std::fread(two, 1, 2, in), 2u);
+  std::fclose(in);
+  EXPECT_STREQ(two, "BM");
+  EXPECT_TRUE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
+  EXPECT_FALSE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
+
 }
 
 TEST(Files, HiddenAttributeAndTimes) {
@@ -195,30 +212,6 @@ TEST(Files, HiddenAttributeAndTimes) {
   EXPECT_EQ((std::vector<int>{time.wHour, time.wMinute}), (std::vector<int>{7, 6}));
   hadZone ? setenv("TZ", savedZone.c_str(), 1) : unsetenv("TZ");
   tzset();
-}
-
-TEST(Files, StreamsAndFoldersAndTheCard) {
-  TempDeviceRoot root;
-  EXPECT_TRUE(IsCardMounted());
-  EXPECT_TRUE(CreateDirectoryW(u"\\NAND\\_Thumbnails", nullptr));
-  EXPECT_FALSE(CreateDirectoryW(u"\\nand\\_thumbnails", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-
-  FILE* out = _wfopen(u"nand\\_Thumbnails\\0", u"wb");
-  ASSERT_NE(out, nullptr);
-  std::fputs("BM", out);
-  std::fclose(out);
-  FILE* in = _wfopen(u"\\NAND\\_THUMBNAILS\\0", u"rb");
-  ASSERT_NE(in, nullptr);
-  char two[3] = {};
-  EXPECT_EQ(std::fread(two, 1, 2, in), 2u);
-  std::fclose(in);
-  EXPECT_STREQ(two, "BM");
-  EXPECT_TRUE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
-  EXPECT_FALSE(DeleteFileW(u"NAND\\_Thumbnails\\0"));
-
-  std::filesystem::remove_all(root.Path() / "SDMMC");
-  EXPECT_FALSE(IsCardMounted());
 }
 
 TEST(Files, ACreatedFileReplacesTheOldOneWholeOnlyWhenClosedAfterGoodWrites) {
@@ -336,6 +329,7 @@ TEST(CardSlot, TheCardIsListedReadOnlyWhenItCannotBeWrittenAndGoneWhenTakenOut) 
   SetCardWriteProtected(true);
   TempDeviceRoot next;
   EXPECT_EQ(Stores(), kWritableCard);
-  std::filesystem::remove_all(next.Path() / "SDMMC");  // no card folder: no store
+  std::filesystem::remove_all(next.Path() / "SDMMC");  // no card folder: no card
   EXPECT_EQ(Stores(), StoreList{});
+  EXPECT_FALSE(IsCardMounted());
 }
