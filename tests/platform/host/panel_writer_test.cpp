@@ -36,7 +36,7 @@ std::vector<std::uint8_t> Write(const PanelFormat& f, const std::vector<WORD>& f
   return panel;
 }
 
-TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedAsItIs) {
+TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedOthersGetTheTurnedFrameCentredOrScaledDown) {
   const std::vector<WORD> frame = Frame();
   EXPECT_TRUE(PanelWriter(NativePanelFormat()).IsNative());
   EXPECT_FALSE(PanelWriter(NativePanelFormat(), 180).IsNative());
@@ -48,9 +48,8 @@ TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedAsItIs) {
   const std::vector<std::uint8_t> wide = Write(padded, frame);
   for (int y : {0, 479}) EXPECT_EQ(std::memcmp(wide.data() + y * 2048, frame.data() + y * kScreenWidth, kFrameStrideBytes), 0);
   EXPECT_EQ(wide[1600], 0xAA);
-}
 
-TEST(PanelWriter, PlacesTheTurnedFrameCentredOrScaledDownByAWholeFactor) {
+  // Other panels: the turned frame centred, or scaled down by a whole factor.
   struct Case {
     int w, h, rotate;
     std::vector<int> placed;  // factor, left, top, width, height

@@ -14,7 +14,7 @@ class SysPowerTest : public ::testing::Test {
   TempDeviceRoot m_sys;
 };
 
-TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequests) {
+TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequestsInTheFolderFoundForIt) {
   m_sys.WriteFile("panel/brightness", "40\n");
   m_sys.WriteFile("panel/max_brightness", "255\n");
   SysBacklight light(Path("panel"));
@@ -27,6 +27,15 @@ TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequests) {
   EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "255\n");
   light.Follow(0x223490, 1);  // the application ends: the brightness it found
   EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "40\n");
+
+  // "auto" takes the first folder that has the file.
+  m_sys.WriteFile("class/b-light/max_brightness", "1\n");
+  m_sys.WriteFile("class/a-mains/online", "1\n");
+  m_sys.WriteFile("class/c-light/max_brightness", "1\n");
+  EXPECT_EQ(FindSysFolder("auto", Path("class"), "max_brightness"), Path("class/b-light"));
+  EXPECT_EQ(FindSysFolder(Path("class/c-light"), "", "max_brightness"), Path("class/c-light"));
+  EXPECT_EQ(FindSysFolder(Path("class/a-mains"), "", "max_brightness"), "");
+  EXPECT_EQ(FindSysFolder("auto", Path("nothing"), "capacity"), "");
 }
 
 TEST_F(SysPowerTest, TheBatteryIsMappedToTheDevicesStates) {
@@ -48,16 +57,6 @@ TEST_F(SysPowerTest, TheBatteryIsMappedToTheDevicesStates) {
   SetBatteryState(3);
   BatteryWatch watch(Path("BAT1"));
   EXPECT_EQ(GetSimulatedBatteryState(), 7);
-}
-
-TEST_F(SysPowerTest, AutoTakesTheFirstFolderThatHasTheFile) {
-  m_sys.WriteFile("class/b-light/max_brightness", "1\n");
-  m_sys.WriteFile("class/a-mains/online", "1\n");
-  m_sys.WriteFile("class/c-light/max_brightness", "1\n");
-  EXPECT_EQ(FindSysFolder("auto", Path("class"), "max_brightness"), Path("class/b-light"));
-  EXPECT_EQ(FindSysFolder(Path("class/c-light"), "", "max_brightness"), Path("class/c-light"));
-  EXPECT_EQ(FindSysFolder(Path("class/a-mains"), "", "max_brightness"), "");
-  EXPECT_EQ(FindSysFolder("auto", Path("nothing"), "capacity"), "");
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ Touches Feed(TouchDecoder& decoder, const std::vector<input_event>& events) {
   return touches;
 }
 
-TEST(TouchDecoder, ATouchScreenOrATabletScaledFromTheDevicesRanges) {
+TEST(TouchDecoder, ATouchScreenOrATabletScaledFromTheDevicesRangesAMouseMovingAPointer) {
   for (int button : {BTN_TOUCH, BTN_LEFT}) {
     TouchDecoder decoder(TouchGeometry{.x = {0, 4095}, .y = {100, 4195}});
     EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_X, 4095), E(EV_ABS, ABS_Y, 100), E(EV_KEY, button, 1), kReport}), (Touches{{kDown, 799, 0}}));
@@ -44,6 +44,13 @@ TEST(TouchDecoder, ATouchScreenOrATabletScaledFromTheDevicesRanges) {
     EXPECT_TRUE(Feed(decoder, {E(EV_ABS, ABS_X, 0), E(EV_KEY, button, 0)}).empty());
     EXPECT_EQ(Feed(decoder, {kReport}), (Touches{{kUp, 400, 479}}));
   }
+
+  // A mouse moves a pointer that stays on the screen.
+  TouchDecoder decoder(TouchGeometry{.panel = {800, 480, 180}});  // over the picture as it is seen
+  EXPECT_TRUE(Feed(decoder, {E(EV_REL, REL_X, -100), E(EV_REL, REL_Y, 20), kReport}).empty());  // no button: no touch
+  EXPECT_EQ(Feed(decoder, {E(EV_KEY, BTN_LEFT, 1), kReport}), (Touches{{kDown, 300, 260}}));
+  EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, 5000), E(EV_REL, REL_Y, -5000), kReport}), (Touches{{kMove, 799, 0}}));
+  EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, -1), E(EV_KEY, BTN_LEFT, 0), kReport}), (Touches{{kUp, 799, 0}}));  // where it was last told
 }
 
 TEST(TouchDecoder, MultiTouchFollowsSlotZeroOnlyAndDroppedRecordsAreLeftOut) {
@@ -61,14 +68,6 @@ TEST(TouchDecoder, MultiTouchFollowsSlotZeroOnlyAndDroppedRecordsAreLeftOut) {
   Touches lifted;
   decoder.Lift(&lifted);
   EXPECT_EQ(lifted, (Touches{{kUp, 5, 6}}));
-}
-
-TEST(TouchDecoder, AMouseMovesAPointerThatStaysOnTheScreen) {
-  TouchDecoder decoder(TouchGeometry{.panel = {800, 480, 180}});  // over the picture as it is seen
-  EXPECT_TRUE(Feed(decoder, {E(EV_REL, REL_X, -100), E(EV_REL, REL_Y, 20), kReport}).empty());  // no button: no touch
-  EXPECT_EQ(Feed(decoder, {E(EV_KEY, BTN_LEFT, 1), kReport}), (Touches{{kDown, 300, 260}}));
-  EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, 5000), E(EV_REL, REL_Y, -5000), kReport}), (Touches{{kMove, 799, 0}}));
-  EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, -1), E(EV_KEY, BTN_LEFT, 0), kReport}), (Touches{{kUp, 799, 0}}));  // where it was last told
 }
 
 TEST(TouchDecoder, TouchesFollowTheTurnedPictureAndTheTouchPanelsOwnMounting) {

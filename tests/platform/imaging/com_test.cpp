@@ -39,7 +39,7 @@ TEST(Com, CreationNeedsInitialisationAndFailsTheWayTheCallerAsked) {
 
 class ComObjects : public ImagingTest {};
 
-TEST_F(ComObjects, ViewsOfOneBitmapShareOneCount) {
+TEST_F(ComObjects, ViewsOfOneBitmapShareOneCountAndInstalledCodecsComeInOneBlock) {
   Ref<IBitmapImage> bitmap;
   ASSERT_EQ(factory_->CreateNewBitmap(3, 2, PixelFormat16bppRGB565, bitmap.put()), S_OK);
   Ref<IImage> image;
@@ -57,6 +57,18 @@ TEST_F(ComObjects, ViewsOfOneBitmapShareOneCount) {
   // The bitmap, its three other views and identity: five references on one count.
   EXPECT_EQ(bitmap->AddRef(), 6u);
   EXPECT_EQ(bitmap->Release(), 5u);
+
+  for (bool encoders : {true, false}) {
+    UINT count = 0;
+    ImageCodecInfo* codecs = nullptr;
+    ASSERT_EQ(encoders ? factory_->GetInstalledEncoders(&count, &codecs) : factory_->GetInstalledDecoders(&count, &codecs),
+              S_OK);
+    std::u16string mimes;
+    for (UINT i = 0; i < count; ++i) mimes += std::u16string(codecs[i].MimeType) + u" ";
+    EXPECT_EQ(mimes, encoders ? u"image/bmp " : u"image/jpeg image/png image/gif image/bmp image/webp image/heif ");
+    EXPECT_TRUE(!encoders || (codecs[0].Clsid == CLSID_BmpEncoder && codecs[0].FormatID == ImageFormatBMP));
+    CoTaskMemFree(codecs);
+  }
 }
 
 TEST_F(ComObjects, StreamOwnsItsBlockOnlyWhenAsked) {
@@ -98,16 +110,3 @@ TEST_F(ComObjects, StreamOwnsItsBlockOnlyWhenAsked) {
   owned.reset();  // frees the (grown) block: the leak checker would see it otherwise
 }
 
-TEST_F(ComObjects, InstalledCodecsComeInOneBlock) {
-  for (bool encoders : {true, false}) {
-    UINT count = 0;
-    ImageCodecInfo* codecs = nullptr;
-    ASSERT_EQ(encoders ? factory_->GetInstalledEncoders(&count, &codecs) : factory_->GetInstalledDecoders(&count, &codecs),
-              S_OK);
-    std::u16string mimes;
-    for (UINT i = 0; i < count; ++i) mimes += std::u16string(codecs[i].MimeType) + u" ";
-    EXPECT_EQ(mimes, encoders ? u"image/bmp " : u"image/jpeg image/png image/gif image/bmp image/webp image/heif ");
-    EXPECT_TRUE(!encoders || (codecs[0].Clsid == CLSID_BmpEncoder && codecs[0].FormatID == ImageFormatBMP));
-    CoTaskMemFree(codecs);
-  }
-}

@@ -30,9 +30,9 @@ FileBytes Segment(std::uint8_t marker, const FileBytes& payload) {
   return s;
 }
 
-TEST(ExifOrientation, ReadsOneValueOfEitherByteOrderAndNothingElse) {
+TEST(ExifOrientation, ReadsOneValueOfEitherByteOrderFoundInTheFirstExifSegmentBeforeTheScan) {
   struct Case {
-    FileBytes block;
+    FileBytes bytes;
     int tag;
   } cases[] = {
       {ExifBlock(6), 6},
@@ -46,10 +46,9 @@ TEST(ExifOrientation, ReadsOneValueOfEitherByteOrderAndNothingElse) {
       {Trim(ExifBlock(6), 0, 10), 0},  // cut inside the entry
       {{}, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(ExifOrientation(c.block.data(), c.block.size()), c.tag) << c.block.size();
-}
+  for (const Case& c : cases) EXPECT_EQ(ExifOrientation(c.bytes.data(), c.bytes.size()), c.tag) << c.bytes.size();
 
-TEST(ExifOrientation, IsFoundInTheFirstExifSegmentBeforeTheScan) {
+  // In a JPEG file: the first EXIF segment before the scan.
   const FileBytes exif = ExifBlock(3);
   const FileBytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', '.'};
   auto file = [](std::initializer_list<FileBytes> segments) {
@@ -57,10 +56,7 @@ TEST(ExifOrientation, IsFoundInTheFirstExifSegmentBeforeTheScan) {
     for (const FileBytes& s : segments) f.insert(f.end(), s.begin(), s.end());
     return f;
   };
-  struct Case {
-    FileBytes file;
-    int tag;
-  } cases[] = {
+  const Case files[] = {
       {file({Segment(0xE0, FileBytes(14, 'J')), Segment(0xE1, xmp), Segment(0xE1, exif)}), 3},
       {file({{0xFF, 0xFF}, Segment(0xE1, exif), Segment(0xE1, ExifBlock(6))}), 3},
       {file({Segment(0xDB, FileBytes(65, 0)), Segment(0xDA, FileBytes(8, 0)), Segment(0xE1, exif)}), 0},
@@ -69,7 +65,7 @@ TEST(ExifOrientation, IsFoundInTheFirstExifSegmentBeforeTheScan) {
       {file({FileBytes(200, 0xFF)}), 0},       // fill bytes to the end
       {FileBytes{0x89, 'P', 'N', 'G'}, 0},
   };
-  for (const Case& c : cases) EXPECT_EQ(JpegOrientation(ReadFromMemory(c.file.data(), c.file.size())), c.tag);
+  for (const Case& c : files) EXPECT_EQ(JpegOrientation(ReadFromMemory(c.bytes.data(), c.bytes.size())), c.tag);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ class DebugSink : public ::testing::Test {
   void TearDown() override { DebugSinkToStderr(); }
 };
 
-TEST_F(DebugSink, WidePrintfFormatsDebugPrintWKeeps1023UnitsZonePrint255ForZonesInTheMask) {
+TEST_F(DebugSink, PrintsFormatCutAndKeepToTheirZonesCapturesSplitLinesAndSeeWhatCameWhileOpen) {
   DebugCapture capture;
   // %s is wide and %S narrow in a wide format.
   NKDbgPrintfW(u"[%s] [%S] [%hs] [%ls] %d %u %c %5s|%-4d|\r\n", u"w\u00e9de", "narrow", "h", u"l", -3, 4u,
@@ -39,10 +39,9 @@ TEST_F(DebugSink, WidePrintfFormatsDebugPrintWKeeps1023UnitsZonePrint255ForZones
   capture.Clear();
   DebugZonePrint(4, u"%s", WString(300, u'z').c_str());
   EXPECT_EQ(capture.Text(), std::string(255, 'z'));
-}
 
-TEST_F(DebugSink, CapturesSplitLinesOnCrLfAndLfAndEachSeesWhatCameWhileItWasOpen) {
-  DebugCapture capture;
+  // Captures split lines on CR LF and LF, and each sees what came while it was open.
+  capture.Clear();
   OutputDebugStringW(u"one\r\ntwo\nthree\r\n\r\nlast");
   EXPECT_EQ(capture.Lines(), (Lines{"one", "two", "three", "", "last"}));
   EXPECT_TRUE(capture.Contains("two\nthree"));
