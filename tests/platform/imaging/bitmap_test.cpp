@@ -111,7 +111,7 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
   DeleteObject(surface);
 }
 
-TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBoxAndNeverNeedTheFullSizePicture) {
+TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsNeverNeedTheFullSizePictureAndAreStoredInExifOrNone) {
   auto halves = [](int width, int height, Rgb right) {
     Picture p = Solid(width, height, Rgb{255, 0, 0});
     for (int y = 0; y < height; ++y)
@@ -140,9 +140,8 @@ TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBoxAndNeverNeedTheFullSiz
   EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{50, 50}));
   EXPECT_TRUE(Near(small.at(10, 25), Rgb{255, 0, 0}, 8)) << small.at(10, 25);
   EXPECT_TRUE(Near(small.at(40, 25), Rgb{0, 0, 0}, 8)) << small.at(40, 25);
-}
 
-TEST_F(Bitmaps, StoredThumbnailIsTheExifOneOrNone) {
+  // The stored thumbnail is the EXIF one, or none.
   const Bytes inner = MakeJpeg(Solid(160, 120, Rgb{0, 200, 0}));
   const Bytes withExif = MakeJpeg(Solid(64, 64, Rgb{200, 0, 0}), 90, ExifBlock(0, inner));
   Picture got;

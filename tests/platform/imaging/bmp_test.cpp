@@ -55,7 +55,7 @@ const std::vector<std::uint32_t> kFour = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF
 
 }  // namespace
 
-TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
+TEST_F(BmpReading, RunLengthPicturesHeadersOfEveryGenerationAndTheirPixelLayouts) {
   struct Case {
     int width, height, bits;
   };
@@ -72,6 +72,44 @@ TEST_F(BmpReading, RunLengthPicturesGiveTheirPixels) {
   Shape shape = PaletteShape(9, -4, 8, kRle8, Palette(30));
   shape.header = Header::V5;
   EXPECT_EQ(DecodeOk(bmpfile::File(shape, bmpfile::Rle8(flipped, 9, 4))).pixels, Expected(shape.palette, indices, 9).pixels);
+
+  // Headers of every generation, and their pixel layouts.
+  const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, grey{132, 130, 132};
+  const std::vector<std::uint32_t> rgb565 = {0xF800, 0x07E0, 0x001F, 0x8410};
+  struct Layout {
+    const char* what;
+    Shape shape;
+    std::vector<std::uint32_t> values;
+    std::vector<Rgb> expected;
+  };
+  const Layout layouts[] = {
+      // The core header: 16-bit sizes and 3-byte palette entries.
+      {"core palette", {3, 2, 8, 0, Header::Core, {0xFF0000, 0x00FF00, 0x0000FF}, {}}, {0, 1, 2, 2, 1, 0},
+       {red, green, blue, blue, green, red}},
+      {"core 24 bits", {3, 1, 24, 0, Header::Core, {}, {}}, {0xFF0000, 0x00FF00, 0x0000FF}, {red, green, blue}},
+      // 5-6-5 through bit fields: the masks after an info header, or inside a V4 or V5 header.
+      {"565 info", {2, -2, 16, kBitFields, Header::Info, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
+      {"565 V4", {2, -2, 16, kBitFields, Header::V4, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
+      {"565 V5", {2, -2, 16, kBitFields, Header::V5, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
+      {"555 without bit fields", {2, 1, 16, 0, Header::Info, {}, {}}, {0x7C00, 0x03E0}, {red, green}},
+      // 32 bits: channels in another order, 10-bit channels, masks with alpha after an info
+      // header, and a V5 header's alpha mask on plain pixels (alpha is not used).
+      {"reordered", {2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}}, {0x0000FF, 0xFF0000},
+       {red, blue}},
+      {"10 bits", {2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}}, {0x3FF00000, 0x20080200},
+       {red, Rgb{128, 128, 128}}},
+      {"alpha fields", {1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+       {0x8000FF00}, {green}},
+      {"plain V5", {1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}}, {0x000000FF}, {blue}},
+  };
+  for (const Layout& c : layouts)
+    EXPECT_EQ(DecodeOk(bmpfile::File(c.shape, bmpfile::Rows(c.shape, c.values))).pixels, c.expected) << c.what;
+
+  // Some writers leave out the last row's padding.
+  Shape padded{3, 2, 24, 0, Header::Info, {}, {}};
+  const Bytes file = bmpfile::File(padded, bmpfile::Rows(padded, {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF}));
+  EXPECT_EQ(DecodeOk(Bytes(file.begin(), file.end() - 3)).pixels, (std::vector<Rgb>{red, red, red, blue, blue, blue}));
+  EXPECT_EQ(OpenResult(Bytes(file.begin(), file.end() - 4)), IMGERR_CORRUPT);
 }
 
 TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
@@ -119,45 +157,6 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValid) {
             << bits << " bits cut at " << n << ", pixel " << i;
     }
   }
-}
-
-TEST_F(BmpReading, HeadersOfEveryGenerationAndTheirPixelLayouts) {
-  const Rgb red{255, 0, 0}, green{0, 255, 0}, blue{0, 0, 255}, grey{132, 130, 132};
-  const std::vector<std::uint32_t> rgb565 = {0xF800, 0x07E0, 0x001F, 0x8410};
-  struct Case {
-    const char* what;
-    Shape shape;
-    std::vector<std::uint32_t> values;
-    std::vector<Rgb> expected;
-  };
-  const Case cases[] = {
-      // The core header: 16-bit sizes and 3-byte palette entries.
-      {"core palette", {3, 2, 8, 0, Header::Core, {0xFF0000, 0x00FF00, 0x0000FF}, {}}, {0, 1, 2, 2, 1, 0},
-       {red, green, blue, blue, green, red}},
-      {"core 24 bits", {3, 1, 24, 0, Header::Core, {}, {}}, {0xFF0000, 0x00FF00, 0x0000FF}, {red, green, blue}},
-      // 5-6-5 through bit fields: the masks after an info header, or inside a V4 or V5 header.
-      {"565 info", {2, -2, 16, kBitFields, Header::Info, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
-      {"565 V4", {2, -2, 16, kBitFields, Header::V4, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
-      {"565 V5", {2, -2, 16, kBitFields, Header::V5, {}, {0xF800, 0x07E0, 0x001F, 0}}, rgb565, {red, green, blue, grey}},
-      {"555 without bit fields", {2, 1, 16, 0, Header::Info, {}, {}}, {0x7C00, 0x03E0}, {red, green}},
-      // 32 bits: channels in another order, 10-bit channels, masks with alpha after an info
-      // header, and a V5 header's alpha mask on plain pixels (alpha is not used).
-      {"reordered", {2, 1, 32, kBitFields, Header::V5, {}, {0x000000FF, 0x0000FF00, 0x00FF0000, 0}}, {0x0000FF, 0xFF0000},
-       {red, blue}},
-      {"10 bits", {2, 1, 32, kBitFields, Header::V4, {}, {0x3FF00000, 0x000FFC00, 0x000003FF, 0}}, {0x3FF00000, 0x20080200},
-       {red, Rgb{128, 128, 128}}},
-      {"alpha fields", {1, 1, 32, kAlphaBitFields, Header::Info, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
-       {0x8000FF00}, {green}},
-      {"plain V5", {1, 1, 32, 0, Header::V5, {}, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}}, {0x000000FF}, {blue}},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(DecodeOk(bmpfile::File(c.shape, bmpfile::Rows(c.shape, c.values))).pixels, c.expected) << c.what;
-
-  // Some writers leave out the last row's padding.
-  Shape padded{3, 2, 24, 0, Header::Info, {}, {}};
-  const Bytes file = bmpfile::File(padded, bmpfile::Rows(padded, {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF}));
-  EXPECT_EQ(DecodeOk(Bytes(file.begin(), file.end() - 3)).pixels, (std::vector<Rgb>{red, red, red, blue, blue, blue}));
-  EXPECT_EQ(OpenResult(Bytes(file.begin(), file.end() - 4)), IMGERR_CORRUPT);
 }
 
 TEST_F(BmpReading, LyingHeadersFailCleanly) {

@@ -7,7 +7,7 @@ class Decoding : public ImagingTest {};
 
 }  // namespace
 
-TEST_F(Decoding, JpegGivesItsSizeAndColours) {
+TEST_F(Decoding, JpegGivesItsSizeFrameAndColoursGifCountsAndDecodesEveryFrame) {
   Picture blocks = Solid(32, 16, Rgb{200, 40, 40});
   for (int y = 0; y < 16; ++y)
     for (int x = 16; x < 32; ++x) blocks.at(x, y) = Rgb{30, 60, 220};
@@ -31,9 +31,23 @@ TEST_F(Decoding, JpegGivesItsSizeAndColours) {
   EXPECT_TRUE(Near(got.at(28, 8), blocks.at(28, 8), 6)) << got.at(28, 8);
   Picture grey = DecodeOk(MakeJpeg(Solid(8, 8, Rgb{90, 90, 90}), 95, {}, true));
   EXPECT_TRUE(Near(grey.at(3, 3), Rgb{90, 90, 90}, 2)) << grey.at(3, 3);
+
+  const std::vector<Rgb> colours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}};
+  const Bytes gif = MakeGif(6, 4, colours);
+  ASSERT_EQ(OpenDecoder(gif, decoder.put()), S_OK);
+  ASSERT_EQ(decoder->GetFrameDimensionsList(&dimension, 1), S_OK);
+  EXPECT_EQ(dimension, FrameDimensionTime);
+  ASSERT_EQ(decoder->GetFrameCount(&dimension, &frames), S_OK);
+  EXPECT_EQ(frames, 5u);
+  EXPECT_EQ(decoder->GetFrameCount(&FrameDimensionPage, &frames), E_INVALIDARG);
+  for (UINT i = 0; i < 5; ++i) EXPECT_EQ(DecodeOk(gif, i).at(5, 3), colours[i]) << "frame " << i;
+
+  ASSERT_EQ(OpenDecoder(MakeGif(2, 2, {{1, 2, 3}}), decoder.put()), S_OK);
+  ASSERT_EQ(decoder->GetFrameCount(&dimension, &frames), S_OK);
+  EXPECT_EQ(frames, 1u);
 }
 
-TEST_F(Decoding, PngOfEveryKindGivesItsExactPixelsTransparencyOverBlack) {
+TEST_F(Decoding, PngOfEveryKindAndBmpOfEveryDepthAndRowOrderGiveTheirExactPixels) {
   const Picture colour = Pattern(9, 7);
   for (PngKind kind : {PngKind::Rgb, PngKind::Palette, PngKind::Rgb16, PngKind::Interlaced})
     EXPECT_EQ(DecodeOk(MakePng(colour, kind)).pixels, colour.pixels) << int(kind);
@@ -46,28 +60,8 @@ TEST_F(Decoding, PngOfEveryKindGivesItsExactPixelsTransparencyOverBlack) {
   EXPECT_EQ(got.at(0, 0), (Rgb{200, 100, 50}));
   EXPECT_TRUE(Near(got.at(1, 0), Rgb{100, 50, 25}, 1)) << got.at(1, 0);
   EXPECT_EQ(got.at(2, 0), (Rgb{0, 0, 0}));
-}
 
-TEST_F(Decoding, GifCountsAndDecodesEveryFrame) {
-  const std::vector<Rgb> colours = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {0, 255, 255}};
-  const Bytes gif = MakeGif(6, 4, colours);
-  Ref<IImageDecoder> decoder;
-  ASSERT_EQ(OpenDecoder(gif, decoder.put()), S_OK);
-  GUID dimension;
-  ASSERT_EQ(decoder->GetFrameDimensionsList(&dimension, 1), S_OK);
-  EXPECT_EQ(dimension, FrameDimensionTime);
-  UINT frames = 0;
-  ASSERT_EQ(decoder->GetFrameCount(&dimension, &frames), S_OK);
-  EXPECT_EQ(frames, 5u);
-  EXPECT_EQ(decoder->GetFrameCount(&FrameDimensionPage, &frames), E_INVALIDARG);
-  for (UINT i = 0; i < 5; ++i) EXPECT_EQ(DecodeOk(gif, i).at(5, 3), colours[i]) << "frame " << i;
-
-  ASSERT_EQ(OpenDecoder(MakeGif(2, 2, {{1, 2, 3}}), decoder.put()), S_OK);
-  ASSERT_EQ(decoder->GetFrameCount(&dimension, &frames), S_OK);
-  EXPECT_EQ(frames, 1u);
-}
-
-TEST_F(Decoding, BmpOfEveryDepthAndRowOrder) {
+  // BMP of every depth, rows bottom-up and top-down.
   Picture two = Solid(11, 3, Rgb{250, 250, 250});  // 11 pixels: bits cross bytes and rows are padded
   for (int x = 0; x < 11; x += 3) two.at(x, 1) = Rgb{0, 0, 80};
   const Picture sixteen = Pattern(5, 3);  // 15 colours
@@ -85,7 +79,7 @@ TEST_F(Decoding, BmpOfEveryDepthAndRowOrder) {
   }
 }
 
-TEST_F(Decoding, TallPicturesDecodeInBands) {
+TEST_F(Decoding, TallPicturesDecodeInBandsThoseAboveThePixelLimitAreRefusedBeforeDecoding) {
   Ref<IImageDecoder> decoder;
   ASSERT_EQ(OpenDecoder(MakeBmp(Solid(2, 600, Rgb{1, 2, 3}), 24, false), decoder.put()), S_OK);
   Ref<IBitmapImage> bitmap;
@@ -105,6 +99,37 @@ TEST_F(Decoding, TallPicturesDecodeInBands) {
   ASSERT_EQ(decoder->BeginDecode(sink.get(), nullptr), S_OK);
   EXPECT_EQ(decoder->Decode(), E_PENDING);
   EXPECT_EQ(decoder->EndDecode(S_OK), E_ABORT);
+
+  // A JPEG whose frame header claims 20000 x 20000: the size reads, a full-size bitmap or
+  // decode is refused.
+  auto huge = [](Bytes jpeg) {
+    for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
+      if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+        jpeg[i + 5] = 0x4E, jpeg[i + 6] = 0x20;  // height
+        jpeg[i + 7] = 0x4E, jpeg[i + 8] = 0x20;  // width
+        break;
+      }
+    }
+    return jpeg;
+  };
+  ASSERT_EQ(OpenDecoder(huge(MakeJpeg(Pattern(16, 16))), decoder.put()), S_OK);
+  ImageInfo info;
+  ASSERT_EQ(decoder->GetImageInfo(&info), S_OK);
+  EXPECT_EQ(info.Width, 20000u);
+  EXPECT_EQ(factory_->CreateNewBitmap(info.Width, info.Height, info.PixelFormat, bitmap.put()), IMGERR_TOOLARGE);
+  ASSERT_EQ(factory_->CreateNewBitmap(1, 1, PixelFormat24bppRGB, bitmap.put()), S_OK);
+  ASSERT_EQ(bitmap->QueryInterface(IID_IImageSink, sink.put_void()), S_OK);
+  EXPECT_EQ(decoder->BeginDecode(sink.get(), nullptr), IMGERR_TOOLARGE);
+
+  // A thumbnail decodes at an eighth, but a progressive file would need all its
+  // coefficients at once: refused, not allocated.
+  Ref<IImage> image, thumbnail;
+  ASSERT_EQ(OpenImage(huge(MakeJpeg(Pattern(16, 16), 90, {}, false, true)), image.put()), S_OK);
+  EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_CORRUPT);
+
+  Bytes gif = MakeGif(4, 4, {{1, 2, 3}});
+  gif[6] = 0x20, gif[7] = 0x4E, gif[8] = 0x20, gif[9] = 0x4E;  // screen of 20000 x 20000
+  EXPECT_EQ(DecodeResult(gif), IMGERR_TOOLARGE);
 }
 
 TEST_F(Decoding, BadInputFailsWithAResult) {
@@ -153,38 +178,3 @@ TEST_F(Decoding, DamagedFilesNeverCrash) {
   EXPECT_GT(failures, 0);
 }
 
-TEST_F(Decoding, PicturesAboveThePixelLimitAreRefusedBeforeDecoding) {
-  // A JPEG whose frame header claims 20000 x 20000: the size reads, a full-size bitmap or
-  // decode is refused.
-  auto huge = [](Bytes jpeg) {
-    for (size_t i = 2; i + 8 < jpeg.size(); ++i) {
-      if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
-        jpeg[i + 5] = 0x4E, jpeg[i + 6] = 0x20;  // height
-        jpeg[i + 7] = 0x4E, jpeg[i + 8] = 0x20;  // width
-        break;
-      }
-    }
-    return jpeg;
-  };
-  Ref<IImageDecoder> decoder;
-  ASSERT_EQ(OpenDecoder(huge(MakeJpeg(Pattern(16, 16))), decoder.put()), S_OK);
-  ImageInfo info;
-  ASSERT_EQ(decoder->GetImageInfo(&info), S_OK);
-  EXPECT_EQ(info.Width, 20000u);
-  Ref<IBitmapImage> bitmap;
-  EXPECT_EQ(factory_->CreateNewBitmap(info.Width, info.Height, info.PixelFormat, bitmap.put()), IMGERR_TOOLARGE);
-  ASSERT_EQ(factory_->CreateNewBitmap(1, 1, PixelFormat24bppRGB, bitmap.put()), S_OK);
-  Ref<IImageSink> sink;
-  ASSERT_EQ(bitmap->QueryInterface(IID_IImageSink, sink.put_void()), S_OK);
-  EXPECT_EQ(decoder->BeginDecode(sink.get(), nullptr), IMGERR_TOOLARGE);
-
-  // A thumbnail decodes at an eighth, but a progressive file would need all its
-  // coefficients at once: refused, not allocated.
-  Ref<IImage> image, thumbnail;
-  ASSERT_EQ(OpenImage(huge(MakeJpeg(Pattern(16, 16), 90, {}, false, true)), image.put()), S_OK);
-  EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_CORRUPT);
-
-  Bytes gif = MakeGif(4, 4, {{1, 2, 3}});
-  gif[6] = 0x20, gif[7] = 0x4E, gif[8] = 0x20, gif[9] = 0x4E;  // screen of 20000 x 20000
-  EXPECT_EQ(DecodeResult(gif), IMGERR_TOOLARGE);
-}

@@ -183,7 +183,7 @@ TEST_F(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
   EXPECT_EQ(Pixel(400, 240), 0x1111);
 }
 
-TEST_F(Windows, TimersIncludingOneMillisecondAndCallbacks) {
+TEST_F(Windows, TimersIncludingOneMillisecondAndCallbacksAndOtherThreadsSendingAndInvalidating) {
   Painter w(0, &log, "w");
   w.Create(nullptr, RECT{0, 0, 10, 10}, false);
   SetTimer(w.m_hWnd, 7, 1, nullptr);
@@ -207,6 +207,22 @@ TEST_F(Windows, TimersIncludingOneMillisecondAndCallbacks) {
   KillTimer(w.m_hWnd, 3);
   EXPECT_EQ(seen, 3u);
   EXPECT_EQ(log.size(), after);  // the callback form sends no WM_TIMER
+
+  // Other threads send (and wait for the window thread) and invalidate.
+  w.ShowWindow(SW_SHOW);
+  Pump();
+  log.clear();
+  std::atomic<LRESULT> answer{0};
+  std::atomic<bool> finished{false};
+  std::thread worker([&] {
+    answer = SendMessage(w.m_hWnd, WM_USER + 1, 0, 0);
+    InvalidateRect(w.m_hWnd, nullptr, FALSE);
+    finished = true;
+  });
+  ASSERT_TRUE(PumpUntil([&] { return finished.load() && !log.empty(); }));
+  worker.join();
+  EXPECT_EQ(answer.load(), static_cast<LRESULT>(std::hash<std::thread::id>{}(std::this_thread::get_id())));
+  EXPECT_EQ(log, std::vector<std::string>{"w:paint"});
 }
 
 // Screens finish their drawing from a 1 ms timer that their paint starts; a host that waits
@@ -239,24 +255,6 @@ TEST_F(Windows, SettlingWaitsForTheTimerAPaintStarted) {
   ::DestroyWindow(window.m_hWnd);
   EXPECT_TRUE(settled);
   EXPECT_TRUE(finishedWhenSettled);
-}
-
-TEST_F(Windows, OtherThreadsSendPostAndInvalidate) {
-  Painter w(0x4444, &log, "w");
-  w.Create(nullptr, RECT{0, 0, 50, 50});
-  Pump();
-  log.clear();
-  std::atomic<LRESULT> answer{0};
-  std::atomic<bool> finished{false};
-  std::thread worker([&] {
-    answer = SendMessage(w.m_hWnd, WM_USER + 1, 0, 0);  // waits for the window thread
-    InvalidateRect(w.m_hWnd, nullptr, FALSE);
-    finished = true;
-  });
-  ASSERT_TRUE(PumpUntil([&] { return finished.load() && !log.empty(); }));
-  worker.join();
-  EXPECT_EQ(answer.load(), static_cast<LRESULT>(std::hash<std::thread::id>{}(std::this_thread::get_id())));
-  EXPECT_EQ(log, std::vector<std::string>{"w:paint"});
 }
 
 // Hidden windows neither paint nor take touches.
