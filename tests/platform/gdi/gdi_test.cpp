@@ -104,7 +104,7 @@ TEST(Gdi, DibSectionRowsSelectedBitmapsStayAndTheSizeLimitIsThePixelCount) {
   EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }
 
-TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
+TEST(Gdi, BitBltCopiesAndClipsAtEveryEdgeStretchBltTakesTheNearestPixelBothWays) {
   Canvas src(10, 10);
   Numbered(src);
   Canvas dst(8, 6, 0xFFFF);
@@ -121,11 +121,8 @@ TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
   Numbered(c);
   ASSERT_TRUE(BitBlt(c.dc, 1, 0, 5, 1, c.dc, 0, 0, SRCCOPY));
   for (int x = 1; x < 6; ++x) EXPECT_EQ(c.At(x, 0), x);  // shifted right by one
-}
 
-TEST(Gdi, StretchBltNearestNeighbourBothWays) {
-  Canvas src(4, 2);
-  Numbered(src);
+  // Stretched: each destination pixel is the nearest source pixel, both ways.
   Canvas big(8, 4);
   ASSERT_TRUE(StretchBlt(big.dc, 0, 0, 8, 4, src.dc, 0, 0, 4, 2, SRCCOPY));
   for (int y = 0; y < 4; ++y)
@@ -230,7 +227,7 @@ struct TextCanvas : Canvas {
   }
 };
 
-TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackground) {
+TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackgroundAntiAliasedAndInCjk) {
   TextCanvas c(120, 40, 0, 24);
   RECT box{10, 5, 50, 20};  // shorter and narrower than the text
   DrawTextW(c.dc, u"Wide words here", -1, &box, DT_LEFT);
@@ -257,22 +254,21 @@ TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackground) {
   EXPECT_EQ(o.At(size.cx - 1, 19), 0x001F);
   EXPECT_EQ(o.At(size.cx + 1, 0), 0);  // the background covers the text's cell only
   EXPECT_EQ(SelectObject(o.dc, GetStockObject(SYSTEM_FONT)), o.font);  // the stock font takes our font's place
-}
 
-TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
-  TextCanvas c(60, 30, 0x001F, 20, RGB(255, 0, 0));
-  RECT box{0, 0, 60, 30};
-  DrawTextW(c.dc, u"\u6a94\u6848", -1, &box, DT_LEFT);  // two CJK characters from the fallback face
+  // Anti-aliased onto what lies below, and CJK characters drawn.
+  TextCanvas cjk(60, 30, 0x001F, 20, RGB(255, 0, 0));
+  box = RECT{0, 0, 60, 30};
+  DrawTextW(cjk.dc, u"\u6a94\u6848", -1, &box, DT_LEFT);  // two CJK characters from the fallback face
   int solid = 0, mixed = 0;
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 60; ++x) {
-      const WORD p = c.At(x, y);
+      const WORD p = cjk.At(x, y);
       solid += p == 0xF800;
       mixed += (p >> 11) != 0 && (p & 0x1F) != 0;  // red over blue
     }
   EXPECT_GT(solid, 20);
   EXPECT_GT(mixed, 10);
-  EXPECT_GT(c.Extent(u"\u6a94\u6848").cx, 30);
+  EXPECT_GT(cjk.Extent(u"\u6a94\u6848").cx, 30);
 }
 
 TEST(GdiText, ArialHasArialMetricsMeasuresLinesAndPlacesThemVertically) {

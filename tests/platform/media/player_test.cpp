@@ -332,7 +332,7 @@ class PhotoInfoTest : public ::testing::Test {
   Cplayerc m_player;
 };
 
-TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeaderByDevicePath) {
+TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeaderByDevicePathDamagedOrUnknownFilesAreNon) {
   EXPECT_EQ(Info("a.jpg", Jpeg(4000, 3000, 3)), (Read{0, "JPEG", 4000, 3000, 24}));
   EXPECT_EQ(Info("grey.JPE", Jpeg(640, 480, 1, 0xC2)), (Read{0, "JPEG", 640, 480, 8}));  // progressive
   EXPECT_EQ(Info("b.png", Png(1920, 1080, 8, 6)), (Read{0, "PNG", 1920, 1080, 32}));
@@ -355,9 +355,7 @@ TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeaderByDevicePath) {
   _tag_PHOTO_INFO info;
   EXPECT_EQ(m_player.GetPhotoInfo(&info, nullptr), -1);
   EXPECT_EQ(ReadPhotoInfo("", &info), -1);
-}
 
-TEST_F(PhotoInfoTest, DamagedOrUnknownFilesAreNon) {
   std::string jpeg = Jpeg(4000, 3000, 3);
   std::string png = Png(100, 100, 8, 2);
   const std::pair<const char*, std::string> damaged[] = {
