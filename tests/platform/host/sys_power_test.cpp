@@ -14,7 +14,7 @@ class SysPowerTest : public ::testing::Test {
   TempDeviceRoot m_sys;
 };
 
-TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequestsInTheFolderFoundForIt) {
+TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequestsTheBatteryIsMappedToTheDevicesStates) {
   m_sys.WriteFile("panel/brightness", "40\n");
   m_sys.WriteFile("panel/max_brightness", "255\n");
   SysBacklight light(Path("panel"));
@@ -36,9 +36,8 @@ TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequestsInTheFolderFoundForIt)
   EXPECT_EQ(FindSysFolder(Path("class/c-light"), "", "max_brightness"), Path("class/c-light"));
   EXPECT_EQ(FindSysFolder(Path("class/a-mains"), "", "max_brightness"), "");
   EXPECT_EQ(FindSysFolder("auto", Path("nothing"), "capacity"), "");
-}
 
-TEST_F(SysPowerTest, TheBatteryIsMappedToTheDevicesStates) {
+  // The battery, mapped to the device's states.
   std::vector<LONG> states;
   for (int percent : {0, 4, 5, 14, 15, 39, 40, 64, 65, 94, 95, 100}) states.push_back(BatteryStateFor(percent, false));
   EXPECT_EQ(states, (std::vector<LONG>{1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 7, 7}));

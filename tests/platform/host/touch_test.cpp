@@ -34,7 +34,7 @@ Touches Feed(TouchDecoder& decoder, const std::vector<input_event>& events) {
   return touches;
 }
 
-TEST(TouchDecoder, ATouchScreenOrATabletScaledFromTheDevicesRangesAMouseMovingAPointer) {
+TEST(TouchDecoder, TouchScreensTabletsMiceAndMultiTouchFollowingSlotZeroOnly) {
   for (int button : {BTN_TOUCH, BTN_LEFT}) {
     TouchDecoder decoder(TouchGeometry{.x = {0, 4095}, .y = {100, 4195}});
     EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_X, 4095), E(EV_ABS, ABS_Y, 100), E(EV_KEY, button, 1), kReport}), (Touches{{kDown, 799, 0}}));
@@ -51,10 +51,9 @@ TEST(TouchDecoder, ATouchScreenOrATabletScaledFromTheDevicesRangesAMouseMovingAP
   EXPECT_EQ(Feed(decoder, {E(EV_KEY, BTN_LEFT, 1), kReport}), (Touches{{kDown, 300, 260}}));
   EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, 5000), E(EV_REL, REL_Y, -5000), kReport}), (Touches{{kMove, 799, 0}}));
   EXPECT_EQ(Feed(decoder, {E(EV_REL, REL_X, -1), E(EV_KEY, BTN_LEFT, 0), kReport}), (Touches{{kUp, 799, 0}}));  // where it was last told
-}
 
-TEST(TouchDecoder, MultiTouchFollowsSlotZeroOnlyAndDroppedRecordsAreLeftOut) {
-  TouchDecoder decoder{TouchGeometry{}};
+  // Multi-touch follows slot 0 only, and dropped records are left out.
+  decoder = TouchDecoder{TouchGeometry{}};
   EXPECT_EQ(Feed(decoder, {E(EV_ABS, ABS_MT_SLOT, 0), E(EV_ABS, ABS_MT_TRACKING_ID, 7), E(EV_ABS, ABS_MT_POSITION_X, 10),
                            E(EV_ABS, ABS_MT_POSITION_Y, 20), E(EV_KEY, BTN_TOUCH, 1), E(EV_ABS, ABS_X, 10), kReport}),
             (Touches{{kDown, 10, 20}}));

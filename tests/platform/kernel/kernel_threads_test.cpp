@@ -167,7 +167,7 @@ TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitPulseReleas
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST(KernelWaits, AnyTakesTheFirstSignalledInListOrderAllTakesEveryObjectAtOnce) {
+TEST(KernelWaits, AnyTakesTheFirstInListOrderAllTakesEveryObjectAtOnceASetReleasesOneOrAllWaiters) {
   Event a(FALSE, TRUE), b(FALSE, TRUE), m(TRUE, FALSE);
   HANDLE list[3] = {m, a, b};
   EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_OBJECT_0 + 1);
@@ -188,9 +188,8 @@ TEST(KernelWaits, AnyTakesTheFirstSignalledInListOrderAllTakesEveryObjectAtOnce)
   EXPECT_EQ(WaitForMultipleObjects(2, list + 1, TRUE, 0), WAIT_OBJECT_0);
   EXPECT_FALSE(IsSignalledNow(a));
   EXPECT_FALSE(IsSignalledNow(b));
-}
 
-TEST(KernelWaits, SetOfAutoResetEventReleasesOneWaiterManualReleasesAll) {
+  // Setting an auto-reset event releases one waiter, a manual-reset one all.
   Event automatic(FALSE, FALSE), manual(TRUE, FALSE);
   std::atomic<int> passed{0};
   std::function<DWORD()> body = [&] {

@@ -416,7 +416,7 @@ class PlaySoundTest : public MediaTest {
   TempDeviceRoot m_root;
 };
 
-TEST_F(PlaySoundTest, TakesTheSoundsPlayTimeAndPlaysItsSamplesWhatCannotPlayReturnsAtOnce) {
+TEST_F(PlaySoundTest, TakesTheSoundsPlayTimeOnTheNullOutputAndOnAnSdlDeviceWhatCannotPlayReturnsAtOnce) {
   std::vector<std::int32_t> samples = Ramp(22050);  // one second at 22050 Hz
   m_root.WriteFile("NAND/app/Sound.wav", MakeWav(22050, 1, 16, samples));
   m_root.WriteFile("NAND/app/Bad.wav", "RIFF....WAVEnothing here");
@@ -441,32 +441,30 @@ TEST_F(PlaySoundTest, TakesTheSoundsPlayTimeAndPlaysItsSamplesWhatCannotPlayRetu
   EXPECT_EQ(std::count(played.begin() + static_cast<std::ptrdiff_t>(samples.size()), played.end(), 0),
             static_cast<std::ptrdiff_t>(played.size() - samples.size()))
       << "only silence after the sound";
-}
 
-// SDL's disk driver stands in for a sound card: it plays in real time into a file.
-TEST_F(PlaySoundTest, PlaysThroughAnSdlDeviceUntilTheSoundHasBeenHeard) {
+  // SDL's disk driver stands in for a sound card: it plays in real time into a file.
   SetClockSpeed(1.0);  // a device plays at host speed
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", (m_root.Path() / "played.raw").c_str(), 1);
-  std::vector<std::int32_t> samples = Ramp(2 * 13230);  // 0.3 s of stereo at 44100 Hz
-  m_root.WriteFile("NAND/app/Sound.wav", MakeWav(44100, 2, 16, samples));
+  const std::vector<std::int32_t> stereo = Ramp(2 * 13230);  // 0.3 s of stereo at 44100 Hz
+  m_root.WriteFile("NAND/app/Sound.wav", MakeWav(44100, 2, 16, stereo));
   std::atomic<bool> sawDevice{false};
   SetAudioTap([&](const AudioOutput& output, const std::int16_t*, size_t) { sawDevice = sawDevice || !output.IsNull(); });
 
-  std::uint64_t start = DeviceTimeMs();
+  start = DeviceTimeMs();
   EXPECT_EQ(PlaySoundW(kClick, nullptr, kFlags), TRUE);
-  std::uint64_t elapsed = DeviceTimeMs() - start;
+  elapsed = DeviceTimeMs() - start;
   SetAudioTap({});
   EXPECT_TRUE(sawDevice);
   EXPECT_GE(elapsed, 300u);
   EXPECT_LT(elapsed, 2000u);
   // The driver writes silence whenever it finds nothing queued, also before the sound on a
   // busy machine: the sound must be in the file whole, wherever it starts.
-  std::string played = m_root.ReadFile("played.raw");
-  ASSERT_GE(played.size(), samples.size() * 2);
-  Samples played16(played.size() / 2);
-  std::memcpy(played16.data(), played.data(), played16.size() * 2);
-  EXPECT_NE(std::search(played16.begin(), played16.end(), samples.begin(), samples.end()), played16.end());
+  const std::string file = m_root.ReadFile("played.raw");
+  ASSERT_GE(file.size(), stereo.size() * 2);
+  Samples played16(file.size() / 2);
+  std::memcpy(played16.data(), file.data(), played16.size() * 2);
+  EXPECT_NE(std::search(played16.begin(), played16.end(), stereo.begin(), stereo.end()), played16.end());
 }
 
 }  // namespace
