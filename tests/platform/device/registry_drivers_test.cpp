@@ -9,7 +9,7 @@
 #include "platform/kernel/wide.h"
 #include "tests/support/temp_root.h"
 
-TEST(Registry, ReadsTypedValuesIgnoresBadLinesAndTheRootsFileInUtf8OrUtf16) {
+TEST(RegistryAndDrivers, RegistryTextAndFileBatteryFromTheRootBacklightRecordAndFrameRegister) {
   LoadRegistryFromText(
       "; display\n"
       "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n"
@@ -72,10 +72,8 @@ TEST(Registry, ReadsTypedValuesIgnoresBadLinesAndTheRootsFileInUtf8OrUtf16) {
   std::filesystem::remove(root.Path() / "registry.txt");
   SetDeviceRoot(root.Path().string());
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_FILE_NOT_FOUND);
-}
 
-TEST(Drivers, BatteryFromTheRootBacklightRecordAndFrameRegister) {
-  TempDeviceRoot root;
+  // The battery state from the root, the backlight's record and the frame register.
   root.WriteFile("battery.txt", "2\n");
   SetDeviceRoot(root.Path().string());
   EXPECT_EQ(GetSimulatedBatteryState(), 2);
@@ -120,3 +118,4 @@ TEST(Drivers, BatteryFromTheRootBacklightRecordAndFrameRegister) {
   EXPECT_EQ(GetShownFrame(), GetVisibleFrame());
   *GetFrameBaseRegister() = kVisibleFramePhysical;
 }
+

@@ -227,8 +227,9 @@ struct TextCanvas : Canvas {
   }
 };
 
-TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackgroundAntiAliasedAndInCjk) {
+TEST(GdiText, ArialMetricsLinesMeasuredAndPlacedTextInsideItsRectangleCentredOnItsBackgroundAndCjk) {
   TextCanvas c(120, 40, 0, 24);
+  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
   RECT box{10, 5, 50, 20};  // shorter and narrower than the text
   DrawTextW(c.dc, u"Wide words here", -1, &box, DT_LEFT);
   RECT changed = c.Changed(0);
@@ -269,30 +270,28 @@ TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackgroundAntiAliasedAndI
   EXPECT_GT(solid, 20);
   EXPECT_GT(mixed, 10);
   EXPECT_GT(cjk.Extent(u"\u6a94\u6848").cx, 30);
-}
 
-TEST(GdiText, ArialHasArialMetricsMeasuresLinesAndPlacesThemVertically) {
-  TextCanvas c(200, 100, 0, 20);
-  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
+  // Arial's metrics, lines measured and placed vertically.
+  TextCanvas m(200, 100, 0, 20);
   TEXTMETRICW tm;
-  ASSERT_TRUE(GetTextMetricsW(c.dc, &tm));
+  ASSERT_TRUE(GetTextMetricsW(m.dc, &tm));
   EXPECT_NEAR(tm.tmHeight, 20, 1);
   // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
-  const LONG hello = c.Extent(u"Hello").cx;
+  const LONG hello = m.Extent(u"Hello").cx;
   EXPECT_NEAR(hello, 42, 3);
-  EXPECT_EQ(c.Extent(u"H").cx + c.Extent(u"ello").cx, hello);  // no kerning: widths add up
+  EXPECT_EQ(m.Extent(u"H").cx + m.Extent(u"ello").cx, hello);  // no kerning: widths add up
 
-  const SIZE wide = c.Extent(u"second line");
+  const SIZE wide = m.Extent(u"second line");
   RECT measure{5, 5, 6, 6};
-  const int height = DrawTextW(c.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
+  const int height = DrawTextW(m.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
   EXPECT_EQ(measure.right - measure.left, wide.cx);
   EXPECT_EQ(measure.bottom - measure.top, 2 * wide.cy);
   EXPECT_EQ(height, 2 * wide.cy);
-  EXPECT_EQ(c.Count(0), 200 * 100);  // measuring draws nothing
+  EXPECT_EQ(m.Count(0), 200 * 100);  // measuring draws nothing
 
-  RECT box{0, 0, 200, 100};
-  DrawTextW(c.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
-  const RECT ink = c.Changed(0);
+  box = RECT{0, 0, 200, 100};
+  DrawTextW(m.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  ink = m.Changed(0);
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
 }
 

@@ -63,27 +63,25 @@ TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedOthersGetTheTurnedFrameCentredOrSca
   }
 }
 
-TEST(PanelWriter, EachTurnPutsEveryFramePixelWhereTheTurnedPictureHasIt) {
-  std::vector<WORD> frame(kScreenWidth * kScreenHeight);
-  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<WORD>(i * 2654435761u >> 16);
+TEST(PanelWriter, EachTurnPutsEveryPixelInPlaceOtherPanelsGetConvertedPixelsBordersAndBlockAverages) {
+  std::vector<WORD> pattern(kScreenWidth * kScreenHeight);
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<WORD>(i * 2654435761u >> 16);
   const int w = kScreenWidth, h = kScreenHeight;
   for (int rotate : {0, 90, 180, 270}) {
     const bool quarter = rotate % 180 != 0;
     const PanelFormat f = Format(quarter ? h : w, quarter ? w : h, 16, {11, 5}, {5, 6}, {0, 5});  // not native once turned
-    const std::vector<std::uint8_t> panel = Write(f, frame, rotate);
+    const std::vector<std::uint8_t> panel = Write(f, pattern, rotate);
     int wrong = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         // Where a clockwise turn takes the frame pixel (x, y).
         const int tx = rotate == 90 ? h - 1 - y : rotate == 180 ? w - 1 - x : rotate == 270 ? y : x;
         const int ty = rotate == 90 ? x : rotate == 180 ? h - 1 - y : rotate == 270 ? w - 1 - x : y;
-        wrong += At<std::uint16_t>(panel, f, tx, ty) != frame[y * w + x];
+        wrong += At<std::uint16_t>(panel, f, tx, ty) != pattern[y * w + x];
       }
     EXPECT_EQ(wrong, 0) << rotate;
   }
-}
 
-TEST(PanelWriter, OtherPanelsGetConvertedPixelsBlackBordersAndBlockAverages) {
   const std::vector<WORD> frame = Frame();
   // A larger 32-bit panel: the frame centred, black around it; upside down, the first
   // pixel is at the bottom right of the picture.

@@ -126,7 +126,7 @@ TEST(KernelRandom, SeedRepeatsTheSequenceAndValuesUseAllBits) {
 
 bool IsSignalledNow(HANDLE object) { return WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
 
-TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitPulseReleasesAWaiter) {
+TEST(KernelEvents, ResetKindsPulsesAndBadCallsWaitsForAnyOrAllAndSetsReleasingOneOrAllWaiters) {
   Event manual(TRUE, FALSE), automatic(FALSE, TRUE);
   ASSERT_NE(manual.handle, nullptr);
   EXPECT_FALSE(IsSignalledNow(manual));
@@ -165,9 +165,8 @@ TEST(KernelEvents, ManualResetStaysSignalledAutoResetIsTakenByOneWaitPulseReleas
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   EXPECT_EQ(WaitForSingleObject(closed, INFINITE), WAIT_FAILED);
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
 
-TEST(KernelWaits, AnyTakesTheFirstInListOrderAllTakesEveryObjectAtOnceASetReleasesOneOrAllWaiters) {
+  // Waits for any take the first signalled object in list order, waits for all every object at once.
   Event a(FALSE, TRUE), b(FALSE, TRUE), m(TRUE, FALSE);
   HANDLE list[3] = {m, a, b};
   EXPECT_EQ(WaitForMultipleObjects(3, list, FALSE, 0), WAIT_OBJECT_0 + 1);
@@ -190,14 +189,13 @@ TEST(KernelWaits, AnyTakesTheFirstInListOrderAllTakesEveryObjectAtOnceASetReleas
   EXPECT_FALSE(IsSignalledNow(b));
 
   // Setting an auto-reset event releases one waiter, a manual-reset one all.
-  Event automatic(FALSE, FALSE), manual(TRUE, FALSE);
   std::atomic<int> passed{0};
-  std::function<DWORD()> body = [&] {
+  std::function<DWORD()> waiter = [&] {
     WaitForSingleObject(automatic, INFINITE);
     ++passed;
     return WaitForSingleObject(manual, INFINITE);
   };
-  HANDLE threads[3] = {StartThread(&body), StartThread(&body), StartThread(&body)};
+  HANDLE threads[3] = {StartThread(&waiter), StartThread(&waiter), StartThread(&waiter)};
 
   for (int round = 1; round <= 3; ++round) {
     SetEvent(automatic);
