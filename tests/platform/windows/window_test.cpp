@@ -259,11 +259,14 @@ TEST_F(Windows, SettlingWaitsForTheTimerAPaintStarted) {
 
 // Hidden windows neither paint nor take touches.
 TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsAndTouchesFollowTheWindowTheyWentDownOn) {
-  Painter top(0x1111, &log, "top"), later(0x2222, &log, "later"), hidden(0x3333, &log, "hidden");
+  Painter top(0x1111, &log, "top"), later(0x2222, &log, "later"), hidden(0x3333, &log, "hidden"),
+      hiddenChild(0x4444, &log, "hidden child");
   top.Create(nullptr, RECT{0, 0, 100, 100});
   ::SetWindowPos(top.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   later.Create(nullptr, RECT{50, 50, 150, 150});
-  hidden.Create(nullptr, RECT{100, 100, 150, 150}, false);
+  hidden.Create(nullptr, RECT{100, 100, 150, 150});
+  hidden.ShowWindow(SW_HIDE);  // before its first paint, which is then dropped
+  hiddenChild.Create(later.m_hWnd, RECT{0, 0, 100, 100}, false);
   Pump();
   hidden.Invalidate(TRUE);
   EXPECT_EQ(Pixel(75, 75), 0x1111);
@@ -376,6 +379,7 @@ TEST_F(Dialogs, TouchesReachTheWindowUnderThemAndABitmapButtonClicksOnlyWhenRele
     EXPECT_FALSE(d.GetDlgItem(51)->IsWindowVisible());
     EXPECT_FALSE(d.GetDlgItem(51)->IsWindowEnabled());
     d.GetDlgItem(51)->ShowWindow(SW_SHOW);  // shown but still disabled
+    d.SetTimer(2, 1, nullptr);                // ticking while the touches wait for the screen to settle
     feeder = std::thread([&] {
       // On the static, on the disabled button and on nothing: the dialog gets each.
       for (POINT p : {POINT{10, 20}, POINT{210, 110}, POINT{500, 300}}) {
