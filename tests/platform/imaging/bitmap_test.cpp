@@ -21,16 +21,13 @@ class Bitmaps : public ImagingTest {
   HRESULT Thumbnail(const Bytes& file, UINT box, Picture* out, bool stored = false) {
     Ref<IImageDecoder> decoder;
     Ref<IImage> image, thumbnail;
+    Ref<IBitmapImage> bitmap;
     HRESULT hr = stored ? OpenDecoder(file, decoder.put()) : OpenImage(file, image.put());
     if (SUCCEEDED(hr))
       hr = stored ? decoder->GetThumbnail(box, box, thumbnail.put()) : image->GetThumbnail(box, box, thumbnail.put());
-    if (SUCCEEDED(hr)) *out = PixelsOf(thumbnail.get());
+    if (SUCCEEDED(hr)) hr = thumbnail->QueryInterface(IID_IBitmapImage, bitmap.put_void());
+    if (SUCCEEDED(hr)) *out = Pixels(bitmap.get());
     return hr;
-  }
-  static Picture PixelsOf(IImage* image) {
-    Ref<IBitmapImage> bitmap;
-    EXPECT_EQ(image->QueryInterface(IID_IBitmapImage, bitmap.put_void()), S_OK);
-    return bitmap ? Pixels(bitmap.get()) : Picture{};
   }
 };
 
