@@ -1,5 +1,5 @@
-// The window layer: the paint cycle, z-order and uncovering, timers, other threads' calls,
-// and dialogs. The tests share a window that paints itself one colour and logs what it is
+// The window layer: the paint cycle, z-order and uncovering, timers (also across the tick
+// count's wrap), other threads' calls, and dialogs. The tests share a window that paints itself one colour and logs what it is
 // asked to do, the frame buffer read back, and the window thread's queue run dry.
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/device/framebuffer.h"
+#include "platform/kernel/clock.h"
 #include "platform/kernel/kernel.h"
 #include "platform/windows/afx.h"
 #include "platform/windows/resources.h"
@@ -319,6 +320,63 @@ TEST(Resources, CorruptRunsAreRefused) {
   ASSERT_TRUE(DecodeResourcePixels(ResourceBitmap{1, 2, 2, palette, exact, sizeof exact}, out));
   EXPECT_EQ(out[0], 9);
   EXPECT_EQ(out[3], 4);
+}
+
+// The device's 32-bit tick count wraps after 49.7 days. Every interval the screens measure
+// (sleeps, timed waits, timers of 1 ms to 4 s, a 500 ms blink) keeps its length when the wrap
+// falls inside it, and the tick differences the screens take across it are right.
+constexpr double kSpeed = 10;
+constexpr DWORD kSlack = 1500;  // device ms of host latency at that speed
+
+// Runs the window thread's loop until a window has seen `count` ticks of a timer; the tick
+// count the last WM_TIMER carried.
+DWORD RunTimer(DWORD periodMs, int count) {
+  std::vector<std::string> ticks;
+  Painter window(0, &ticks, "w");
+  window.Create(nullptr, RECT{0, 0, 10, 10}, false);
+  SetTimer(window.m_hWnd, 7, periodMs, nullptr);
+  MSG msg{};
+  while (ticks.size() < static_cast<size_t>(count) && GetMessage(&msg, nullptr, 0, 0)) DispatchMessage(&msg);
+  return msg.time;
+}
+
+TEST(ClockWrap, EveryIntervalKeepsItsLengthWhenTheTickCountWrapsInsideIt) {
+  SetClockSpeed(kSpeed);
+  HANDLE events[2] = {CreateEventW(nullptr, FALSE, FALSE, nullptr), CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  struct Interval {
+    const char* what;
+    DWORD ms;  // the whole interval
+    std::function<DWORD(DWORD)> run;  // the tick count its end reports, or 0 for "now"
+  };
+  const Interval intervals[] = {
+      {"Sleep", 500, [](DWORD ms) { return Sleep(ms), 0u; }},
+      {"a timed wait", 400, [&](DWORD ms) { return WaitForSingleObject(events[0], ms) == WAIT_TIMEOUT ? 0u : 1u; }},
+      {"a timed wait for two", 3000,
+       [&](DWORD ms) { return WaitForMultipleObjects(2, events, FALSE, ms) == WAIT_TIMEOUT ? 0u : 1u; }},
+      {"a 1 ms timer", 1, [](DWORD ms) { return RunTimer(ms, 1); }},
+      {"a 3 s timer", 3000, [](DWORD ms) { return RunTimer(ms, 1); }},
+      {"a 4 s timer", 4000, [](DWORD ms) { return RunTimer(ms, 1); }},
+      {"four blinks of 500 ms", 2000, [](DWORD ms) { return RunTimer(ms / 4, 4); }},
+  };
+  for (const Interval& interval : intervals) {
+    SCOPED_TRACE(interval.what);
+    // The wrap comes half-way (for 1 ms: right after the start).
+    // The interval is measured from the count set: a slow machine may read it past the wrap.
+    const DWORD start = 0u - interval.ms / 2 - 1;
+    SetTickCount(start);
+    EXPECT_LT(GetTickCount() - start, kSlack) << "the count starts where it is told";
+    const std::uint64_t deviceStart = DeviceTimeMs();
+    const DWORD reported = interval.run(interval.ms);
+    const DWORD end = reported ? reported : GetTickCount();
+    EXPECT_LT(end, 0x80000000u);  // the wrap came
+    EXPECT_GE(end - start, interval.ms);
+    EXPECT_LT(end - start, interval.ms + kSlack);
+    EXPECT_GE(DeviceTimeMs() - deviceStart, interval.ms);
+  }
+  for (HANDLE event : events) CloseHandle(event);
+  SetTickCount(0);
+  SetClockSpeed(1);
+  EXPECT_EQ(TickCountAt(DeviceTimeMs()) - GetTickCount(), 0u) << "the tick count of a device time";
 }
 
 // Test bitmaps: an up and a down picture of one colour each.
