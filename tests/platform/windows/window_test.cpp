@@ -437,7 +437,9 @@ TEST_F(Dialogs, TouchesReachTheWindowUnderThemAndABitmapButtonClicksOnlyWhenRele
     EXPECT_FALSE(d.GetDlgItem(51)->IsWindowVisible());
     EXPECT_FALSE(d.GetDlgItem(51)->IsWindowEnabled());
     d.GetDlgItem(51)->ShowWindow(SW_SHOW);  // shown but still disabled
-    d.SetTimer(2, 1, nullptr);                // ticking while the touches wait for the screen to settle
+    // Timers ticking while the touches wait for the screen to settle, the first ticks to come.
+    d.SetTimer(2, 10, nullptr);
+    d.SetTimer(3, 5, nullptr);
     feeder = std::thread([&] {
       // On the static, on the disabled button and on nothing: the dialog gets each.
       for (POINT p : {POINT{10, 20}, POINT{210, 110}, POINT{500, 300}}) {
