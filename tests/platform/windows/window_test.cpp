@@ -1,6 +1,7 @@
 // The window layer: the paint cycle, z-order and uncovering, timers (also across the tick
-// count's wrap), other threads' calls, and dialogs. The tests share a window that paints itself one colour and logs what it is
-// asked to do, the frame buffer read back, and the window thread's queue run dry.
+// count's wrap), other threads' calls, and dialogs. The tests share a window that paints
+// itself one colour and logs what it is asked to do, the frame buffer read back, and the
+// window thread's queue run dry.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -35,8 +36,8 @@ inline void Pump() {
 }
 
 // Logs "name:erase", "name:paint", "name:down", "name:move X", "name:up" and "name:timerN";
-// answers WM_USER + 1 with a hash of the thread that handles it. It can be
-// told to invalidate itself again from inside its paint, or to paint without beginning one.
+// answers WM_USER + 1 with a hash of the thread that handles it. It can be told to invalidate
+// itself again from inside its paint, or to paint without beginning one.
 class Painter : public CWnd {
  public:
   Painter(WORD colour, std::vector<std::string>* log, std::string name)
