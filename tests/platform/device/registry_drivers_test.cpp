@@ -9,7 +9,7 @@
 #include "platform/kernel/wide.h"
 #include "tests/support/temp_root.h"
 
-TEST(Registry, ReadsTypedValuesAndIgnoresBadLines) {
+TEST(RegistryAndDrivers, RegistryTextAndFileBatteryFromTheRootBacklightRecordAndFrameRegister) {
   LoadRegistryFromText(
       "; display\n"
       "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n"
@@ -53,20 +53,17 @@ TEST(Registry, ReadsTypedValuesAndIgnoresBadLines) {
   EXPECT_EQ(RegQueryValueExW(display, u"LCD_Width", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
   RegCloseKey(display);
-  LoadRegistryFromText("");
-}
 
-TEST(Registry, TheRootsFileInUtf8OrUtf16) {
+  // The root's file, in UTF-8 or UTF-16.
   TempDeviceRoot root;
-  const std::u16string text = u"\uFEFF[Drivers\\Display\\TCC78X\\CONFIG]\r\n\"LCD_Height\"=dword:000001E0\r\n";
+  const std::u16string file = u"\uFEFF[Drivers\\Display\\TCC78X\\CONFIG]\r\n\"LCD_Height\"=dword:000001E0\r\n";
   std::string utf16;
-  for (char16_t c : text) utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-  for (const std::string& file : {utf16, "\xEF\xBB\xBF" + ToUtf8(text.substr(1))}) {
-    root.WriteFile("registry.txt", file);
+  for (char16_t c : file) utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  for (const std::string& bytes : {utf16, "\xEF\xBB\xBF" + ToUtf8(file.substr(1))}) {
+    root.WriteFile("registry.txt", bytes);
     SetDeviceRoot(root.Path().string());
-    HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Display\\TCC78X\\CONFIG", 0, 0, &key), ERROR_SUCCESS);
-    DWORD type = 0, value = 0, size = sizeof value;
+    size = sizeof value;
     EXPECT_EQ(RegQueryValueExW(key, u"LCD_Height", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
               ERROR_SUCCESS);
     EXPECT_EQ(value, 480u);
@@ -74,12 +71,9 @@ TEST(Registry, TheRootsFileInUtf8OrUtf16) {
   }
   std::filesystem::remove(root.Path() / "registry.txt");
   SetDeviceRoot(root.Path().string());
-  HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers", 0, 0, &key), ERROR_FILE_NOT_FOUND);
-}
 
-TEST(Drivers, BatteryFromTheRootBacklightRecordAndFrameRegister) {
-  TempDeviceRoot root;
+  // The battery state from the root, the backlight's record and the frame register.
   root.WriteFile("battery.txt", "2\n");
   SetDeviceRoot(root.Path().string());
   EXPECT_EQ(GetSimulatedBatteryState(), 2);
@@ -124,3 +118,4 @@ TEST(Drivers, BatteryFromTheRootBacklightRecordAndFrameRegister) {
   EXPECT_EQ(GetShownFrame(), GetVisibleFrame());
   *GetFrameBaseRegister() = kVisibleFramePhysical;
 }
+

@@ -63,14 +63,7 @@ void Numbered(Canvas& c) {
     for (int x = 0; x < c.width; ++x) c.At(x, y) = static_cast<WORD>(y * 100 + x + 1);
 }
 
-TEST(Gdi, ColourConversionRoundTripsScreenColours) {
-  EXPECT_EQ(ToRgb565(RGB(255, 102, 255)), 0xFB3F);
-  EXPECT_EQ(ToRgb565(RGB(255, 255, 255)), 0xFFFF);
-  EXPECT_EQ(FromRgb565(0xFFFF), RGB(255, 255, 255));
-  for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
-}
-
-TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
+TEST(Gdi, DibSectionRowsSelectedBitmapsStayAndTheSizeLimitIsThePixelCount) {
   void* bits = nullptr;
   HBITMAP bottomUp = Dib(3, 2, &bits);  // 6 bytes, rows padded to 8
   ASSERT_NE(bottomUp, nullptr);
@@ -94,11 +87,8 @@ TEST(Gdi, DibSectionRowsTopDownAndBottomUpAndSelectedBitmapsStay) {
   EXPECT_NE(GetStockObject(NULL_BRUSH), nullptr);
 
   EXPECT_EQ(Dib(3, 2, &bits, 0x7C00), nullptr);  // 555 is not the screen's format
-}
 
-// A long panorama is one bitmap like any other; only the pixel count sets the limit.
-TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
-  void* bits = nullptr;
+  // A long panorama is one bitmap like any other; only the pixel count sets the limit.
   const auto make = [&](int width, int height) { return Dib(width, -height, &bits, 0, BI_RGB); };
   HBITMAP wide = make(20000, 100);
   ASSERT_NE(wide, nullptr);
@@ -106,7 +96,6 @@ TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
   HBITMAP tall = CreateCompatibleBitmap(nullptr, 100, 20000);
   ASSERT_NE(tall, nullptr);
   EXPECT_TRUE(DeleteObject(tall));
-
   SetLastError(0);
   EXPECT_EQ(make(30000, 30000), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
@@ -115,7 +104,7 @@ TEST(Gdi, BitmapSizeLimitIsItsPixelCount) {
   EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
 }
 
-TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
+TEST(Gdi, BitBltCopiesAndClipsAtEveryEdgeStretchBltTakesTheNearestPixelBothWays) {
   Canvas src(10, 10);
   Numbered(src);
   Canvas dst(8, 6, 0xFFFF);
@@ -132,11 +121,8 @@ TEST(Gdi, BitBltCopiesAndClipsAtEveryEdge) {
   Numbered(c);
   ASSERT_TRUE(BitBlt(c.dc, 1, 0, 5, 1, c.dc, 0, 0, SRCCOPY));
   for (int x = 1; x < 6; ++x) EXPECT_EQ(c.At(x, 0), x);  // shifted right by one
-}
 
-TEST(Gdi, StretchBltNearestNeighbourBothWays) {
-  Canvas src(4, 2);
-  Numbered(src);
+  // Stretched: each destination pixel is the nearest source pixel, both ways.
   Canvas big(8, 4);
   ASSERT_TRUE(StretchBlt(big.dc, 0, 0, 8, 4, src.dc, 0, 0, 4, 2, SRCCOPY));
   for (int y = 0; y < 4; ++y)
@@ -156,8 +142,13 @@ TEST(Gdi, StretchBltNearestNeighbourBothWays) {
   EXPECT_EQ(clip.At(2, 2), 1);
 }
 
-TEST(Gdi, TransparentImageLeavesOutTheKeyColour) {
+TEST(Gdi, ColoursRoundTripAndTransparentImageLeavesOutTheKeyColour) {
   const WORD key = ToRgb565(RGB(255, 102, 255));
+  EXPECT_EQ(key, 0xFB3F);
+  EXPECT_EQ(ToRgb565(RGB(255, 255, 255)), 0xFFFF);
+  EXPECT_EQ(FromRgb565(0xFFFF), RGB(255, 255, 255));
+  for (int p : {0x0000, 0x1234, 0xF800, 0x07E0, 0x001F, 0xFB3F}) EXPECT_EQ(ToRgb565(FromRgb565(p)), p);
+
   Canvas src(3, 3, key);
   src.At(1, 1) = 0x1234;
   src.At(0, 2) = 0x4321;
@@ -236,20 +227,9 @@ struct TextCanvas : Canvas {
   }
 };
 
-TEST(GdiText, ArialHasArialMetrics) {
-  TextCanvas c(10, 10, 0, 20);
-  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
-  TEXTMETRICW tm;
-  ASSERT_TRUE(GetTextMetricsW(c.dc, &tm));
-  EXPECT_NEAR(tm.tmHeight, 20, 1);
-  // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
-  const LONG hello = c.Extent(u"Hello").cx;
-  EXPECT_NEAR(hello, 42, 3);
-  EXPECT_EQ(c.Extent(u"H").cx + c.Extent(u"ello").cx, hello);  // no kerning: widths add up
-}
-
-TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackground) {
+TEST(GdiText, ArialMetricsLinesMeasuredAndPlacedTextInsideItsRectangleCentredOnItsBackgroundAndCjk) {
   TextCanvas c(120, 40, 0, 24);
+  ASSERT_NE(c.font, nullptr) << "no sans-serif font file is installed";
   RECT box{10, 5, 50, 20};  // shorter and narrower than the text
   DrawTextW(c.dc, u"Wide words here", -1, &box, DT_LEFT);
   RECT changed = c.Changed(0);
@@ -275,37 +255,43 @@ TEST(GdiText, TextStaysInsideItsRectangleCentredOrOnItsBackground) {
   EXPECT_EQ(o.At(size.cx - 1, 19), 0x001F);
   EXPECT_EQ(o.At(size.cx + 1, 0), 0);  // the background covers the text's cell only
   EXPECT_EQ(SelectObject(o.dc, GetStockObject(SYSTEM_FONT)), o.font);  // the stock font takes our font's place
-}
 
-TEST(GdiText, AntiAliasedOntoWhatLiesBelowAndCjkDrawn) {
-  TextCanvas c(60, 30, 0x001F, 20, RGB(255, 0, 0));
-  RECT box{0, 0, 60, 30};
-  DrawTextW(c.dc, u"\u6a94\u6848", -1, &box, DT_LEFT);  // two CJK characters from the fallback face
+  // Anti-aliased onto what lies below, and CJK characters drawn.
+  TextCanvas cjk(60, 30, 0x001F, 20, RGB(255, 0, 0));
+  box = RECT{0, 0, 60, 30};
+  DrawTextW(cjk.dc, u"\u6a94\u6848", -1, &box, DT_LEFT);  // two CJK characters from the fallback face
   int solid = 0, mixed = 0;
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 60; ++x) {
-      const WORD p = c.At(x, y);
+      const WORD p = cjk.At(x, y);
       solid += p == 0xF800;
       mixed += (p >> 11) != 0 && (p & 0x1F) != 0;  // red over blue
     }
   EXPECT_GT(solid, 20);
   EXPECT_GT(mixed, 10);
-  EXPECT_GT(c.Extent(u"\u6a94\u6848").cx, 30);
-}
+  EXPECT_GT(cjk.Extent(u"\u6a94\u6848").cx, 30);
 
-TEST(GdiText, MeasuresLinesAndPlacesThemVertically) {
-  TextCanvas c(200, 100, 0, 20);
-  const SIZE wide = c.Extent(u"second line");
+  // Arial's metrics, lines measured and placed vertically.
+  TextCanvas m(200, 100, 0, 20);
+  TEXTMETRICW tm;
+  ASSERT_TRUE(GetTextMetricsW(m.dc, &tm));
+  EXPECT_NEAR(tm.tmHeight, 20, 1);
+  // Arial at a 20-pixel cell (about 18 pixels a em) sets "Hello" about 42 pixels wide.
+  const LONG hello = m.Extent(u"Hello").cx;
+  EXPECT_NEAR(hello, 42, 3);
+  EXPECT_EQ(m.Extent(u"H").cx + m.Extent(u"ello").cx, hello);  // no kerning: widths add up
+
+  const SIZE wide = m.Extent(u"second line");
   RECT measure{5, 5, 6, 6};
-  const int height = DrawTextW(c.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
+  const int height = DrawTextW(m.dc, u"one\nsecond line", -1, &measure, DT_CALCRECT);
   EXPECT_EQ(measure.right - measure.left, wide.cx);
   EXPECT_EQ(measure.bottom - measure.top, 2 * wide.cy);
   EXPECT_EQ(height, 2 * wide.cy);
-  EXPECT_EQ(c.Count(0), 200 * 100);  // measuring draws nothing
+  EXPECT_EQ(m.Count(0), 200 * 100);  // measuring draws nothing
 
-  RECT box{0, 0, 200, 100};
-  DrawTextW(c.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
-  const RECT ink = c.Changed(0);
+  box = RECT{0, 0, 200, 100};
+  DrawTextW(m.dc, u"Mid", -1, &box, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+  ink = m.Changed(0);
   EXPECT_NEAR((ink.top + ink.bottom) / 2.0, 50, 4);
 }
 

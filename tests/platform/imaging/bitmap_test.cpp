@@ -1,8 +1,18 @@
-#include "tests/platform/imaging/pictures.h"
+// The imaging service's objects: COM creation, bitmaps and their views, streams, turns,
+// drawing, thumbnails and the BMP encoder.
+#include <cstring>
 
+#include "platform/kernel/lasterror.h"
+#include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"
 
 namespace {
+
+HRESULT CreateFactory(IImagingFactory** factory, LPUNKNOWN outer = nullptr, REFIID iid = IID_IImagingFactory) {
+  return CoCreateInstance(CLSID_ImagingFactory, outer, CLSCTX_INPROC_SERVER, iid, reinterpret_cast<void**>(factory));
+}
+
+class ComObjects : public ImagingTest {};
 
 class Bitmaps : public ImagingTest {
  protected:
@@ -21,24 +31,20 @@ class Bitmaps : public ImagingTest {
   HRESULT Thumbnail(const Bytes& file, UINT box, Picture* out, bool stored = false) {
     Ref<IImageDecoder> decoder;
     Ref<IImage> image, thumbnail;
+    Ref<IBitmapImage> bitmap;
     HRESULT hr = stored ? OpenDecoder(file, decoder.put()) : OpenImage(file, image.put());
     if (SUCCEEDED(hr))
       hr = stored ? decoder->GetThumbnail(box, box, thumbnail.put()) : image->GetThumbnail(box, box, thumbnail.put());
-    if (SUCCEEDED(hr)) *out = PixelsOf(thumbnail.get());
+    if (SUCCEEDED(hr)) hr = thumbnail->QueryInterface(IID_IBitmapImage, bitmap.put_void());
+    if (SUCCEEDED(hr)) *out = Pixels(bitmap.get());
     return hr;
-  }
-  static Picture PixelsOf(IImage* image) {
-    Ref<IBitmapImage> bitmap;
-    EXPECT_EQ(image->QueryInterface(IID_IBitmapImage, bitmap.put_void()), S_OK);
-    return bitmap ? Pixels(bitmap.get()) : Picture{};
   }
 };
 
+Rgb Of(COLORREF c) { return Rgb{BYTE(GetRValue(c)), BYTE(GetGValue(c)), BYTE(GetBValue(c))}; }
+
 // The colour a 565 surface shows for a colour.
-Rgb OnScreen(Rgb c) {
-  COLORREF shown = FromRgb565(ToRgb565(RGB(c.r, c.g, c.b)));
-  return Rgb{static_cast<BYTE>(GetRValue(shown)), static_cast<BYTE>(GetGValue(shown)), static_cast<BYTE>(GetBValue(shown))};
-}
+Rgb OnScreen(Rgb c) { return Of(FromRgb565(ToRgb565(RGB(c.r, c.g, c.b)))); }
 
 }  // namespace
 
@@ -94,15 +100,11 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
     ASSERT_EQ(bitmap->QueryInterface(IID_IImage, image.put_void()), S_OK);
     RECT target{1, 1, 5, 5};
     ASSERT_EQ(image->Draw(dc, &target, nullptr), S_OK);
-    for (int y = 0; y < 6; ++y) {
+    for (int y = 0; y < 6; ++y)
       for (int x = 0; x < 6; ++x) {
-        bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
-        Rgb want = inside ? OnScreen(p.at((x - 1) / 2, (y - 1) / 2)) : Rgb{};
-        COLORREF got = GetPixel(dc, x, y);
-        EXPECT_EQ((Rgb{static_cast<BYTE>(GetRValue(got)), static_cast<BYTE>(GetGValue(got)), static_cast<BYTE>(GetBValue(got))}), want)
-            << x << "," << y;
+        const bool inside = x >= 1 && x < 5 && y >= 1 && y < 5;
+        EXPECT_EQ(Of(GetPixel(dc, x, y)), inside ? OnScreen(p.at((x - 1) / 2, (y - 1) / 2)) : Rgb{}) << x << "," << y;
       }
-    }
   }
 
   // A picture made from a file decodes on its first draw.
@@ -116,7 +118,7 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
   DeleteObject(surface);
 }
 
-TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBoxAndNeverNeedTheFullSizePicture) {
+TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsNeverNeedTheFullSizePictureAndAreStoredInExifOrNone) {
   auto halves = [](int width, int height, Rgb right) {
     Picture p = Solid(width, height, Rgb{255, 0, 0});
     for (int y = 0; y < height; ++y)
@@ -145,9 +147,8 @@ TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsInsideTheBoxAndNeverNeedTheFullSiz
   EXPECT_EQ((std::pair{small.width, small.height}), (std::pair{50, 50}));
   EXPECT_TRUE(Near(small.at(10, 25), Rgb{255, 0, 0}, 8)) << small.at(10, 25);
   EXPECT_TRUE(Near(small.at(40, 25), Rgb{0, 0, 0}, 8)) << small.at(40, 25);
-}
 
-TEST_F(Bitmaps, StoredThumbnailIsTheExifOneOrNone) {
+  // The stored thumbnail is the EXIF one, or none.
   const Bytes inner = MakeJpeg(Solid(160, 120, Rgb{0, 200, 0}));
   const Bytes withExif = MakeJpeg(Solid(64, 64, Rgb{200, 0, 0}), 90, ExifBlock(0, inner));
   Picture got;
@@ -197,3 +198,101 @@ TEST_F(Bitmaps, BmpEncoderRoundTripsThroughAFile) {
   Ref<IImageEncoder> encoder;
   EXPECT_EQ(factory_->CreateImageEncoderToFile(&CLSID_JpegDecoder, u"\\NAND\\x", encoder.put()), REGDB_E_CLASSNOTREG);
 }
+
+TEST(Com, CreationNeedsInitialisationAndFailsTheWayTheCallerAsked) {
+  Ref<IImagingFactory> factory;
+  EXPECT_EQ(CreateFactory(factory.put()), CO_E_NOTINITIALIZED);
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE);  // nested: needs its own end
+  CoUninitialize();
+
+  EXPECT_EQ(CreateFactory(factory.put(), reinterpret_cast<LPUNKNOWN>(&factory)), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(CreateFactory(factory.put(), nullptr, IID_IImage), E_NOINTERFACE);
+  EXPECT_EQ(factory.get(), nullptr);
+  Ref<IUnknown> other;
+  EXPECT_EQ(CoCreateInstance(IID_IImage, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, other.put_void()),
+            REGDB_E_CLASSNOTREG);
+
+  for (HRESULT forced : {REGDB_E_CLASSNOTREG, CLASS_E_NOAGGREGATION}) {
+    SetCoCreateInstanceFailureForTests(forced);
+    EXPECT_EQ(CreateFactory(factory.put()), forced);
+    EXPECT_EQ(factory.get(), nullptr);
+  }
+  SetCoCreateInstanceFailureForTests(S_OK);
+  EXPECT_EQ(CreateFactory(factory.put()), S_OK);
+  ASSERT_TRUE(factory);
+  factory.reset();
+  CoUninitialize();
+}
+
+TEST_F(ComObjects, ViewsOfOneBitmapShareOneCountAndInstalledCodecsComeInOneBlock) {
+  Ref<IBitmapImage> bitmap;
+  ASSERT_EQ(factory_->CreateNewBitmap(3, 2, PixelFormat16bppRGB565, bitmap.put()), S_OK);
+  Ref<IImage> image;
+  Ref<IImageSink> sink;
+  Ref<IBasicBitmapOps> ops;
+  Ref<IUnknown> identity;
+  ASSERT_EQ(bitmap->QueryInterface(IID_IImage, image.put_void()), S_OK);
+  ASSERT_EQ(image->QueryInterface(IID_IImageSink, sink.put_void()), S_OK);
+  ASSERT_EQ(sink->QueryInterface(IID_IBasicBitmapOps, ops.put_void()), S_OK);
+  ASSERT_EQ(ops->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+  EXPECT_EQ(identity.get(), static_cast<IUnknown*>(bitmap.get()));
+  Ref<IImageDecoder> none;
+  EXPECT_EQ(image->QueryInterface(IID_IImageDecoder, none.put_void()), E_NOINTERFACE);
+  EXPECT_EQ(none.get(), nullptr);
+  // The bitmap, its three other views and identity: five references on one count.
+  EXPECT_EQ(bitmap->AddRef(), 6u);
+  EXPECT_EQ(bitmap->Release(), 5u);
+
+  for (bool encoders : {true, false}) {
+    UINT count = 0;
+    ImageCodecInfo* codecs = nullptr;
+    ASSERT_EQ(encoders ? factory_->GetInstalledEncoders(&count, &codecs) : factory_->GetInstalledDecoders(&count, &codecs),
+              S_OK);
+    std::u16string mimes;
+    for (UINT i = 0; i < count; ++i) mimes += std::u16string(codecs[i].MimeType) + u" ";
+    EXPECT_EQ(mimes, encoders ? u"image/bmp " : u"image/jpeg image/png image/gif image/bmp image/webp image/heif ");
+    EXPECT_TRUE(!encoders || (codecs[0].Clsid == CLSID_BmpEncoder && codecs[0].FormatID == ImageFormatBMP));
+    CoTaskMemFree(codecs);
+  }
+}
+
+TEST_F(ComObjects, StreamOwnsItsBlockOnlyWhenAsked) {
+  HLOCAL block = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, 4);
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(LocalSize(block), 4u);
+  std::memcpy(block, "abcd", 4);
+  {
+    Ref<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(block, FALSE, stream.put()), S_OK);
+    char got[8] = {};
+    ULONG read = 0;
+    EXPECT_EQ(stream->Read(got, 8, &read), S_FALSE);
+    EXPECT_EQ(read, 4u);
+    EXPECT_STREQ(got, "abcd");
+    // A caller's block cannot grow under it.
+    EXPECT_EQ(stream->Write("e", 1, nullptr), STG_E_MEDIUMFULL);
+  }
+  EXPECT_EQ(LocalFree(block), nullptr);  // still the caller's, and freed now
+  EXPECT_EQ(LocalFree(block), block);    // a second free is refused
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+
+  block = LocalAlloc(LMEM_MOVEABLE, 2);
+  std::memcpy(block, "xy", 2);
+  Ref<IStream> owned;
+  ASSERT_EQ(CreateStreamOnHGlobal(block, TRUE, owned.put()), S_OK);
+  ASSERT_EQ(owned->Seek(LARGE_INTEGER{0}, STREAM_SEEK_END, nullptr), S_OK);
+  EXPECT_EQ(owned->Write("z!", 2, nullptr), S_OK);
+  STATSTG stat;
+  ASSERT_EQ(owned->Stat(&stat, STATFLAG_NONAME), S_OK);
+  EXPECT_EQ(stat.cbSize.QuadPart, 4u);
+  ULARGE_INTEGER at;
+  EXPECT_EQ(owned->Seek(LARGE_INTEGER{-3}, STREAM_SEEK_CUR, &at), S_OK);
+  EXPECT_EQ(at.QuadPart, 1u);
+  EXPECT_EQ(owned->Seek(LARGE_INTEGER{-2}, STREAM_SEEK_SET, nullptr), STG_E_INVALIDFUNCTION);
+  char got[4];
+  EXPECT_EQ(owned->Read(got, 3, nullptr), S_OK);
+  EXPECT_EQ(std::string(got, 3), "yz!");
+  owned.reset();  // frees the (grown) block: the leak checker would see it otherwise
+}
+

@@ -1,11 +1,15 @@
-// The frame on panels of other sizes, pixel layouts and turns.
+// A board's own devices: the frame on panels of other sizes, pixel layouts and turns, and the
+// /sys backlight and battery, on folders made by the test.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "platform/device/drivers.h"
 #include "platform/device/framebuffer.h"
 #include "platform/host/panel_writer.h"
+#include "platform/host/sys_power.h"
+#include "tests/support/temp_root.h"
 
 namespace {
 
@@ -36,7 +40,7 @@ std::vector<std::uint8_t> Write(const PanelFormat& f, const std::vector<WORD>& f
   return panel;
 }
 
-TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedAsItIs) {
+TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedOthersGetTheTurnedFrameCentredOrScaledDown) {
   const std::vector<WORD> frame = Frame();
   EXPECT_TRUE(PanelWriter(NativePanelFormat()).IsNative());
   EXPECT_FALSE(PanelWriter(NativePanelFormat(), 180).IsNative());
@@ -48,9 +52,8 @@ TEST(PanelWriter, TheDevicesOwnLayoutIsCopiedAsItIs) {
   const std::vector<std::uint8_t> wide = Write(padded, frame);
   for (int y : {0, 479}) EXPECT_EQ(std::memcmp(wide.data() + y * 2048, frame.data() + y * kScreenWidth, kFrameStrideBytes), 0);
   EXPECT_EQ(wide[1600], 0xAA);
-}
 
-TEST(PanelWriter, PlacesTheTurnedFrameCentredOrScaledDownByAWholeFactor) {
+  // Other panels: the turned frame centred, or scaled down by a whole factor.
   struct Case {
     int w, h, rotate;
     std::vector<int> placed;  // factor, left, top, width, height
@@ -64,27 +67,25 @@ TEST(PanelWriter, PlacesTheTurnedFrameCentredOrScaledDownByAWholeFactor) {
   }
 }
 
-TEST(PanelWriter, EachTurnPutsEveryFramePixelWhereTheTurnedPictureHasIt) {
-  std::vector<WORD> frame(kScreenWidth * kScreenHeight);
-  for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<WORD>(i * 2654435761u >> 16);
+TEST(PanelWriter, EachTurnPutsEveryPixelInPlaceOtherPanelsGetConvertedPixelsBordersAndBlockAverages) {
+  std::vector<WORD> pattern(kScreenWidth * kScreenHeight);
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<WORD>(i * 2654435761u >> 16);
   const int w = kScreenWidth, h = kScreenHeight;
   for (int rotate : {0, 90, 180, 270}) {
     const bool quarter = rotate % 180 != 0;
     const PanelFormat f = Format(quarter ? h : w, quarter ? w : h, 16, {11, 5}, {5, 6}, {0, 5});  // not native once turned
-    const std::vector<std::uint8_t> panel = Write(f, frame, rotate);
+    const std::vector<std::uint8_t> panel = Write(f, pattern, rotate);
     int wrong = 0;
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) {
         // Where a clockwise turn takes the frame pixel (x, y).
         const int tx = rotate == 90 ? h - 1 - y : rotate == 180 ? w - 1 - x : rotate == 270 ? y : x;
         const int ty = rotate == 90 ? x : rotate == 180 ? h - 1 - y : rotate == 270 ? w - 1 - x : y;
-        wrong += At<std::uint16_t>(panel, f, tx, ty) != frame[y * w + x];
+        wrong += At<std::uint16_t>(panel, f, tx, ty) != pattern[y * w + x];
       }
     EXPECT_EQ(wrong, 0) << rotate;
   }
-}
 
-TEST(PanelWriter, OtherPanelsGetConvertedPixelsBlackBordersAndBlockAverages) {
   const std::vector<WORD> frame = Frame();
   // A larger 32-bit panel: the frame centred, black around it; upside down, the first
   // pixel is at the bottom right of the picture.
@@ -112,6 +113,57 @@ TEST(PanelWriter, OtherPanelsGetConvertedPixelsBlackBordersAndBlockAverages) {
             (std::vector<std::uint32_t>{0, 0x404040, 0xFFFFFF}));
   panel = Write(portrait, blocks, 90);
   EXPECT_EQ((std::vector<std::uint32_t>{At(panel, portrait, 239, 0), At(panel, portrait, 239, 1)}), (std::vector<std::uint32_t>{0x404040, 0xFFFFFF}));
+}
+
+// The test's /sys: a temporary folder (it is a device root too, which nothing here reads).
+class SysPowerTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) { return (m_sys.Path() / name).string(); }
+  TempDeviceRoot m_sys;
+};
+
+TEST_F(SysPowerTest, TheBacklightFollowsTheDriversRequestsTheBatteryIsMappedToTheDevicesStates) {
+  m_sys.WriteFile("panel/brightness", "40\n");
+  m_sys.WriteFile("panel/max_brightness", "255\n");
+  SysBacklight light(Path("panel"));
+  light.Follow(0x223490, 0);  // the application starts
+  EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "255\n");
+  m_sys.WriteFile("panel/brightness", "10\n");  // dimmed by something else
+  light.Follow(0x223494, 0);                    // a slideshow starts: nothing
+  EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "10\n");
+  light.Follow(0x223494, 1);  // a click
+  EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "255\n");
+  light.Follow(0x223490, 1);  // the application ends: the brightness it found
+  EXPECT_EQ(m_sys.ReadFile("panel/brightness"), "40\n");
+
+  // "auto" takes the first folder that has the file.
+  m_sys.WriteFile("class/b-light/max_brightness", "1\n");
+  m_sys.WriteFile("class/a-mains/online", "1\n");
+  m_sys.WriteFile("class/c-light/max_brightness", "1\n");
+  EXPECT_EQ(FindSysFolder("auto", Path("class"), "max_brightness"), Path("class/b-light"));
+  EXPECT_EQ(FindSysFolder(Path("class/c-light"), "", "max_brightness"), Path("class/c-light"));
+  EXPECT_EQ(FindSysFolder(Path("class/a-mains"), "", "max_brightness"), "");
+  EXPECT_EQ(FindSysFolder("auto", Path("nothing"), "capacity"), "");
+
+  // The battery, mapped to the device's states.
+  std::vector<LONG> states;
+  for (int percent : {0, 4, 5, 14, 15, 39, 40, 64, 65, 94, 95, 100}) states.push_back(BatteryStateFor(percent, false));
+  EXPECT_EQ(states, (std::vector<LONG>{1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 7, 7}));
+  EXPECT_EQ(BatteryStateFor(10, true), 6);
+
+  m_sys.WriteFile("BAT1/capacity", "50\n");
+  m_sys.WriteFile("BAT1/status", "Discharging\n");
+  EXPECT_EQ(ReadSysBattery(Path("BAT1")), 4);
+  m_sys.WriteFile("BAT1/status", "Charging\n");
+  EXPECT_EQ(ReadSysBattery(Path("BAT1")), 6);
+  EXPECT_FALSE(ReadSysBattery(Path("none")));
+
+  // The watch sets the driver's state when it is made.
+  m_sys.WriteFile("BAT1/status", "Full\n");
+  m_sys.WriteFile("BAT1/capacity", "100\n");
+  SetBatteryState(3);
+  BatteryWatch watch(Path("BAT1"));
+  EXPECT_EQ(GetSimulatedBatteryState(), 7);
 }
 
 }  // namespace
