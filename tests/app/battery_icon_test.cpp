@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 
 #include "res/resources.h"
 #include "tests/support/screen.h"
@@ -23,12 +22,11 @@ std::vector<WORD> IconPatch() {
 
 // What the patch shows for a frame drawn over the background (id 0: background only).
 std::vector<WORD> Expected(UINT frameId) {
-  const SkinPixels background(skin::kMainBackground);
-  const std::optional<SkinPixels> frame = frameId ? std::optional<SkinPixels>(std::in_place, frameId) : std::nullopt;
+  const SkinPixels background(skin::kMainBackground), frame(frameId ? frameId : kFrames[0]);
   std::vector<WORD> patch;
   for (int y = 0; y < 28; ++y)
     for (int x = 0; x < 45; ++x) {
-      const WORD over = frame ? frame->At(x, y) : ToRgb565(kSkinTransparent);
+      const WORD over = frameId ? frame.At(x, y) : ToRgb565(kSkinTransparent);
       patch.push_back(over != ToRgb565(kSkinTransparent) ? over : background.At(kX + x, kY + y));
     }
   return patch;
@@ -58,7 +56,7 @@ class BatteryIconTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(BatteryIconTest, StatesChooseFramesWithTheLastTwoSwapped) {
+TEST_F(BatteryIconTest, StatesChooseFramesWithTheLastTwoSwappedAndStateTwoBlinks) {
   CBatteryIcon icon(&m_owner, 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
   EXPECT_EQ(icon.State(), 3);
   EXPECT_EQ(icon.PreviousState(), 5);
@@ -73,10 +71,8 @@ TEST_F(BatteryIconTest, StatesChooseFramesWithTheLastTwoSwapped) {
   EXPECT_EQ(icon.PreviousState(), 0);
   icon.Draw(0);
   EXPECT_EQ(IconPatch(), Expected(0));
-}
 
-TEST_F(BatteryIconTest, StateTwoBlinksUntilAnotherStateComes) {
-  CBatteryIcon icon(&m_owner, 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
+  // State 2 blinks until another state comes.
   icon.SetState(2, 1);
   const std::vector<WORD> lit = Expected(183), bare = Expected(0);
   ASSERT_TRUE(PumpUntil([&] { return IconPatch() == bare; }));

@@ -26,15 +26,14 @@ std::string Payload32() {
 
 }  // namespace
 
-TEST(ParmChecksum, AddsBytesAsSigned8BitValues) {
+// The checksum adds the bytes as signed 8-bit values.
+TEST(ParmFile, WriteLaysOutHeaderAndPayloadHidesTheFileAndReadIgnoresTheReservedBytes) {
   const unsigned char mixed[] = {0x01, 0xFF, 0x80};
   EXPECT_EQ(ParmChecksum(mixed, 3), -128);
   EXPECT_EQ(ParmChecksum(std::string(32, '\xFF').data(), 32), -32);
   EXPECT_EQ(ParmChecksum(mixed, 0), 0);
   EXPECT_EQ(ParmChecksum(mixed, -5), 0);
-}
 
-TEST(ParmFile, WriteLaysOutHeaderAndPayloadHidesTheFileAndReadIgnoresTheReservedBytes) {
   TempDeviceRoot root;
   std::string payload = Payload32();
   CParmFileRW file;
