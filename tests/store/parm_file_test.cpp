@@ -57,12 +57,11 @@ TEST(ParmFile, EveryRefusalHasItsOwnDiagnostic) {
   root.WriteFile("NAND/A.PAR", Header(ParmChecksum(short31.data(), 31), 31) + short31);  // right sum, wrong size
   root.WriteFile("NAND/B.PAR", Header(ParmChecksum(payload.data(), 32), 32) + flipped);
   root.WriteFile("NAND/C.PAR", "short");
-  struct Case {
+  const struct {
     LPCWSTR name;
     int maxBufSz;
     std::string message;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {u"NAND\\NONE.PAR", 16, "CParmFileRW: read sz error\r\n"},  // before the file is looked at
       {u"NAND\\NONE.PAR", 32, "CParmFileRW: read fine name error NAND\\NONE.PAR\r\n"},
       {u"NAND\\A.PAR", 32, "CParmFileRW: hdr.dateBytes != readCount \r\n"},
@@ -70,7 +69,7 @@ TEST(ParmFile, EveryRefusalHasItsOwnDiagnostic) {
       {u"NAND\\C.PAR", 32, "CParmFileRW: hdr.dateBytes != readCount \r\n"},
   };
   CParmFileRW file;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     char buffer[32];
     DebugCapture log;
     EXPECT_EQ(file.Read(c.name, buffer, c.maxBufSz, 32), -1);
