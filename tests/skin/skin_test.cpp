@@ -153,8 +153,7 @@ TEST_F(SkinTest, ThumbPainterDrawsThumbnailsIntoTheirCellsAndOutlinesWithout) {
   painter.SetRects(cells, 2);
   HDC dc = GetDC(m_window->m_hWnd);
   SelectObject(dc, GetStockObject(NULL_BRUSH));
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
+  SelectObject(dc, GetStockObject(WHITE_PEN));
   painter.Begin(dc, cells[0], cells[1], 0);
 
   PhotoEntry withoutThumb(u"\\SDMMC\\a.jpg", 1, 1);
@@ -178,8 +177,6 @@ TEST_F(SkinTest, ThumbPainterDrawsThumbnailsIntoTheirCellsAndOutlinesWithout) {
   EXPECT_TRUE(image.wholeSource);
   folder.thumb = photo.thumb = nullptr;
 
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
   ReleaseDC(m_window->m_hWnd, dc);
 }
 
