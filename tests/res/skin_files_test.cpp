@@ -37,7 +37,17 @@ TEST_F(SkinFiles, TheCompiledSkinIsTheSkinOfTheFiles) {
       EXPECT_NE(loaded.m_hObject, nullptr);
     }
     std::ifstream in(r.path, std::ios::binary);
-    const Picture file = DecodeOk(Bytes(std::istreambuf_iterator<char>(in), {}));
+    Ref<IStream> stream;
+    Ref<IImage> image;
+    Ref<IBitmapImage> bitmap;
+    ImageInfo info;
+    ASSERT_EQ(Stream(Bytes(std::istreambuf_iterator<char>(in), {}), stream.put()), S_OK);
+    ASSERT_EQ(factory_->CreateImageFromStream(stream.get(), image.put()), S_OK);
+    ASSERT_EQ(image->GetImageInfo(&info), S_OK);
+    ASSERT_EQ(factory_->CreateBitmapFromImage(image.get(), info.Width, info.Height, PixelFormat24bppRGB,
+                                              InterpolationHintDefault, bitmap.put()),
+              S_OK);
+    const Picture file = Pixels(bitmap.get());
     ASSERT_EQ(file.width, table->width);
     ASSERT_EQ(file.height, table->height);
     std::vector<BYTE> indices(file.pixels.size());
