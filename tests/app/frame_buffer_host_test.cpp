@@ -92,7 +92,27 @@ class FrameBufferHostTest : public TwoProcessTest {
   int m_events = -1;
 };
 
-TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanelTurnedEachWay) {
+// A pseudo-terminal as a program's standard input: its master end (not blocking) and the
+// terminal; `seen` gathers what the program writes to it.
+struct Terminal {
+  int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  int terminal = grantpt(master) == 0 && unlockpt(master) == 0 ? open(ptsname(master), O_RDWR | O_NOCTTY) : -1;
+  std::string seen;
+  ~Terminal() {
+    close(master);
+    close(terminal);
+  }
+  bool Gets(const std::string& text) {
+    return Eventually([&] {
+      char buffer[256];
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n > 0) seen.append(buffer, static_cast<size_t>(n));
+      return seen.find(text) != std::string::npos;
+    });
+  }
+};
+
+TEST_F(FrameBufferHostTest, ThePageAndATapReachThePanelTurnedEachWayARefusedCopyShowsNothingAndSigtermEnds) {
   m_root.WriteFile("battery.txt", "4");  // the headless shots show battery state 4
   TakeHeadlessShots();
   // On the panel, state 4 comes from a /sys battery at 50 %, and a /sys backlight follows
@@ -118,32 +138,9 @@ TEST_F(FrameBufferHostTest, TheMainPageAndATapReachThePanelTurnedEachWay) {
     EXPECT_TRUE(m_launcher->WaitForLine("0x0bfb 35 4"));
     EXPECT_EQ(m_root.ReadFile("sys/panel/brightness"), "40\n");  // the brightness it found
   }
-}
 
-// A pseudo-terminal as a program's standard input: its master end (not blocking) and the
-// terminal; `seen` gathers what the program writes to it.
-struct Terminal {
-  int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-  int terminal = grantpt(master) == 0 && unlockpt(master) == 0 ? open(ptsname(master), O_RDWR | O_NOCTTY) : -1;
-  std::string seen;
-  ~Terminal() {
-    close(master);
-    close(terminal);
-  }
-  bool Gets(const std::string& text) {
-    return Eventually([&] {
-      char buffer[256];
-      const ssize_t n = read(master, buffer, sizeof buffer);
-      if (n > 0) seen.append(buffer, static_cast<size_t>(n));
-      return seen.find(text) != std::string::npos;
-    });
-  }
-};
-
-TEST_F(FrameBufferHostTest, ARefusedCopyShowsNothingAndSigtermGivesTheConsoleBack) {
-  TakeHeadlessShots();
+  m_root.WriteFile("battery.txt", "4");  // now the state the shots show, without a /sys battery
   Terminal console, copyConsole;
-  StartLauncher();
   std::unique_ptr<ChildProcess> program = StartOnPanel(console.terminal);
   EXPECT_TRUE(console.Gets("\033[?25l\033[9;0]"));  // cursor and blanking off
   ASSERT_TRUE(m_launcher->WaitForLine("0xcf02 0 0"));

@@ -12,15 +12,13 @@
 #include "platform/device/drivers.h"
 #include "platform/kernel/debug.h"
 #include "res/resources.h"
+#include "tests/app/two_processes.h"
 #include "tests/support/screen.h"
-#include "tests/support/temp_root.h"
 
 TEST(PhotoApp, ReadsTheLcdSizeAtTheStartAndARefusedCopyOnlyGivesTheBacklightBack) {
   InstallResources();
   TempDeviceRoot root;
-  root.WriteFile("registry.txt",
-                 "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
-                 "\"LCD_Height\"=dword:000001e0\n");
+  root.WriteFile("registry.txt", kDisplayKeys);
   SetDeviceRoot(root.Path().string());  // again, to read the registry written now
   SetBacklightPresent(true);
   CPhotoApp app;

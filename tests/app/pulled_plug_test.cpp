@@ -94,22 +94,16 @@ std::string Fault(const std::string& path, const std::string& bytes, const Files
   return width > 0 && width <= 50 && height > 0 && height <= 50 ? "" : "not a thumbnail";
 }
 
-class PulledPlugTest : public TwoProcessTest {
- protected:
-  void SetUp() override {
-    TwoProcessTest::SetUp();
-    ChildProcess demo({kBin + "/vellumet-make-demo", Root()});
-    ASSERT_EQ(demo.Wait(120000), 0);  // its HEIC photos take long in the sanitizer builds
-    // A long index, so that saving it takes long enough to be cut.
-    std::string map;
-    for (int i = 0; i < 20000; ++i) {
-      for (char c : "\\SDMMC\\gone\\" + std::to_string(i) + ".jpg\r\n") map += std::string{c, '\0'};
-    }
-    m_root.WriteFile("NAND/_Thumbnails/map.txt", map);
-  }
-};
+using PulledPlugTest = TwoProcessTest;
 
 TEST_F(PulledPlugTest, EveryFileIsTheOldOrAWholeNewVersionAfterEachKillAndThePageComesUp) {
+  ChildProcess demo({kBin + "/vellumet-make-demo", Root()});
+  ASSERT_EQ(demo.Wait(120000), 0);  // its HEIC photos take long in the sanitizer builds
+  // A long index, so that saving it takes long enough to be cut.
+  std::string map;
+  for (int i = 0; i < 20000; ++i)
+    for (char c : "\\SDMMC\\gone\\" + std::to_string(i) + ".jpg\r\n") map += std::string{c, '\0'};
+  m_root.WriteFile("NAND/_Thumbnails/map.txt", map);
   const int kills = FromEnvironment("VELLUMET_KILLS", kDefaultKills);
   const int seed = FromEnvironment("VELLUMET_KILL_SEED", 25);
   std::mt19937 random(static_cast<std::mt19937::result_type>(seed));

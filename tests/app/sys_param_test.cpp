@@ -16,17 +16,11 @@ namespace {
 constexpr int kRate = 8000;
 constexpr int kSoundFrames = kRate;  // one second
 
-// A WAV whose every sample is loud, so that played frames can be counted at the output.
-std::string LoudWav() {
-  std::vector<std::int32_t> samples(kSoundFrames);
-  for (int i = 0; i < kSoundFrames; ++i) samples[i] = i % 2 ? 0x2000 : -0x2000;
-  return MakeWav(kRate, 1, 16, samples);
-}
-
 class ClickTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    m_root.WriteFile("NAND/app/Sound.wav", LoudWav());
+    // Every sample loud, so that played frames can be counted at the output.
+    m_root.WriteFile("NAND/app/Sound.wav", MakeWav(kRate, 1, 16, std::vector<std::int32_t>(kSoundFrames, 0x2000)));
     SetClockSpeed(20);
     SetAudioTap([this](const AudioOutput&, const std::int16_t* samples, size_t frames) {
       for (size_t i = 0; i < frames; ++i) m_loudFrames += samples[i] != 0;

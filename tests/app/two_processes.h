@@ -27,12 +27,13 @@ inline std::string ReadAll(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The registry's keys of an 800 x 480 display.
+constexpr const char* kDisplayKeys =
+    "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
+    "\"LCD_Height\"=dword:000001e0\n";
+
 class TwoProcessTest : public ::testing::Test {
  protected:
-  static constexpr const char* kDisplayKeys =
-      "[HKEY_LOCAL_MACHINE\\Drivers\\Display\\TCC79X\\CONFIG]\n\"LCD_Width\"=dword:00000320\n"
-      "\"LCD_Height\"=dword:000001e0\n";
-
   void SetUp() override {
     m_root.WriteFile("registry.txt", kDisplayKeys);
     m_shots = m_root.Path() / "shots";

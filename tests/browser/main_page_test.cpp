@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <semaphore>
 #include <thread>
 
@@ -28,25 +29,19 @@ Bytes Jpeg(int w, int h, const Bytes& exif = {}) { return MakeJpeg(Pattern(w, h)
 const WString kPlaceholder = u"placeholder", kThumbnail = u"thumbnail";
 
 struct ExpectedPage {
-  ExpectedPage(WString t, WString n, std::vector<WString> c, int s = -1, std::vector<int> p = {})
-      : title(std::move(t)), counter(std::move(n)), cells(std::move(c)), selected(s), plainFrames(std::move(p)) {}
   WString title, counter;
   std::vector<WString> cells;
-  int selected;                  // cell with the selected frame
-  std::vector<int> plainFrames;  // cells the selection left
+  int selected = -1;                  // cell with the selected frame
+  std::vector<int> plainFrames = {};  // cells the selection left
 };
 
 // Draws the page as it must look and compares it with the frame, row 0 to 399 (the buttons
 // below are windows of their own), leaving out the battery and thumbnails.
 void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::string& what) {
   BackWindow window;
-  CBitmap background, folder, placeholder, plain, selected;
-  LoadSkinBitmap(background, skin::kMainBackground);
-  LoadSkinBitmap(folder, skin::kFolder);
-  LoadSkinBitmap(placeholder, skin::kPlaceholder);
-  LoadSkinBitmap(plain, skin::kCellFrame);
-  LoadSkinBitmap(selected, skin::kCellFrameSelected);
-  BlitBitmap(&window, 0, 0, 0, 0, 0, 0, background);
+  SkinPixels background(skin::kMainBackground), folder(skin::kFolder), placeholder(skin::kPlaceholder),
+      plain(skin::kCellFrame), selected(skin::kCellFrameSelected);
+  BlitBitmap(&window, 0, 0, 0, 0, 0, 0, background.bitmap);
   WString title = page.title;
   FitBracketedText(&window, title, 500);
   DrawSkinText(&window, 15, 20, 520, 35, title, 0, RGB(255, 255, 255), 0, 33);
@@ -55,11 +50,11 @@ void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::strin
   for (size_t c = 0; c < page.cells.size(); ++c) {
     RECT r = CMainPageDlg::OuterCell(static_cast<int>(c));
     if (page.cells[c] == kPlaceholder) {
-      BlitStretched(&window, r.left + 3, r.top + 3, 160, 119, 0, 0, placeholder);
+      BlitStretched(&window, r.left + 3, r.top + 3, 160, 119, 0, 0, placeholder.bitmap);
     } else if (page.cells[c] == kThumbnail) {
       skipped.push_back(CMainPageDlg::InnerCell(static_cast<int>(c)));
     } else {
-      BlitBitmap(&window, r.left, r.top, 0, 0, 0, 0, folder);
+      BlitBitmap(&window, r.left, r.top, 0, 0, 0, 0, folder.bitmap);
       WString name = page.cells[c];
       FitBracketedText(&window, name, 90);
       DrawSkinText(&window, r.left + 2, r.bottom - 25, r.right - r.left - 2, 22, name, 1, RGB(255, 255, 255), 0, 20);
@@ -67,12 +62,12 @@ void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::strin
   }
   for (int c : page.plainFrames) {  // cells that were selected before
     RECT r = CMainPageDlg::OuterCell(c);
-    BlitTransparent(&window, r.left, r.top, selected, kSkinTransparent);
-    BlitTransparent(&window, r.left, r.top, plain, kSkinTransparent);
+    BlitTransparent(&window, r.left, r.top, selected.bitmap, kSkinTransparent);
+    BlitTransparent(&window, r.left, r.top, plain.bitmap, kSkinTransparent);
   }
   if (page.selected >= 0) {
     RECT r = CMainPageDlg::OuterCell(page.selected);
-    BlitTransparent(&window, r.left, r.top, selected, kSkinTransparent);
+    BlitTransparent(&window, r.left, r.top, selected.bitmap, kSkinTransparent);
   }
   Frame expected = Snapshot();
   for (const RECT& r : skipped)
@@ -129,53 +124,44 @@ class MainPageTest : public ::testing::Test {
   DebugCapture m_Log;
 };
 
-TEST_F(MainPageTest, AnEmptyCardShowsTheTopTitleAndNoCells) {
-  CMainPageDlg page;
-  Frame shown;
-  Run(page, [&] { shown = Snapshot(); });
-  ExpectScreen(shown, {u"\\", u"1/0", {}}, "empty card");
+// An empty card has no pages; a folder of over a thousand photos pages to its end.
+TEST_F(MainPageTest, AnEmptyCardShowsNoCellsAndAThousandPhotosPageToTheirEnd) {
+  std::optional<CMainPageDlg> page(std::in_place);
+  Frame empty, last;
+  Run(*page, [&] { empty = Snapshot(); });
+  ExpectScreen(empty, {u"\\", u"1/0", {}}, "empty card");
   EXPECT_TRUE(m_Log.Contains(" m_EvThumbDecNew...prrocessing\r\n m_EvThumbDecPage...prrocessing\r\n"
                              "  ThumbDecThreads: m_CurPage = 0\r\n"));
-  EXPECT_NE(m_Log.Text().find(" ..............ThumbDecThreads exit\r\n"), std::string::npos);
-}
 
-TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInListingOrder) {
-  for (const char* dir : {"Trips/A", "Trips/B", "Trips/C"}) Folder(dir);
-  m_Root.WriteFile("SDMMC/Trips/x.jpg", Jpeg(320, 240, ExifBlock(0, MakeJpeg(Pattern(80, 60)))));
-  m_Root.WriteFile("SDMMC/Trips/y.jpg", Jpeg(320, 240));
-  m_Root.WriteFile("SDMMC/Trips/z.jpg", "not a photo");
-  CMainPageDlg page;
-  Frame top, trips, backUp;
-  Run(page, [&] {
-    top = Snapshot();
-    DoubleTapCell(0);
-    trips = Settled(page);
-    Press(kFolderUpX);
-    backUp = Settled(page);
+  for (int i = 0; i < 1003; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(1000 + i) + ".jpg", "");
+  page.emplace();
+  Run(*page, [&] {
+    for (int i = 0; i < 125; ++i) PostMessage(page->m_hWnd, WM_COMMAND, CMainPageDlg::kNextPage, 0);
+    last = Settled(*page);
   });
-  ExpectScreen(top, {u"\\", u"1/1", {u"<Trips>"}, 0}, "top");
-  ExpectScreen(trips, {u"Trips", u"1/1", {u"<..>", u"<C>", u"<B>", u"<A>", kThumbnail, kThumbnail, kPlaceholder}, 0}, "Trips");
-  ExpectScreen(backUp, {u"\\", u"1/1", {u"<Trips>"}, 0}, "back up");
-  // Only the photo without a thumbnail of its own was made and stored.
-  EXPECT_EQ(TheThumbIndex().Entries(), (std::vector<WString>{u"\\SDMMC\\Trips\\y.jpg"}));
-  EXPECT_TRUE(m_Root.Exists("NAND/_Thumbnails/0"));
+  ExpectScreen(last, {u"\\", u"126/126", {kPlaceholder, kPlaceholder, kPlaceholder}, 0}, "last page");
 }
 
-// Hidden by the launcher the page draws nothing, also when it turns; shown again it repaints
-// all, and a whole repaint of a last page with fewer than eight cells has no selected frame.
-TEST_F(MainPageTest, EightEntriesMakeOnePageAndNineMakeTwoAndAHiddenPageDrawsNothing) {
+// A folder shows its parent entry, its folders in reverse listing order, then its photos in
+// listing order; eight entries make one page and twelve make two. Hidden by the launcher the
+// page draws nothing, also when it turns; shown again it repaints all, and a whole repaint of
+// a last page with fewer than eight cells has no selected frame. Folder up goes back.
+TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInPagesOfEightAndAHiddenPageDrawsNothing) {
   for (const char* dir : {"A/1", "A/2", "A/3", "A/4", "A/5", "A/6", "A/7", "A/8", "B", "C", "D", "E", "F", "G", "H"})
     Folder(dir);
+  m_Root.WriteFile("SDMMC/A/x.jpg", Jpeg(320, 240, ExifBlock(0, MakeJpeg(Pattern(80, 60)))));
+  m_Root.WriteFile("SDMMC/A/y.jpg", Jpeg(320, 240));
+  m_Root.WriteFile("SDMMC/A/z.jpg", "not a photo");
   CMainPageDlg page;
-  Frame eight, nine, second, first, whileHidden, shownAgain;
+  Frame eight, opened, second, first, whileHidden, shownAgain, backUp;
   LONG pageAfterNext = -1;
   bool buttonsHidden = false, buttonsShown = false;
   Run(page, [&] {
     Press(kNextX);  // one page only: nothing happens
     eight = Settled(page);
     pageAfterNext = page.CurPage();
-    DoubleTapCell(7);  // <A>: the parent entry and eight folders
-    nine = Settled(page);
+    DoubleTapCell(7);  // <A>: the parent entry, eight folders and three photos
+    opened = Settled(page);
     Press(kNextX);
     second = Settled(page);
     Press(kPrevX);
@@ -187,16 +173,24 @@ TEST_F(MainPageTest, EightEntriesMakeOnePageAndNineMakeTwoAndAHiddenPageDrawsNot
     SendMessage(page.m_hWnd, kLauncherMessage, 8, 0);
     buttonsShown = IsWindowVisible(GetDlgItem(page.m_hWnd, CMainPageDlg::kNextPage));
     shownAgain = Settled(page);
+    Press(kFolderUpX);
+    backUp = Settled(page);
   });
   EXPECT_EQ(pageAfterNext, 0);
-  ExpectScreen(eight, {u"\\", u"1/1", {u"<H>", u"<G>", u"<F>", u"<E>", u"<D>", u"<C>", u"<B>", u"<A>"}, 0}, "eight");
+  const std::vector<WString> top = {u"<H>", u"<G>", u"<F>", u"<E>", u"<D>", u"<C>", u"<B>", u"<A>"};
+  ExpectScreen(eight, {u"\\", u"1/1", top, 0}, "eight");
   const std::vector<WString> inA = {u"<..>", u"<8>", u"<7>", u"<6>", u"<5>", u"<4>", u"<3>", u"<2>"};
-  ExpectScreen(nine, {u"A", u"1/2", inA, 0}, "nine, first page");
-  ExpectScreen(second, {u"A", u"2/2", {u"<1>"}, 0}, "nine, second page");
+  const std::vector<WString> inA2 = {u"<1>", kThumbnail, kThumbnail, kPlaceholder};
+  ExpectScreen(opened, {u"A", u"1/2", inA, 0}, "A, first page");
+  ExpectScreen(second, {u"A", u"2/2", inA2, 0}, "A, second page");
   ExpectScreen(first, {u"A", u"1/2", inA, 0}, "back to the first page");
   EXPECT_TRUE(buttonsHidden && buttonsShown);
   EXPECT_TRUE(whileHidden == first) << "something was drawn while hidden";
-  ExpectScreen(shownAgain, {u"A", u"2/2", {u"<1>"}}, "shown again on the second page");
+  ExpectScreen(shownAgain, {u"A", u"2/2", inA2}, "shown again on the second page");
+  ExpectScreen(backUp, {u"\\", u"1/1", top, 0}, "back up");
+  // Only the photo without a thumbnail of its own was made and stored.
+  EXPECT_EQ(TheThumbIndex().Entries(), (std::vector<WString>{u"\\SDMMC\\A\\y.jpg"}));
+  EXPECT_TRUE(m_Root.Exists("NAND/_Thumbnails/0"));
 }
 
 TEST_F(MainPageTest, ASecondTouchWithin400msOpensAndLaterOnlySelects) {
@@ -244,49 +238,19 @@ class GatedList : public CPhotoList {
   std::binary_semaphore reached{0}, opened{0};
 };
 
+// A page on a gated list that counts the ticks of its whole-repaint timer.
 class GatedPage : public CMainPageDlg {
  public:
   GatedList* m_pList = nullptr;
+  std::atomic<int> m_RepaintTicks = 0;
+  void OnTimer(UINT_PTR id) override {
+    if (id == 7) ++m_RepaintTicks;
+    CMainPageDlg::OnTimer(id);
+  }
 
  protected:
   CPhotoList* NewPhotoList() override { return m_pList = new GatedList(this); }
 };
-
-TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgress) {
-  for (int i = 0; i < 24; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(10 + i) + ".jpg", Jpeg(64, 48));
-  GatedPage page;
-  Frame last;
-  std::vector<bool> needThumb;
-  Run(page, [&] {
-    page.m_pList->gateAt = 8;
-    Press(kNextX);
-    page.m_pList->reached.acquire();  // the thread is making the first thumbnail of page 2
-    Press(kNextX);
-    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
-    page.m_pList->opened.release();
-    last = Settled(page);
-    for (int i = 0; i < 24; ++i) needThumb.push_back(page.PhotoList()->NeedsThumb(i));
-  });
-  ASSERT_EQ(needThumb.size(), 24u);
-  for (int i = 0; i < 24; ++i) EXPECT_EQ(needThumb[i], i >= 9 && i < 16) << i;  // left when the user turned on
-  ExpectScreen(last, {u"\\", u"3/3", std::vector<WString>(8, kThumbnail), 0}, "third page");
-  const std::string log = m_Log.Text();
-  const size_t second = log.find("  ThumbDecThreads: m_CurPage = 1\r\n");
-  EXPECT_NE(second, std::string::npos);
-  EXPECT_GT(log.find("  ThumbDecThreads: m_CurPage = 2\r\n"), second);
-  EXPECT_EQ(log.find("  ThumbDecThreads: m_CurPage = 1\r\n", second + 1), std::string::npos);
-}
-
-TEST_F(MainPageTest, AFolderOfOverAThousandPhotosPagesToItsEnd) {
-  for (int i = 0; i < 1003; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(1000 + i) + ".jpg", "");
-  CMainPageDlg page;
-  Frame last;
-  Run(page, [&] {
-    for (int i = 0; i < 125; ++i) PostMessage(page.m_hWnd, WM_COMMAND, CMainPageDlg::kNextPage, 0);
-    last = Settled(page);
-  });
-  ExpectScreen(last, {u"\\", u"126/126", {kPlaceholder, kPlaceholder, kPlaceholder}, 0}, "last page");
-}
 
 TEST_F(MainPageTest, RefillsRacingPaintsLeaveAConsistentPage) {
   Folder("Sub/Inner");
@@ -322,16 +286,6 @@ TEST_F(MainPageTest, RefillsRacingPaintsLeaveAConsistentPage) {
   ExpectScreen(last, {u"\\", u"1/1", {u"<Sub>"}}, "back at the top");
 }
 
-// A gated page that counts the ticks of its whole-repaint timer.
-class CountingPage : public GatedPage {
- public:
-  std::atomic<int> m_RepaintTicks = 0;
-  void OnTimer(UINT_PTR id) override {
-    if (id == 7) ++m_RepaintTicks;
-    GatedPage::OnTimer(id);
-  }
-};
-
 // Settle, also past a 1 ms timer that was not due yet when the window thread went idle.
 void SettlePastTimers(const CMainPageDlg& page) {
   Settle(page);
@@ -342,12 +296,15 @@ void SettlePastTimers(const CMainPageDlg& page) {
 constexpr int kInfoX = 535;
 constexpr int kInfoExitX = 735, kInfoExitY = 433;
 
-TEST_F(MainPageTest, InformationOpensOnlyForAPhotoOnAFinishedPageAndThePageComesBackWhole) {
+// The thread is held on the first thumbnail of page 2 while the user asks for the information
+// and turns on to page 3; information opens only for a photo on a finished page.
+TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgressAndInformationWaitsForAFinishedPage) {
   Folder("A");
-  for (int i = 0; i < 15; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(10 + i) + ".jpg", Jpeg(64, 48));
-  CountingPage page;
+  for (int i = 0; i < 23; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(10 + i) + ".jpg", Jpeg(64, 48));
+  GatedPage page;
   bool openedOnFolder = true, openedWhileWorking = true, openedOnPhoto = false;
   Frame before, after;
+  std::vector<bool> needThumb;
   Run(page, [&] {
     Press(kInfoX);  // the folder <A> is selected
     Settle(page);
@@ -355,12 +312,15 @@ TEST_F(MainPageTest, InformationOpensOnlyForAPhotoOnAFinishedPageAndThePageComes
 
     page.m_pList->gateAt = 8;
     Press(kNextX);
-    page.m_pList->reached.acquire();  // the thread works on page 2, whose first photo is selected
+    page.m_pList->reached.acquire();  // the thread is making the first thumbnail of page 2
     Press(kInfoX);
     ASSERT_TRUE(WaitForWindowThreadIdle(60000));
     openedWhileWorking = GetForegroundWindow() != page.m_hWnd;
+    Press(kNextX);
+    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
     page.m_pList->opened.release();
     before = Settled(page);
+    for (int i = 0; i < 24; ++i) needThumb.push_back(page.PhotoList()->NeedsThumb(i));
     Press(kInfoX);
     SettlePastTimers(page);
     openedOnPhoto = GetForegroundWindow() != page.m_hWnd;
@@ -368,10 +328,17 @@ TEST_F(MainPageTest, InformationOpensOnlyForAPhotoOnAFinishedPageAndThePageComes
     SettlePastTimers(page);
     after = Snapshot();
   });
+  ASSERT_EQ(needThumb.size(), 24u);
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(needThumb[i], i >= 9 && i < 16) << i;  // left when the user turned on
+  ExpectScreen(before, {u"\\", u"3/3", std::vector<WString>(8, kThumbnail), 0}, "third page");
+  const std::string log = m_Log.Text();
+  const size_t second = log.find("  ThumbDecThreads: m_CurPage = 1\r\n");
+  EXPECT_NE(second, std::string::npos);
+  EXPECT_GT(log.find("  ThumbDecThreads: m_CurPage = 2\r\n"), second);
+  EXPECT_EQ(log.find("  ThumbDecThreads: m_CurPage = 1\r\n", second + 1), std::string::npos);
   EXPECT_FALSE(openedOnFolder);
   EXPECT_FALSE(openedWhileWorking);
   EXPECT_TRUE(openedOnPhoto);
-  EXPECT_TRUE(m_Log.Contains("2.rendRect(18,49,419,345)"));
   EXPECT_EQ(page.m_RepaintTicks, 1);  // one whole repaint, then the timer stops
   EXPECT_TRUE(after == before) << "the page is not what it was before the information";
 }
@@ -389,14 +356,11 @@ TEST_F(MainPageTest, EveryWayOfClosingStopsTheThreadBeforeThePageEnds) {
         PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
       }};
   for (const auto& close : closings) {
+    m_Log.Clear();
     CMainPageDlg page;
     EXPECT_EQ(Run(page, [&] { close(page); }, 0), IDOK);
+    EXPECT_TRUE(m_Log.Contains(" ..............ThumbDecThreads exit\r\n"));
   }
-  const std::string log = m_Log.Text();
-  const std::string exit = " ..............ThumbDecThreads exit\r\n";
-  size_t exits = 0;
-  for (size_t at = log.find(exit); at != std::string::npos; at = log.find(exit, at + 1)) ++exits;
-  EXPECT_EQ(exits, std::size(closings));
 }
 
 }  // namespace

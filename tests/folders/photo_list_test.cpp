@@ -31,7 +31,7 @@ TEST(PhotoFileName, ExtensionsAreComparedWithoutCase) {
 
 // A folder with a photo's name is a folder; of the folders with a leading dot, one of a
 // single character more is not listed, one of three is.
-TEST(PhotoListFill, ListsFoldersAndPhotosOnly) {
+TEST(PhotoListFill, ListsFoldersAndPhotosOnlyAndUnlistableFoldersGiveAtMostTheParentEntry) {
   TempDeviceRoot root;
   root.ListInNameOrder();
   for (const char* name : {"x.jpg", "notes.txt", "photo.", "pics.jpg/inside.jpg", ".a/f", ".abc/f"})
@@ -49,18 +49,17 @@ TEST(PhotoListFill, ListsFoldersAndPhotosOnly) {
   EXPECT_EQ(list.GetName(4), u"");
   EXPECT_EQ(list.GetName(-1), u"");
   EXPECT_EQ(list.GetEntry(4), nullptr);
-}
 
-TEST(PhotoListFill, UnlistableFoldersGiveAtMostTheParentEntry) {
-  TempDeviceRoot root;
-  CPhotoList list;
-  root.WriteFile("SDMMC/x.jpg", "");
-  list.Fill(u"\\SDMMC\\");
-  EXPECT_EQ(Names(list), (std::vector<WString>{u"\\SDMMC\\x.jpg"}));
+  // Folders that cannot be listed give at most the parent entry.
   list.Fill(u"\\SDMMC\\missing\\");
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>"}));
+  int first = -7, last = -7;  // the photos span from the first to the end of the list
+  EXPECT_FALSE(FindPhotoRange(list, first, last));
+  EXPECT_EQ(last, 0);
   list.Fill(u"\\");
   EXPECT_EQ(list.GetCount(), 0);
+  EXPECT_FALSE(FindPhotoRange(list, first, last));
+  EXPECT_EQ(last, -1);
 
   // 123 characters still fit the search buffer with "\*.*"; 124 do not.
   for (size_t length : {115, 116}) {
@@ -70,9 +69,9 @@ TEST(PhotoListFill, UnlistableFoldersGiveAtMostTheParentEntry) {
   }
 
   // A photo's path is the path as the user moved, with the name as stored.
-  root.WriteFile("SDMMC/Trips/Straße Ålesund.JPG", "");
-  list.Fill(u"\\sdmmc\\trips\\");
-  EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>", u"\\sdmmc\\trips\\Straße Ålesund.JPG"}));
+  root.WriteFile("SDMMC/Nord/Straße Ålesund.JPG", "");
+  list.Fill(u"\\sdmmc\\nord\\");
+  EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>", u"\\sdmmc\\nord\\Straße Ålesund.JPG"}));
 }
 
 TEST(PhotoListFill, FoldersReverseTheFileSystemOrderAndPhotosKeepIt) {
@@ -93,6 +92,10 @@ TEST(PhotoListFill, FoldersReverseTheFileSystemOrderAndPhotosKeepIt) {
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>", u"<C>", u"<B>", u"<A>", u"\\SDMMC\\Trips\\x.jpg",
                                                u"\\SDMMC\\Trips\\y.PNG"}));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(list.GetEntry(i)->state, kThumbNone);
+  int first = -1, last = -1;
+  ASSERT_TRUE(FindPhotoRange(list, first, last));
+  EXPECT_EQ(first, 4);
+  EXPECT_EQ(last, 5);
 
   // At the top there is no parent entry, so folders go in from index 0.
   root.WriteFile("SDMMC/z.jpg", "");
@@ -163,24 +166,4 @@ TEST(FolderNav, EnterFolderMovesDownAndUpAndTheTitleIsTheLastName) {
   }
   EXPECT_EQ(FolderTitle(u"\\"), u"\\");
   EXPECT_EQ(FolderTitle(u"\\SDMMC\\" + WString(260, u'a') + u"\\"), u"");
-}
-
-TEST(FindPhotoRange, SpansFromTheFirstPhotoToTheEnd) {
-  TempDeviceRoot root;
-  CPhotoList list;
-  int first = -7, last = -7;
-  EXPECT_FALSE(FindPhotoRange(list, first, last));
-  EXPECT_EQ(last, -1);
-
-  root.WriteFile("SDMMC/a/sub/keep", "");
-  list.Fill(u"\\SDMMC\\a\\");
-  EXPECT_FALSE(FindPhotoRange(list, first, last));  // only "<..>" and "<sub>"
-  EXPECT_EQ(last, 1);
-
-  root.WriteFile("SDMMC/a/x.jpg", "");
-  root.WriteFile("SDMMC/a/y.png", "");
-  list.Fill(u"\\SDMMC\\a\\");
-  ASSERT_TRUE(FindPhotoRange(list, first, last));
-  EXPECT_EQ(first, 2);
-  EXPECT_EQ(last, 3);
 }

@@ -1,6 +1,7 @@
 // The skin compiled into the program is the skin of res/: each picture of res/skin.rc,
 // decoded by the imaging service as a photo would be, has exactly the size and colours of
-// its compiled table, and every BMP file of res/ is in the list.
+// its compiled table, the skin's loader finds every bitmap, and every BMP file of res/ is in
+// the list.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 
 #include "platform/windows/resources.h"
 #include "res/resources.h"
+#include "skin/skin.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tools/skin/skin_files.h"
 
@@ -29,6 +31,11 @@ TEST_F(SkinFiles, TheCompiledSkinIsTheSkinOfTheFiles) {
     listed.insert(std::filesystem::weakly_canonical(r.path).string());
     const ResourceBitmap* table = r.icon ? FindResourceIcon(r.id) : FindResourceBitmap(r.id);
     ASSERT_NE(table, nullptr);
+    if (!r.icon) {
+      CBitmap loaded;
+      LoadSkinBitmap(loaded, r.id);
+      EXPECT_NE(loaded.m_hObject, nullptr);
+    }
     std::ifstream in(r.path, std::ios::binary);
     Ref<IStream> stream;
     Ref<IImage> image;

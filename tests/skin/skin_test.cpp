@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 
-#include "platform/windows/resources.h"
 #include "res/resources.h"
 #include "skin/thumb_painter.h"
 #include "tests/support/screen.h"
@@ -26,34 +24,7 @@ class SkinTest : public ::testing::Test {
   std::unique_ptr<BackWindow> m_window = std::make_unique<BackWindow>();
 };
 
-TEST_F(SkinTest, EverySkinBitmapIsThereAtItsSize) {
-  const std::map<int, SIZE> sizes = {
-      {129, {800, 480}}, {144, {170, 130}}, {163, {800, 480}}, {170, {170, 130}}, {171, {170, 130}},
-      {173, {800, 480}}, {177, {400, 347}}, {178, {400, 347}}, {179, {280, 280}}, {180, {280, 280}},
-      {200, {356, 56}},  {201, {259, 36}}};
-  const int buttons[] = {130, 131, 132, 133, 134, 135, 138, 139, 140, 141, 142, 143, 149, 150, 151,
-                         152, 153, 154, 155, 156, 157, 158, 159, 160, 161, 162, 175, 176};
-  std::map<int, SIZE> all = sizes;
-  for (int id : buttons) all[id] = {100, 64};
-  for (int id = 182; id <= 188; ++id) all[id] = {45, 28};
-  for (int id = 190; id <= 199; ++id) all[id] = {88, 56};
-  for (const auto& [id, size] : all) {
-    const ResourceBitmap* r = FindResourceBitmap(id);
-    ASSERT_NE(r, nullptr) << id;
-    EXPECT_EQ(r->width, size.cx) << id;
-    EXPECT_EQ(r->height, size.cy) << id;
-    CBitmap b;
-    LoadSkinBitmap(b, static_cast<UINT>(id));
-    EXPECT_NE(b.m_hObject, nullptr) << id;
-  }
-  EXPECT_NE(FindResourceIcon(IDI_APP), nullptr);
-  // The cell frames are the transparent colour inside their border.
-  SkinPixels frame(skin::kCellFrame);
-  EXPECT_EQ(frame.At(85, 65), ToRgb565(kSkinTransparent));
-  EXPECT_NE(frame.At(2, 65), ToRgb565(kSkinTransparent));
-}
-
-TEST_F(SkinTest, LargeBlitsFreezeTheDisplaySmallOnesDoNot) {
+TEST_F(SkinTest, LargeBlitsFreezeTheDisplaySmallOnesDoNotAndAllArePixelExact) {
   WORD* shadow = GetShadowFrame();
   std::fill(shadow, shadow + kFrameBytes / 2, WORD{0x5555});
   GetVisibleFrame()[0] = 0x1234;
@@ -79,9 +50,9 @@ TEST_F(SkinTest, LargeBlitsFreezeTheDisplaySmallOnesDoNot) {
   EXPECT_EQ(shadow[0], 0x5555);
   BlitStretched(m_window.get(), 0, 0, 481, 273, 0, 0, placeholder.bitmap);
   EXPECT_EQ(shadow[0], placeholder.At(0, 0));
-}
 
-TEST_F(SkinTest, BlitsArePixelExact) {
+  // Blits are pixel exact.
+  FillFrame(0);
   SkinPixels button(skin::kExitUp);
   BlitBitmap(m_window.get(), 10, 20, 30, 15, 40, 5, button.bitmap);
   for (int y = 0; y < 15; ++y)
@@ -93,20 +64,30 @@ TEST_F(SkinTest, BlitsArePixelExact) {
 
   // The frame leaves what lies under its transparent inside.
   std::fill(GetVisibleFrame(), GetVisibleFrame() + kFrameBytes / 2, WORD{0x0F0F});
-  SkinPixels frame(skin::kCellFrameSelected);
-  BlitTransparent(m_window.get(), 100, 100, frame.bitmap, kSkinTransparent);
+  SkinPixels selected(skin::kCellFrameSelected);
+  BlitTransparent(m_window.get(), 100, 100, selected.bitmap, kSkinTransparent);
   EXPECT_EQ(Pixel(185, 165), 0x0F0F);
-  EXPECT_EQ(Pixel(101, 165), frame.At(1, 65));
+  EXPECT_EQ(Pixel(101, 165), selected.At(1, 65));
+  EXPECT_EQ(frame.At(85, 65), ToRgb565(kSkinTransparent));  // and so is the plain frame's
 
   // A stretch from a source offset keeps the picture's corners at the box's corners.
-  SkinPixels placeholder(skin::kPlaceholder);
   BlitStretched(m_window.get(), 300, 300, 160, 119, 0, 0, placeholder.bitmap);
   EXPECT_EQ(Pixel(300, 300), placeholder.At(1, 1));
   EXPECT_EQ(Pixel(459, 418), placeholder.At(398, 345));
   EXPECT_EQ(Pixel(460, 418), 0x0F0F);
 }
 
-TEST_F(SkinTest, SkinTextStaysInItsBox) {
+int Width(CWnd* window, const WString& text) {
+  HDC dc = GetDC(window->m_hWnd);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ReleaseDC(window->m_hWnd, dc);
+  return size.cx;
+}
+
+// Text stays in its box; fitted text is cut before the character that reaches the width and
+// keeps its brackets.
+TEST_F(SkinTest, SkinTextStaysInItsBoxAndFitTextCutsAtTheWidth) {
   DrawSkinText(m_window.get(), 50, 60, 100, 22, u"A long folder title that does not fit", 0, RGB(255, 255, 255), 0, 20);
   int inside = 0, outside = 0;
   for (int y = 0; y < 200; ++y)
@@ -119,17 +100,7 @@ TEST_F(SkinTest, SkinTextStaysInItsBox) {
   // An opaque background covers the text's cell.
   DrawSkinText(m_window.get(), 400, 60, 200, 30, u"1/2", 0, RGB(255, 255, 255), RGB(0, 0, 255), 28);
   EXPECT_EQ(Pixel(401, 61), 0x001F);
-}
 
-int Width(CWnd* window, const WString& text) {
-  HDC dc = GetDC(window->m_hWnd);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  ReleaseDC(window->m_hWnd, dc);
-  return size.cx;
-}
-
-TEST_F(SkinTest, FitTextCutsBeforeTheCharacterThatReachesTheWidthAndKeepsBrackets) {
   WString text = u"Holiday photos";
   const int exact = Width(m_window.get(), text);
   EXPECT_EQ(FitText(m_window.get(), exact, text), -1);
@@ -182,8 +153,7 @@ TEST_F(SkinTest, ThumbPainterDrawsThumbnailsIntoTheirCellsAndOutlinesWithout) {
   painter.SetRects(cells, 2);
   HDC dc = GetDC(m_window->m_hWnd);
   SelectObject(dc, GetStockObject(NULL_BRUSH));
-  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 255));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
+  SelectObject(dc, GetStockObject(WHITE_PEN));
   painter.Begin(dc, cells[0], cells[1], 0);
 
   PhotoEntry withoutThumb(u"\\SDMMC\\a.jpg", 1, 1);
@@ -207,8 +177,6 @@ TEST_F(SkinTest, ThumbPainterDrawsThumbnailsIntoTheirCellsAndOutlinesWithout) {
   EXPECT_TRUE(image.wholeSource);
   folder.thumb = photo.thumb = nullptr;
 
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
   ReleaseDC(m_window->m_hWnd, dc);
 }
 

@@ -26,15 +26,14 @@ std::string Payload32() {
 
 }  // namespace
 
-TEST(ParmChecksum, AddsBytesAsSigned8BitValues) {
+// The checksum adds the bytes as signed 8-bit values.
+TEST(ParmFile, WriteLaysOutHeaderAndPayloadHidesTheFileAndReadIgnoresTheReservedBytes) {
   const unsigned char mixed[] = {0x01, 0xFF, 0x80};
   EXPECT_EQ(ParmChecksum(mixed, 3), -128);
   EXPECT_EQ(ParmChecksum(std::string(32, '\xFF').data(), 32), -32);
   EXPECT_EQ(ParmChecksum(mixed, 0), 0);
   EXPECT_EQ(ParmChecksum(mixed, -5), 0);
-}
 
-TEST(ParmFile, WriteLaysOutHeaderAndPayloadHidesTheFileAndReadIgnoresTheReservedBytes) {
   TempDeviceRoot root;
   std::string payload = Payload32();
   CParmFileRW file;
@@ -58,12 +57,11 @@ TEST(ParmFile, EveryRefusalHasItsOwnDiagnostic) {
   root.WriteFile("NAND/A.PAR", Header(ParmChecksum(short31.data(), 31), 31) + short31);  // right sum, wrong size
   root.WriteFile("NAND/B.PAR", Header(ParmChecksum(payload.data(), 32), 32) + flipped);
   root.WriteFile("NAND/C.PAR", "short");
-  struct Case {
+  const struct {
     LPCWSTR name;
     int maxBufSz;
     std::string message;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {u"NAND\\NONE.PAR", 16, "CParmFileRW: read sz error\r\n"},  // before the file is looked at
       {u"NAND\\NONE.PAR", 32, "CParmFileRW: read fine name error NAND\\NONE.PAR\r\n"},
       {u"NAND\\A.PAR", 32, "CParmFileRW: hdr.dateBytes != readCount \r\n"},
@@ -71,7 +69,7 @@ TEST(ParmFile, EveryRefusalHasItsOwnDiagnostic) {
       {u"NAND\\C.PAR", 32, "CParmFileRW: hdr.dateBytes != readCount \r\n"},
   };
   CParmFileRW file;
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     char buffer[32];
     DebugCapture log;
     EXPECT_EQ(file.Read(c.name, buffer, c.maxBufSz, 32), -1);
