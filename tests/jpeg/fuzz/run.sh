@@ -13,7 +13,7 @@ flags=(-std=c++20 -O1 -g -fno-omit-frame-pointer -pthread -I"$root")
 sanitize=(-fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all)
 echo "fuzz: building the target"
 clang++ "${flags[@]}" "${sanitize[@]}" "$root"/jpeg/*.cpp "$root/tests/jpeg/fuzz/jpeg_fuzz.cpp" -o "$out/jpeg_fuzz"
-clang++ "${flags[@]}" "$root"/tests/jpeg/support/*.cpp -ljpeg -o "$out/make_samples"
+clang++ "${flags[@]}" "$root"/tests/jpeg/support/*.cpp "$root/tools/demo/jpeg_encoder.cpp" -ljpeg -o "$out/make_samples"
 "$out/make_samples" "$out/seeds"
 
 echo "fuzz: running for ${seconds}s (log: $out/fuzz.log)"
