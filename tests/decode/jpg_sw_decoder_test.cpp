@@ -115,8 +115,8 @@ TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
     // What a stretch of the whole bitmap at its own size shows.
     Canvas canvas(expected->width, expected->height);
     RECT r{0, 0, expected->width, expected->height};
-    EXPECT_TRUE(jpg_.Draw(canvas.dc(), &r));
-    EXPECT_EQ(canvas.Read(), *expected) << before << " to " << angle;
+    EXPECT_TRUE(jpg_.Draw(canvas.dc, &r));
+    EXPECT_EQ(Shown(canvas), *expected) << before << " to " << angle;
     EXPECT_EQ(jpg_.Angle(), angle);
     EXPECT_EQ(log_.Lines().empty(), angle == before);
   }
