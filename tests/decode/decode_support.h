@@ -62,4 +62,4 @@ inline Pixels565 QuarterTurn(const Pixels565& in, bool counterClockwise) {
 inline Pixels565 HalfTurn(const Pixels565& in) { return QuarterTurn(QuarterTurn(in, true), true); }
 
 // What a canvas shows.
-inline Pixels565 Shown(Canvas& canvas) { return {canvas.width, canvas.height, canvas.Rows()}; }
+inline Pixels565 Shown(const Canvas& canvas) { return {canvas.width, canvas.height, canvas.Rows()}; }

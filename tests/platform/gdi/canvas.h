@@ -37,10 +37,12 @@ struct Canvas {
     DeleteDC(dc);
   }
   WORD& At(int x, int y) { return pixels[y * pitch + x]; }
-  // The pixels row by row, top to bottom, without the rows' padding.
-  std::vector<WORD> Rows() {
+  // The pixels row by row, top to bottom, without the rows' padding, as the GDI hands them out.
+  std::vector<WORD> Rows() const {
+    int rowPitch = 0;
+    const WORD* first = BitmapPixels(bitmap, &rowPitch);
     std::vector<WORD> out;
-    for (int y = 0; y < height; ++y) out.insert(out.end(), &At(0, y), &At(0, y) + width);
+    for (int y = 0; y < height; ++y) out.insert(out.end(), first + y * rowPitch, first + y * rowPitch + width);
     return out;
   }
   int Count(WORD value) {
