@@ -22,11 +22,10 @@ TEST(JpgSwSize, ReducesOnlyAboveTheBitmapLimitKeepingProportions) {
       {6000, 4000, 1632, 1088}, {4000, 6000, 725, 1088},
   };
   for (const SizeCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
     DWORD w = 0, h = 0;
-    bool reduced = ChooseJpgSwSize(c.w, c.h, &w, &h);
-    EXPECT_EQ(w, c.expectW) << c.w << "x" << c.h;
-    EXPECT_EQ(h, c.expectH) << c.w << "x" << c.h;
-    EXPECT_EQ(reduced, w != c.w || h != c.h) << c.w << "x" << c.h;
+    EXPECT_EQ(ChooseJpgSwSize(c.w, c.h, &w, &h), c.expectW != c.w || c.expectH != c.h);  // whether it reduced
+    EXPECT_EQ((std::pair{w, h}), (std::pair{c.expectW, c.expectH}));
     EXPECT_LE(w * h * 2, std::max<DWORD>(kJpgSwMaxBitmapBytes, c.w * c.h * 2));
   }
 }
