@@ -43,10 +43,6 @@ struct Pixels565 {
   friend bool operator==(const Pixels565&, const Pixels565&) = default;
 };
 
-inline Pixels565 Copy565(const WORD* pixels, int width, int height) {
-  return {width, height, std::vector<WORD>(pixels, pixels + static_cast<size_t>(width) * height)};
-}
-
 // The picture turned a quarter counter-clockwise on the screen (the top edge becomes the
 // left edge), or clockwise.
 inline Pixels565 QuarterTurn(const Pixels565& in, bool counterClockwise) {

@@ -85,7 +85,9 @@ class TurnTest : public DecodeTest {
     jpg_.EndDecode();
     original_ = Now();
   }
-  Pixels565 Now() const { return Copy565(jpg_.Pixels(), int(jpg_.Width()), int(jpg_.Height())); }
+  Pixels565 Now() const {
+    return {int(jpg_.Width()), int(jpg_.Height()), std::vector<WORD>(jpg_.Pixels(), jpg_.Pixels() + jpg_.Width() * jpg_.Height())};
+  }
 
   CJpgSwDecoder jpg_;
   Pixels565 original_;
