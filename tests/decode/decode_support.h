@@ -1,5 +1,5 @@
 // A device root with COM and the imaging factory for the photo decoder's tests, photo files
-// made with the format encoders, and the debug lines the decoder wrote.
+// made with the format encoders, the debug lines the decoder wrote, and pictures of 565 pixels.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "platform/kernel/debug.h"
 #include "platform/gdi/gdi.h"
+#include "tests/platform/gdi/canvas.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"
 
@@ -42,10 +43,6 @@ struct Pixels565 {
   friend bool operator==(const Pixels565&, const Pixels565&) = default;
 };
 
-inline Pixels565 Copy565(const WORD* pixels, int width, int height) {
-  return {width, height, std::vector<WORD>(pixels, pixels + static_cast<size_t>(width) * height)};
-}
-
 // The picture turned a quarter counter-clockwise on the screen (the top edge becomes the
 // left edge), or clockwise.
 inline Pixels565 QuarterTurn(const Pixels565& in, bool counterClockwise) {
@@ -60,31 +57,5 @@ inline Pixels565 QuarterTurn(const Pixels565& in, bool counterClockwise) {
 }
 inline Pixels565 HalfTurn(const Pixels565& in) { return QuarterTurn(QuarterTurn(in, true), true); }
 
-// What a memory bitmap of w x h shows after drawing into it through its context.
-class Canvas {
- public:
-  Canvas(int width, int height) : width_(width), height_(height) {
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateCompatibleBitmap(dc_, width, height);
-    old_ = SelectObject(dc_, bitmap_);
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-  Pixels565 Read() const {
-    int pitch = 0;
-    const WORD* first = BitmapPixels(bitmap_, &pitch);
-    Pixels565 out{width_, height_, {}};
-    for (int y = 0; y < height_; ++y) out.p.insert(out.p.end(), first + y * pitch, first + y * pitch + width_);
-    return out;
-  }
-
- private:
-  int width_, height_;
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
-};
+// What a canvas shows.
+inline Pixels565 Shown(const Canvas& canvas) { return {canvas.width, canvas.height, canvas.Rows()}; }

@@ -22,11 +22,10 @@ TEST(JpgSwSize, ReducesOnlyAboveTheBitmapLimitKeepingProportions) {
       {6000, 4000, 1632, 1088}, {4000, 6000, 725, 1088},
   };
   for (const SizeCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
     DWORD w = 0, h = 0;
-    bool reduced = ChooseJpgSwSize(c.w, c.h, &w, &h);
-    EXPECT_EQ(w, c.expectW) << c.w << "x" << c.h;
-    EXPECT_EQ(h, c.expectH) << c.w << "x" << c.h;
-    EXPECT_EQ(reduced, w != c.w || h != c.h) << c.w << "x" << c.h;
+    EXPECT_EQ(ChooseJpgSwSize(c.w, c.h, &w, &h), c.expectW != c.w || c.expectH != c.h);  // whether it reduced
+    EXPECT_EQ((std::pair{w, h}), (std::pair{c.expectW, c.expectH}));
     EXPECT_LE(w * h * 2, std::max<DWORD>(kJpgSwMaxBitmapBytes, c.w * c.h * 2));
   }
 }
@@ -86,7 +85,9 @@ class TurnTest : public DecodeTest {
     jpg_.EndDecode();
     original_ = Now();
   }
-  Pixels565 Now() const { return Copy565(jpg_.Pixels(), int(jpg_.Width()), int(jpg_.Height())); }
+  Pixels565 Now() const {
+    return {int(jpg_.Width()), int(jpg_.Height()), std::vector<WORD>(jpg_.Pixels(), jpg_.Pixels() + jpg_.Width() * jpg_.Height())};
+  }
 
   CJpgSwDecoder jpg_;
   Pixels565 original_;
@@ -115,8 +116,8 @@ TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
     // What a stretch of the whole bitmap at its own size shows.
     Canvas canvas(expected->width, expected->height);
     RECT r{0, 0, expected->width, expected->height};
-    EXPECT_TRUE(jpg_.Draw(canvas.dc(), &r));
-    EXPECT_EQ(canvas.Read(), *expected) << before << " to " << angle;
+    EXPECT_TRUE(jpg_.Draw(canvas.dc, &r));
+    EXPECT_EQ(Shown(canvas), *expected) << before << " to " << angle;
     EXPECT_EQ(jpg_.Angle(), angle);
     EXPECT_EQ(log_.Lines().empty(), angle == before);
   }

@@ -68,8 +68,8 @@ class Upright : public DecodeTest {
     EXPECT_EQ(h, info.Height) << name;
     Canvas canvas(w, h);
     RECT all{0, 0, w, h};
-    decoder.Draw(canvas.dc(), &all);
-    return FromScreen(canvas.Read());
+    decoder.Draw(canvas.dc, &all);
+    return FromScreen(Shown(canvas));
   }
 
   Picture Thumbnail(IImage* thumb) {

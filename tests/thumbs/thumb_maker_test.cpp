@@ -68,9 +68,8 @@ TEST_F(ThumbWays, AnInnerThumbnailIsShownAsItIsAndAMadeOneIsStoredOnceAndFoundAg
   ASSERT_NE(m_List.GetEntry(1)->thumb, nullptr);
   EXPECT_EQ(m_List.GetEntry(1)->state, kThumbTried);
   EXPECT_EQ(Index(), (std::vector<WString>{u"\\SDMMC\\b.jpg"}));
-  std::string bmp = m_Root.ReadFile("NAND/_Thumbnails/0");
-  ASSERT_GT(bmp.size(), 54u);
-  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  // A BMP file (the encoder's own tests check its bytes); the next visit reads it back.
+  const std::string bmp = m_Root.ReadFile("NAND/_Thumbnails/0");
   // Zone 1 (no inner thumbnail, the opening of the photo) is not printed.
   EXPECT_FALSE(log.Contains("GetThumbnail failed"));
   EXPECT_FALSE(log.Contains("Opening"));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/kernel/lasterror.h"
+#include "tests/platform/gdi/canvas.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/support/temp_root.h"
 
@@ -86,9 +87,8 @@ TEST_F(Bitmaps, QuarterTurnsMoveEveryPixel) {
 }
 
 TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP surface = CreateCompatibleBitmap(dc, 6, 6);  // the screen's 565 pixels
-  HGDIOBJ previous = SelectObject(dc, surface);
+  Canvas screen(6, 6);  // the screen's 565 pixels
+  const HDC dc = screen.dc;
   RECT all{0, 0, 6, 6};
 
   const Picture p = Pattern(2, 2);
@@ -112,10 +112,6 @@ TEST_F(Bitmaps, DrawStretchesTheWholePictureIntoTheRectangle) {
   ASSERT_EQ(OpenImage(MakePng(Solid(3, 3, Rgb{0, 255, 0}), PngKind::Rgb), picture.put()), S_OK);
   ASSERT_EQ(picture->Draw(dc, &all, nullptr), S_OK);
   EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 255, 0));
-
-  SelectObject(dc, previous);
-  DeleteDC(dc);
-  DeleteObject(surface);
 }
 
 TEST_F(Bitmaps, ThumbnailsKeepTheirProportionsNeverNeedTheFullSizePictureAndAreStoredInExifOrNone) {

@@ -134,4 +134,19 @@ Bytes Rows(const Shape& shape, const std::vector<std::uint32_t>& values) {
 Bytes Rle8(const std::vector<std::uint8_t>& indices, int width, int height) { return Encode(indices, width, height, false); }
 Bytes Rle4(const std::vector<std::uint8_t>& indices, int width, int height) { return Encode(indices, width, height, true); }
 
+std::vector<std::uint32_t> Palette(int colours) {
+  std::vector<std::uint32_t> palette;
+  for (int i = 0; i < colours; ++i)
+    palette.push_back((0x102030u * std::uint32_t(i + 1) ^ 0x00C040u * std::uint32_t(i % 3)) & 0xFFFFFF);
+  return palette;
+}
+
+std::vector<std::uint8_t> Mixed(int width, int height, int colours) {
+  std::vector<std::uint8_t> indices;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      indices.push_back(std::uint8_t(x < width / 3 ? y % colours : x < 2 * width / 3 ? (x * 7 + y * 3) % colours : (x / 4) % colours));
+  return indices;
+}
+
 }  // namespace bmpfile

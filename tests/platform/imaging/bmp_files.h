@@ -35,4 +35,9 @@ Bytes Rows(const Shape& shape, const std::vector<std::uint32_t>& values);
 Bytes Rle8(const std::vector<std::uint8_t>& indices, int width, int height);
 Bytes Rle4(const std::vector<std::uint8_t>& indices, int width, int height);
 
+// A palette of that many colours (0xRRGGBB), and indices into it, top to bottom, in long
+// runs, short runs and single pixels.
+std::vector<std::uint32_t> Palette(int colours);
+std::vector<std::uint8_t> Mixed(int width, int height, int colours);
+
 }  // namespace bmpfile

@@ -165,16 +165,11 @@ TEST_F(Decoding, BadInputFailsWithAResultAndDamagedFilesNeverCrash) {
   for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i].first, results[i].second) << "case " << i;
 
   // Every cut and a spread of damaged bytes, for each format: any result, but no crash,
-  // no stray memory access and no leak.
-  std::vector<BYTE> indices(24 * 16);
-  for (size_t i = 0; i < indices.size(); ++i) indices[i] = BYTE(i / 5 % 16);
-  bmpfile::Shape rle{24, 16, 8, 1, bmpfile::Header::V5, std::vector<std::uint32_t>(16, 0x808080), {}};
-  const Bytes rle8 = bmpfile::File(rle, bmpfile::Rle8(indices, 24, 16));
-  rle.bits = 4, rle.compression = 2;
-  const Bytes rle4 = bmpfile::File(rle, bmpfile::Rle4(indices, 24, 16));
+  // no stray memory access and no leak. (Run-length coded BMP pictures: cut anywhere below,
+  // their codes damaged by the BMP fuzz target.)
   const std::vector<Bytes> files = {MakeJpeg(Pattern(24, 16)), MakePng(Pattern(24, 16), PngKind::Palette),
                                     MakePng(Pattern(24, 16), PngKind::Interlaced), MakeGif(24, 16, {{1, 2, 3}, {4, 5, 6}}),
-                                    MakeBmp(Pattern(24, 16), 8, true), rle8, rle4};
+                                    MakeBmp(Pattern(24, 16), 8, true)};
   int failures = 0;
   for (const Bytes& file : files) {
     for (size_t n = 0; n < file.size(); n += 7) failures += FAILED(DecodeResult(Cut(file, n)));
@@ -190,6 +185,8 @@ TEST_F(Decoding, BadInputFailsWithAResultAndDamagedFilesNeverCrash) {
 namespace {
 
 using bmpfile::Header;
+using bmpfile::Mixed;
+using bmpfile::Palette;
 using bmpfile::Shape;
 using Indices = std::vector<BYTE>;
 
@@ -202,21 +199,6 @@ Picture Expected(const std::vector<std::uint32_t>& palette, const Indices& indic
   Picture p{width, int(indices.size()) / width, {}};
   for (BYTE i : indices) p.pixels.push_back(ColourOf(palette[i]));
   return p;
-}
-
-std::vector<std::uint32_t> Palette(int colours) {
-  std::vector<std::uint32_t> palette;
-  for (int i = 0; i < colours; ++i) palette.push_back(0x102030u * std::uint32_t(i + 1) ^ 0x00C040u * std::uint32_t(i % 3));
-  return palette;
-}
-
-// Long runs, short runs and single pixels.
-Indices Mixed(int width, int height, int colours) {
-  Indices indices;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      indices.push_back(BYTE(x < width / 3 ? y % colours : x < 2 * width / 3 ? (x * 7 + y * 3) % colours : (x / 4) % colours));
-  return indices;
 }
 
 Shape PaletteShape(int width, int height, int bits, std::uint32_t compression, std::vector<std::uint32_t> palette) {

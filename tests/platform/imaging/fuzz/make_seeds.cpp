@@ -9,6 +9,8 @@
 
 using bmpfile::Bytes;
 using bmpfile::Header;
+using bmpfile::Mixed;
+using bmpfile::Palette;
 using bmpfile::Shape;
 
 namespace {
@@ -19,19 +21,6 @@ void Write(const std::string& dir, const std::string& name, const Bytes& file) {
   std::ofstream out(dir + "/" + name + ".bmp", std::ios::binary);
   out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   g_written += out.good();
-}
-
-std::vector<std::uint32_t> Palette(int n) {
-  std::vector<std::uint32_t> palette;
-  for (int i = 0; i < n; ++i) palette.push_back(0x0F1F2Fu * std::uint32_t(i + 1));
-  return palette;
-}
-
-std::vector<std::uint8_t> Indices(int width, int height, int colours) {
-  std::vector<std::uint8_t> out;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) out.push_back(std::uint8_t(x < width / 2 ? y % colours : (x * 5 + y) % colours));
-  return out;
 }
 
 std::vector<std::uint32_t> Values(int count, std::uint32_t step) {
@@ -54,14 +43,14 @@ int main(int argc, char** argv) {
     for (bool topDown : {false, true}) {
       Shape shape{w, topDown ? -h : h, bits, 0, Header::Info, Palette(colours), {}};
       std::vector<std::uint32_t> values;
-      for (std::uint8_t i : Indices(w, h, colours)) values.push_back(i);
+      for (std::uint8_t i : Mixed(w, h, colours)) values.push_back(i);
       Write(dir, "plain" + std::to_string(bits) + (topDown ? "-topdown" : ""), bmpfile::File(shape, bmpfile::Rows(shape, values)));
     }
   }
   const Shape rle8{w, h, 8, 1, Header::Info, Palette(32), {}};
   const Shape rle4{w, h, 4, 2, Header::V5, Palette(16), {}};
-  Write(dir, "rle8", bmpfile::File(rle8, bmpfile::Rle8(Indices(w, h, 32), w, h)));
-  Write(dir, "rle4", bmpfile::File(rle4, bmpfile::Rle4(Indices(w, h, 16), w, h)));
+  Write(dir, "rle8", bmpfile::File(rle8, bmpfile::Rle8(Mixed(w, h, 32), w, h)));
+  Write(dir, "rle4", bmpfile::File(rle4, bmpfile::Rle4(Mixed(w, h, 16), w, h)));
   // Moves, runs past the row's end and past the top, a stored run cut by the file's end.
   Write(dir, "rle8-codes", bmpfile::File(rle8, {3, 1, 0, 0, 0, 2, 2, 1, 200, 2, 0, 0, 0, 3, 3, 1, 3, 0, 0, 2, 0, 9, 1, 1}));
   Write(dir, "rle4-codes", bmpfile::File(rle4, {5, 0x12, 0, 0, 0, 2, 250, 0, 3, 0x33, 0, 5, 0x31, 0x32, 0x10, 0, 0, 1}));
