@@ -29,11 +29,11 @@ Screen Rendered(UINT id, const RECT* box = nullptr) {
   HDC source = CreateCompatibleDC(nullptr);
   HGDIOBJ old = SelectObject(source, skin.bitmap.m_hObject);
   const RECT to = box ? *box : RECT{0, 0, skin.width, skin.height};
-  StretchBlt(canvas.dc(), to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0, skin.width,
+  StretchBlt(canvas.dc, to.left, to.top, to.right - to.left, to.bottom - to.top, source, 0, 0, skin.width,
              skin.height, SRCCOPY);
   SelectObject(source, old);
   DeleteDC(source);
-  return canvas.Read().p;
+  return canvas.Rows();
 }
 
 // How many pixels of the box differ between two screens.
