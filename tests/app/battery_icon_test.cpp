@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "res/resources.h"
 #include "tests/support/screen.h"
 
 namespace {
@@ -35,21 +34,13 @@ bool PumpUntil(const std::function<bool()>& done) {
   return done();
 }
 
-class BatteryIconTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InstallResources();
-    FillFrame(0);
-    SetClockSpeed(20);
-  }
-  void TearDown() override { SetClockSpeed(1); }
-  BackWindow m_owner;
-};
+using BatteryIconTest = ScreenTest;
 
 }  // namespace
 
 TEST_F(BatteryIconTest, StatesChooseFramesWithTheLastTwoSwappedAndStateTwoBlinks) {
-  CBatteryIcon icon(&m_owner, 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
+  SetClockSpeed(20);
+  CBatteryIcon icon(m_back.get(), 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
   EXPECT_EQ(icon.State(), 3);
   EXPECT_EQ(icon.PreviousState(), 5);
   const struct {

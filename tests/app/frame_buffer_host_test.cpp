@@ -6,28 +6,18 @@
 #include <linux/input.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <utility>
 
 #include "platform/gdi/png_file.h"
 #include "tests/app/two_processes.h"
+#include "tests/support/screen.h"
 
 namespace {
-
-// Whether `ready` comes true within 20 s, asked every 20 ms (the host presents at most 60
-// times a second).
-bool Eventually(const std::function<bool()>& ready) {
-  const timespec pause{0, 20 * 1000 * 1000};
-  for (int attempt = 0; attempt < 1000; ++attempt, nanosleep(&pause, nullptr))
-    if (ready()) return true;
-  return false;
-}
 
 // Where a clockwise turn of the picture takes the frame's point (x, y) on the panel.
 std::pair<int, int> Turned(int x, int y, int r) {
@@ -65,12 +55,13 @@ class FrameBufferHostTest : public TwoProcessTest {
     return Start(extra, {}, inputFd);
   }
 
-  // Whether the frame buffer file comes to hold the picture of the shot, turned by `rotate`:
-  // its pixels, turned back and written as PNG the way shots are, give the shot's very bytes.
+  // Whether the frame buffer file comes to hold the picture of the shot, turned by `rotate`,
+  // within 20 s (asked every 20 ms: the host presents at most 60 times a second): its pixels,
+  // turned back and written as PNG the way shots are, give the shot's very bytes.
   bool PanelShows(const std::string& shot, int rotate = 0) {
     const std::string png = (m_root.Path() / "panel.png").string();
     std::vector<WORD> frame(800 * 480);
-    return Eventually([&] {
+    return Await([&] {
       const std::string panel = ReadAll(m_frame);
       if (panel.size() != 768000) return false;
       for (int y = 0; y < 480; ++y)
@@ -80,7 +71,7 @@ class FrameBufferHostTest : public TwoProcessTest {
         }
       WritePng565(png, frame.data(), 800, 480, 800);
       return ReadAll(png) == Shot(shot);
-    });
+    }, 20000, 20);
   }
 
   void Touch(const std::vector<input_event>& records) {
@@ -103,12 +94,12 @@ struct Terminal {
     close(terminal);
   }
   bool Gets(const std::string& text) {
-    return Eventually([&] {
+    return Await([&] {
       char buffer[256];
       const ssize_t n = read(master, buffer, sizeof buffer);
       if (n > 0) seen.append(buffer, static_cast<size_t>(n));
       return seen.find(text) != std::string::npos;
-    });
+    }, 20000, 20);
   }
 };
 

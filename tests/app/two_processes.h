@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 
 inline const std::string kBin = VELLUMET_BIN_DIR;
@@ -85,10 +86,7 @@ class TwoProcessTest : public ::testing::Test {
   // unless another is named) holds the text `times` times; whether it came to.
   bool Logged(ChildProcess& program, const std::string& text, size_t times = 1, const std::string& log = "") const {
     for (int i = 0; i < 300; ++i, Command(program, "wait 100\n")) {
-      const std::string written = ReadAll(log.empty() ? Log() : log);
-      size_t n = 0;
-      for (size_t at = written.find(text); at != std::string::npos; at = written.find(text, at + 1)) ++n;
-      if (n >= times) return true;
+      if (Occurrences(ReadAll(log.empty() ? Log() : log), text) >= static_cast<int>(times)) return true;
     }
     return false;
   }

@@ -18,10 +18,9 @@
 
 namespace {
 
-using Frame = std::vector<WORD>;
 using namespace std::chrono_literals;
 
-Frame Snapshot() { return Frame(GetShownFrame(), GetShownFrame() + kScreenWidth * kScreenHeight); }
+Screen Snapshot() { return Screen(GetShownFrame(), GetShownFrame() + kScreenWidth * kScreenHeight); }
 
 Bytes Jpeg(int w, int h, const Bytes& exif = {}) { return MakeJpeg(Pattern(w, h), 95, exif); }
 
@@ -37,7 +36,7 @@ struct ExpectedPage {
 
 // Draws the page as it must look and compares it with the frame, row 0 to 399 (the buttons
 // below are windows of their own), leaving out the battery and thumbnails.
-void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::string& what) {
+void ExpectScreen(const Screen& frame, const ExpectedPage& page, const std::string& what) {
   BackWindow window;
   SkinPixels background(skin::kMainBackground), folder(skin::kFolder), placeholder(skin::kPlaceholder),
       plain(skin::kCellFrame), selected(skin::kCellFrameSelected);
@@ -69,7 +68,7 @@ void ExpectScreen(const Frame& frame, const ExpectedPage& page, const std::strin
     RECT r = CMainPageDlg::OuterCell(page.selected);
     BlitTransparent(&window, r.left, r.top, selected.bitmap, kSkinTransparent);
   }
-  Frame expected = Snapshot();
+  Screen expected = Snapshot();
   for (const RECT& r : skipped)
     for (int y = r.top; y < r.bottom; ++y)
       std::copy_n(&frame[y * kScreenWidth + r.left], r.right - r.left, &expected[y * kScreenWidth + r.left]);
@@ -84,18 +83,9 @@ void Press(int buttonX) { Tap(buttonX + 50, 432); }
 constexpr int kFolderUpX = 35, kPrevX = 285, kNextX = 410, kExitX = 660;
 
 // Waits until the thumbnail thread has nothing to do and the window has painted it all.
-void Settle(const CMainPageDlg& page) {
-  for (;;) {
-    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
-    if (page.IsThumbThreadIdle()) {
-      ASSERT_TRUE(WaitForWindowThreadIdle(60000));
-      if (page.IsThumbThreadIdle()) return;
-    }
-    std::this_thread::sleep_for(1ms);
-  }
-}
+void Settle(const CMainPageDlg& page) { ASSERT_TRUE(AwaitIdle([&] { return page.IsThumbThreadIdle(); })); }
 
-Frame Settled(const CMainPageDlg& page) {
+Screen Settled(const CMainPageDlg& page) {
   Settle(page);
   return Snapshot();
 }
@@ -104,19 +94,13 @@ class MainPageTest : public ::testing::Test {
  protected:
   void Folder(const std::string& path) const { std::filesystem::create_directories(m_Root.Path() / "SDMMC" / path); }
 
-  // Runs the page until drive has run and then the launcher's code 2 (unless drive closed it
-  // itself: closeWith 0) has closed it; the page's result.
-  INT_PTR Run(CMainPageDlg& page, const std::function<void()>& drive, WPARAM closeWith = 2) {
-    std::thread driver([&] {
-      while (!FindWindowW(nullptr, u"photo")) std::this_thread::sleep_for(1ms);
-      Settle(page);
+  // Runs the page until drive has run and then the launcher has closed it (unless drive
+  // closed it itself: close false); the page's result.
+  INT_PTR Run(CMainPageDlg& page, const std::function<void()>& drive, bool close = true) {
+    return RunMainPage(page, [&] {
       CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);  // no touch of an earlier test counts
       drive();
-      if (closeWith) PostMessage(page.m_hWnd, kLauncherMessage, closeWith, 0);
-    });
-    const INT_PTR result = page.DoModal();
-    driver.join();
-    return result;
+    }, close);
   }
 
   MainPageCard m_Card{0};
@@ -127,7 +111,7 @@ class MainPageTest : public ::testing::Test {
 // An empty card has no pages; a folder of over a thousand photos pages to its end.
 TEST_F(MainPageTest, AnEmptyCardShowsNoCellsAndAThousandPhotosPageToTheirEnd) {
   std::optional<CMainPageDlg> page(std::in_place);
-  Frame empty, last;
+  Screen empty, last;
   Run(*page, [&] { empty = Snapshot(); });
   ExpectScreen(empty, {u"\\", u"1/0", {}}, "empty card");
   EXPECT_TRUE(m_Log.Contains(" m_EvThumbDecNew...prrocessing\r\n m_EvThumbDecPage...prrocessing\r\n"
@@ -153,7 +137,7 @@ TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInPagesOfEightAndAHiddenP
   m_Root.WriteFile("SDMMC/A/y.jpg", Jpeg(320, 240));
   m_Root.WriteFile("SDMMC/A/z.jpg", "not a photo");
   CMainPageDlg page;
-  Frame eight, opened, second, first, whileHidden, shownAgain, backUp;
+  Screen eight, opened, second, first, whileHidden, shownAgain, backUp;
   LONG pageAfterNext = -1;
   bool buttonsHidden = false, buttonsShown = false;
   Run(page, [&] {
@@ -196,7 +180,7 @@ TEST_F(MainPageTest, AFolderShowsParentFoldersAndPhotosInPagesOfEightAndAHiddenP
 TEST_F(MainPageTest, ASecondTouchWithin400msOpensAndLaterOnlySelects) {
   for (const char* dir : {"A", "B", "C"}) Folder(dir);
   CMainPageDlg page;
-  Frame selected;
+  Screen selected;
   WString afterSlowTouch, afterQuickTouch;
   Run(page, [&] {
     SetClockSpeed(1e-9);  // the device clock stands still while the touches are handled
@@ -256,7 +240,7 @@ TEST_F(MainPageTest, RefillsRacingPaintsLeaveAConsistentPage) {
   Folder("Sub/Inner");
   for (int i = 0; i < 10; ++i) m_Root.WriteFile("SDMMC/Sub/p" + std::to_string(i) + ".jpg", Jpeg(64, 48));
   CMainPageDlg page;
-  Frame last;
+  Screen last;
   Run(page, [&] {
     std::atomic<bool> done = false;
     std::thread painter([&] {
@@ -303,7 +287,7 @@ TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgressAndInformationWai
   for (int i = 0; i < 23; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(10 + i) + ".jpg", Jpeg(64, 48));
   GatedPage page;
   bool openedOnFolder = true, openedWhileWorking = true, openedOnPhoto = false;
-  Frame before, after;
+  Screen before, after;
   std::vector<bool> needThumb;
   Run(page, [&] {
     Press(kInfoX);  // the folder <A> is selected
@@ -358,7 +342,7 @@ TEST_F(MainPageTest, EveryWayOfClosingStopsTheThreadBeforeThePageEnds) {
   for (const auto& close : closings) {
     m_Log.Clear();
     CMainPageDlg page;
-    EXPECT_EQ(Run(page, [&] { close(page); }, 0), IDOK);
+    EXPECT_EQ(Run(page, [&] { close(page); }, false), IDOK);
     EXPECT_TRUE(m_Log.Contains(" ..............ThumbDecThreads exit\r\n"));
   }
 }

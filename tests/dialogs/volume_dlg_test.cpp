@@ -1,14 +1,11 @@
 #include "dialogs/volume_dlg.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <atomic>
-#include <memory>
 
 #include "platform/device/drivers.h"
 #include "platform/media/audio_output.h"
-#include "res/resources.h"
 #include "store/parm_file.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
@@ -31,27 +28,18 @@ int FillEnd() {
   return x;
 }
 
-void Tap(int x) {
-  ::Tap(x, 428);
-  WaitForWindowThreadIdle(5000);
-}
+void Tap(int x) { TapHandled(POINT{x, 428}, 5000); }
 constexpr int kExit = 64, kDec = 174, kAdd = 634, kPlay = 729;  // the buttons' middles
 
-class VolumeDialog : public ::testing::Test {
+// The slideshow behind the dialog is the back window, over its picture.
+class VolumeDialog : public ScreenTest {
  protected:
   void SetUp() override {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ScreenTest::SetUp();
     SetClockSpeed(10);
-    InstallResources();
     FillFrame(kPicture);
-    // The slideshow stands behind the dialog.
-    m_show = std::make_unique<BackWindow>();
     m_root.WriteFile("SDMMC/quiet.mp3", Wav(kRate * 60, 0));
     ClearBacklightCalls();
-  }
-  void TearDown() override {
-    m_show.reset();
-    SetClockSpeed(1);
   }
 
   // Runs the dialog on this (the window) thread while `drive` runs on another once it is
@@ -73,7 +61,6 @@ class VolumeDialog : public ::testing::Test {
   }
 
   TempDeviceRoot m_root;
-  std::unique_ptr<BackWindow> m_show;
   Cplayerc m_player;
   int m_level = 12;
   DWORD m_since = 0, m_elapsed = 0;

@@ -22,7 +22,6 @@ TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsSh
     ChildProcess tool({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", message, code, "0", "--front", "--wait"});
     return tool.Wait();
   };
-  const std::filesystem::path log = Log();
   ASSERT_TRUE(Logged(*program, "ThumbDecThreads: m_CurPage = 0"));  // the main page has listed the card
   command("tap 210 432");                                           // its slideshow button
   ASSERT_TRUE(Logged(*program, " dwResult = 0"));                   // the second picture is loaded
@@ -31,7 +30,6 @@ TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsSh
   command("wait 5000");  // longer than a picture is held
   command("shot still-paused");
   EXPECT_EQ(Shot("paused"), Shot("still-paused"));
-  EXPECT_NE(ReadAll(log).find(" thread exit!!\r\n"), std::string::npos);  // the picture thread stopped
 
   EXPECT_EQ(send("0x0bfb", "8"), 0);  // shown again: the next picture comes
   command("wait 500");
@@ -45,7 +43,6 @@ TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsSh
 
   EXPECT_EQ(send("0x0bfb", "34"), 0);  // the slideshow ends with 34, and the main page with it
   EXPECT_EQ(program->Wait(), kEndedByItself);  // by itself, with its input still open
-  EXPECT_NE(ReadAll(log).find("CSshowDlg Exit...\r\n"), std::string::npos);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include "slideshow/sshow_dlg.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -17,7 +16,6 @@
 #include "platform/kernel/debug.h"
 #include "platform/kernel/wide.h"
 #include "platform/storage/files.h"
-#include "res/resources.h"
 #include "tests/platform/imaging/pictures.h"
 #include "tests/platform/media/media_files.h"
 #include "tests/support/screen.h"
@@ -91,53 +89,18 @@ class TestShow : public CSshowDlg {
   std::vector<Happening> m_log;
 };
 
-// The main page's stand-in behind the slideshow. It copies the screen on the window thread
-// for the driver, so that the copy is ordered with the window thread's drawing.
-struct PageWindow : WindowHandler {
-  static constexpr UINT kCopyScreen = WM_USER + 1;
-  HWND hwnd = CreateWindowObject(WindowKind::Plain, nullptr, RECT{0, 0, 800, 480}, u"", 0, this);
-  std::vector<WORD> copy;
-  PageWindow() { ShowWindow(hwnd, SW_SHOW); }
-  ~PageWindow() override { ::DestroyWindow(hwnd); }
-  LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message != kCopyScreen) return DefWindowProc(window, message, wParam, lParam);
-    copy = ReadScreen();
-    return 0;
-  }
-  std::vector<WORD> CopyScreen() {
-    SendMessage(hwnd, kCopyScreen, 0, 0);
-    return copy;
-  }
-};
-
 void DoubleTap() { Tap(400, 200), Tap(400, 200); }
 // A button of the volume dialog, once it is there.
-void Press(int x) {
-  WaitForWindowThreadIdle(5000);
-  Tap(x, 428);
-  WaitForWindowThreadIdle(5000);
-}
+void Press(int x) { TapHandled(POINT{x, 428}, 5000); }
 constexpr int kVolumeExit = 64, kVolumeAdd = 634;
 
-size_t Occurrences(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-class Slideshow : public ::testing::Test {
+// The main page's stand-in behind the slideshow is the back window.
+class Slideshow : public ScreenTest {
  protected:
   void SetUp() override {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    InstallResources();
+    ScreenTest::SetUp();
     SetClockSpeed(kSpeed);
     m_root.ListInNameOrder();
-    FillFrame(0);
-    m_page = std::make_unique<PageWindow>();
-  }
-  void TearDown() override {
-    m_page.reset();
-    SetClockSpeed(1);
   }
 
   // Photos of one colour each, 200 x 100, and the card's top folder listed.
@@ -154,8 +117,10 @@ class Slideshow : public ::testing::Test {
     m_list.Fill(u"\\SDMMC\\");
     ASSERT_TRUE(FindPhotoRange(m_list, m_first, m_last));
   }
-  void Track(const std::string& name, double seconds = 20) {
+  // keep: the bytes kept of the file, a track cut off in the middle.
+  void Track(const std::string& name, double seconds = 20, size_t keep = std::string::npos) {
     ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
+    m_root.WriteFile("SDMMC/" + name, m_root.ReadFile("SDMMC/" + name).substr(0, keep));
   }
   std::unique_ptr<TestShow> Show(int start = -1) {
     return std::make_unique<TestShow>(&m_list, start < 0 ? m_first : start, m_first, m_last, &m_decoder);
@@ -169,7 +134,6 @@ class Slideshow : public ::testing::Test {
   ComApartment m_com;
   TempDeviceRoot m_root;
   DebugCapture m_log;
-  std::unique_ptr<PageWindow> m_page;
   CPhotoList m_list;
   int m_first = -1, m_last = -1;
   CImageDecoder m_decoder;
@@ -222,9 +186,10 @@ TEST_F(Slideshow, StartsAtTheFirstPhotoHoldsEachThreeSecondsWipedByTheEffectsInT
   EXPECT_TRUE(empty->Of(Happening::Shown).empty());
 }
 
-// The player's end of a.wma, early in the first show, starts b.wma, which the later shows resume.
+// The player's end of a.wma, cut off in the middle and played as far as it goes early in the
+// first show, starts b.wma, which the later shows resume.
 TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEndsEverythingWith34) {
-  Track("a.wma", 1.0);
+  Track("a.wma", 2.0, 9000);
   Track("b.wma", 60);
   Photos({"a.jpg", "b.jpg", "c.jpg"});
   auto show = Show();
@@ -243,7 +208,7 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEnds
     Press(kVolumeAdd);
     dialogUpAt = GetTickCount();
     front = GetForegroundWindow();
-    underDialog = m_page->CopyScreen();
+    underDialog = m_back->CopyScreen();
     s.WaitFor(Happening::Shown, 2);  // the dialog closed itself: the show goes on
     s.WaitFor(Happening::EffectStart, 2);
     s.WaitFor(Happening::Shown, 3);  // c, the last photo; a is loaded after it
@@ -274,7 +239,7 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEnds
   EXPECT_EQ(starts.at(1).value, 1);
   // The back button ended it while c was shown: the main page goes on with a.
   EXPECT_EQ(show->CurrentIndex(), m_first);
-  EXPECT_EQ(Occurrences(m_log.Text(), "CSshowDlg Exit...\r\n"), 1u);
+  EXPECT_EQ(Occurrences(m_log.Text(), "CSshowDlg Exit...\r\n"), 1);
   show.reset();
 
   // Each later show resumes the music where it was, at the same volume. A close request (20,
@@ -298,9 +263,9 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEnds
                   }),
               kModalClosedByLauncher);
     const std::string log = m_log.Text();
-    EXPECT_EQ(Occurrences(log, " DRV_SD_RMV2 b\r\n"), 1u);
-    EXPECT_EQ(Occurrences(log, " thread exit!!\r\n"), 2u);  // the picture and the music thread
-    EXPECT_EQ(Occurrences(log, "CSshowDlg Exit...\r\n"), 1u);
+    EXPECT_EQ(Occurrences(log, " DRV_SD_RMV2 b\r\n"), 1);
+    EXPECT_EQ(Occurrences(log, " thread exit!!\r\n"), 2);  // the picture and the music thread
+    EXPECT_EQ(Occurrences(log, "CSshowDlg Exit...\r\n"), 1);
     EXPECT_TRUE(m_root.Exists("SDMMC/bmkPho.rom"));
     EXPECT_EQ(next->Player().Getsts(), 0);
   }

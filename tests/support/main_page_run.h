@@ -1,6 +1,7 @@
 // The main page run modally on the calling (window) thread while `drive` acts on it from
-// another; afterwards whatever is still up, also after a failed check, is closed as the
-// launcher closes it. And the card those tests run it on.
+// another once its thumbnails are done; afterwards whatever is still up, also after a failed
+// check, is closed as the launcher closes it (unless `drive` closed it itself: close false).
+// The page's result. And the card those tests run it on.
 #pragma once
 
 #include <stdlib.h>
@@ -14,19 +15,23 @@
 #include "platform/kernel/kernel.h"
 #include "res/resources.h"
 #include "tests/platform/imaging/pictures.h"
+#include "tests/support/screen.h"
 #include "tests/support/temp_root.h"
 #include "thumbs/thumb_index.h"
 
-inline void RunMainPage(CMainPageDlg& page, const std::function<void()>& drive) {
+inline INT_PTR RunMainPage(CMainPageDlg& page, const std::function<void()>& drive, bool close = true) {
   std::thread driver([&] {
     while (!FindWindowW(nullptr, u"photo")) Sleep(1);
     HWND pageWindow = FindWindowW(nullptr, u"photo");
+    EXPECT_TRUE(AwaitIdle([&] { return page.IsThumbThreadIdle(); }));
     drive();
+    if (!close) return;
     if (HWND front = GetForegroundWindow(); front && front != pageWindow) PostMessage(front, kLauncherMessage, 34, 0);
     PostMessage(pageWindow, kLauncherMessage, 2, 0);
   });
-  page.DoModal();
+  const INT_PTR result = page.DoModal();
   driver.join();
+  return result;
 }
 
 inline POINT CellCentre(int cell) {

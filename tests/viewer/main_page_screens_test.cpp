@@ -14,6 +14,7 @@
 #include "platform/device/drivers.h"
 #include "slideshow/sshow_dlg.h"
 #include "tests/support/main_page_run.h"
+#include "tests/support/screen.h"
 #include "viewer/photo_view_dlg.h"
 
 namespace {
@@ -22,34 +23,16 @@ constexpr DWORD kSlack = 1500;  // device ms of host latency
 constexpr POINT kSlideshowButton{210, 432}, kOverPicture{400, 200}, kVolumeBack{64, 428};
 POINT ViewButton(int place) { return POINT{25 + 108 * place + 50, 432}; }
 
-// A touch, handled before this returns: its time is the time it was made.
-void Tap(POINT p) {
-  WaitForWindowThreadIdle(60000);
-  PostTouch(TouchKind::Down, p.x, p.y);
-  PostTouch(TouchKind::Up, p.x, p.y);
-  WaitForWindowThreadIdle(60000);
-}
-
-template <typename Screen>
-Screen* Front() { return dynamic_cast<Screen*>(CWnd::FromHandle(GetForegroundWindow())); }
-
-// Waits (bounded) until the condition holds and the window thread is idle.
-bool Await(const std::function<bool()>& done) {
-  for (int i = 0; i < 6000; ++i) {
-    if (done() && WaitForWindowThreadIdle(60000) && done()) return true;
-    Sleep(10);
-  }
-  return false;
-}
+template <typename Dialog>
+Dialog* Front() { return dynamic_cast<Dialog*>(CWnd::FromHandle(GetForegroundWindow())); }
 
 // Waits until the screen in front has nothing left to do; the view in front, if it is.
 CPhotoViewDlg* SettleFront(const CMainPageDlg& page) {
-  for (;;) {
-    EXPECT_TRUE(WaitForWindowThreadIdle(60000));
+  EXPECT_TRUE(AwaitIdle([&] {
     auto* view = Front<CPhotoViewDlg>();
-    if (!(view ? view->IsWorkPending() : !page.IsThumbThreadIdle()) && WaitForWindowThreadIdle(60000)) return view;
-    Sleep(1);
-  }
+    return view ? !view->IsWorkPending() : page.IsThumbThreadIdle();
+  }));
+  return Front<CPhotoViewDlg>();
 }
 
 TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnded) {
@@ -57,15 +40,14 @@ TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnde
   ClearBacklightCalls();
   CMainPageDlg page;
   RunMainPage(page, [&] {
-    SettleFront(page);
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
-    Tap(CellCentre(7)), Tap(CellCentre(7));
+    TapHandled(CellCentre(7)), TapHandled(CellCentre(7));
     CPhotoViewDlg* view = SettleFront(page);
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(view->CurrentIndex(), 7);
-    for (int i = 0; i < 2; ++i, SettleFront(page)) Tap(ViewButton(1));  // next, next
+    for (int i = 0; i < 2; ++i, SettleFront(page)) TapHandled(ViewButton(1));  // next, next
     EXPECT_EQ(view->CurrentIndex(), 9);
-    Tap(ViewButton(6));  // exit
+    TapHandled(ViewButton(6));  // exit
     EXPECT_EQ(SettleFront(page), nullptr);
     EXPECT_EQ(page.CurPage(), 1);
     EXPECT_EQ(page.SelectedIndex(), 9);
@@ -73,27 +55,27 @@ TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnde
     // The slideshow from photo 8, selected by a tap: after 9, the last shown, the first comes.
     SetClockSpeed(10);
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
-    Tap(CellCentre(0));
+    TapHandled(CellCentre(0));
     EXPECT_EQ(page.SelectedIndex(), 8);
-    Tap(kSlideshowButton);
+    TapHandled(kSlideshowButton);
     auto* show = Front<CSshowDlg>();
-    if (show && Await([&] { return show->ShownIndex() == 9; })) {
-      Tap(kOverPicture);  // a double tap: the volume dialog
-      Tap(kOverPicture);
-      Tap(kVolumeBack);
+    if (show && AwaitIdle([&] { return show->ShownIndex() == 9; })) {
+      TapHandled(kOverPicture);  // a double tap: the volume dialog
+      TapHandled(kOverPicture);
+      TapHandled(kVolumeBack);
     }
-    EXPECT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
+    EXPECT_TRUE(AwaitIdle([&] { return page.IsThumbThreadIdle(); }));
     EXPECT_EQ(page.SelectedIndex(), 0);
     EXPECT_EQ(page.CurPage(), 0);
     SetClockSpeed(1);
 
     // The launcher's close ends the view and then the page.
     Sleep(400);
-    Tap(CellCentre(0)), Tap(CellCentre(0));
+    TapHandled(CellCentre(0)), TapHandled(CellCentre(0));
     ASSERT_NE(SettleFront(page), nullptr);
     PostMessage(GetForegroundWindow(), kLauncherMessage, 34, 0);
+    EXPECT_TRUE(Await([] { return FindWindowW(nullptr, u"photo") == nullptr; }));
   });
-  EXPECT_EQ(FindWindowW(nullptr, u"photo"), nullptr);
 
   // Backlight request B: 0 once, as the slideshow starts, then 1 when it has ended (clicks
   // send 1 as well).
@@ -118,9 +100,9 @@ const Timing kTimings[] = {{"the second touch after the wrap", 100, 200, true},
 bool TapAcrossTheWrap(POINT p, const Timing& timing, const std::function<bool()>& tookDoubleTap) {
   Sleep(500);  // nothing earlier counts
   SetTickCount(0u - timing.beforeWrap);
-  Tap(p);
+  TapHandled(p);
   Sleep(timing.gap);
-  Tap(p);
+  TapHandled(p);
   WaitForWindowThreadIdle(60000);
   return tookDoubleTap();
 }
@@ -130,7 +112,7 @@ bool TapAcrossTheWrap(POINT p, const Timing& timing, const std::function<bool()>
 bool TapJustAfterTheWrap(POINT p, const std::function<bool()>& tookDoubleTap) {
   EXPECT_GE(GetTickCount(), 0x80000000u) << "the wrap came before the screen was ready";
   while (GetTickCount() >= 0x80000000u) Sleep(1);  // until just after the wrap
-  Tap(p);
+  TapHandled(p);
   return tookDoubleTap();
 }
 
@@ -147,7 +129,6 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
   SetTickCount(0u - 8000);
   CMainPageDlg page;
   auto drive = [&] {
-    ASSERT_TRUE(Await([&] { return page.IsThumbThreadIdle(); }));
     const auto viewUp = [] { return Front<CPhotoViewDlg>() != nullptr; };
     EXPECT_FALSE(TapJustAfterTheWrap(cellCentre, viewUp));  // the page came up before the wrap
     for (const Timing& timing : kTimings) {
@@ -157,31 +138,31 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
       CPhotoViewDlg* view = Front<CPhotoViewDlg>();
       if (!view) {
         Sleep(500);
-        Tap(cellCentre), Tap(cellCentre);
-        ASSERT_TRUE(Await([&] { return (view = Front<CPhotoViewDlg>()) && !view->IsWorkPending(); }));
+        TapHandled(cellCentre), TapHandled(cellCentre);
+        ASSERT_TRUE(AwaitIdle([&] { return (view = Front<CPhotoViewDlg>()) && !view->IsWorkPending(); }));
       }
       // The photo view switches to full screen on a double tap.
-      ASSERT_TRUE(Await([&] { return !view->IsWorkPending(); }));
+      ASSERT_TRUE(AwaitIdle([&] { return !view->IsWorkPending(); }));
       EXPECT_EQ(TapAcrossTheWrap(picture, timing, [&] { return view->IsFullScreen(); }), timing.isDoubleTap);
       if (view->IsFullScreen()) {
         SetTickCount(0u - 300);
-        Tap(picture), Tap(picture);
+        TapHandled(picture), TapHandled(picture);
         EXPECT_FALSE(view->IsFullScreen());
-        Tap(picture), Tap(picture);
+        TapHandled(picture), TapHandled(picture);
         EXPECT_TRUE(view->IsFullScreen());
         EXPECT_FALSE(TapJustAfterTheWrap(picture, [&] { return !view->IsFullScreen(); }));
         Sleep(500);
-        Tap(picture), Tap(picture);
-        ASSERT_TRUE(Await([&] { return !view->IsFullScreen(); }));
+        TapHandled(picture), TapHandled(picture);
+        ASSERT_TRUE(AwaitIdle([&] { return !view->IsFullScreen(); }));
       }
-      Tap(viewExit);
-      ASSERT_TRUE(Await([] { return Front<CMainPageDlg>() != nullptr; }));
+      TapHandled(viewExit);
+      ASSERT_TRUE(AwaitIdle([] { return Front<CMainPageDlg>() != nullptr; }));
     }
 
     SetTickCount(0u - 8000);
-    Tap(kSlideshowButton);
+    TapHandled(kSlideshowButton);
     CSshowDlg* show = nullptr;
-    ASSERT_TRUE(Await([&] { return (show = Front<CSshowDlg>()) && show->ShownIndex() >= 0; }));
+    ASSERT_TRUE(AwaitIdle([&] { return (show = Front<CSshowDlg>()) && show->ShownIndex() >= 0; }));
     const auto volumeUp = [] { return Front<CVolumeDlg>() != nullptr; };
     EXPECT_FALSE(TapJustAfterTheWrap(picture, volumeUp));
     // A picture is held 3 s, then wiped: the next comes 3 s and an effect later, with the
@@ -189,7 +170,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
     const int first = show->ShownIndex();
     SetTickCount(0u - 1500);
     const DWORD shownAt = GetTickCount();
-    ASSERT_TRUE(Await([&] { return show->ShownIndex() != first; }));
+    ASSERT_TRUE(AwaitIdle([&] { return show->ShownIndex() != first; }));
     EXPECT_GE(GetTickCount() - shownAt, 3000u - kSlack);
 
     for (const Timing& timing : kTimings) {
@@ -200,7 +181,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
       if (!opened) continue;
       SetTickCount(0u - 2000);
       const DWORD openedAt = GetTickCount();
-      ASSERT_TRUE(Await([] { return Front<CSshowDlg>() != nullptr; }));
+      ASSERT_TRUE(AwaitIdle([] { return Front<CSshowDlg>() != nullptr; }));
       EXPECT_GE(GetTickCount() - openedAt, 4000u - kSlack);
       EXPECT_LT(GetTickCount() - openedAt, 4000u + kSlack);
     }

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "app/launcher.h"
@@ -36,11 +35,6 @@ constexpr POINT kOverPhoto{400, 200};
 // Two touches at once, long enough after any touch before for the first not to pair with it.
 void DoubleTap(POINT p) { Sleep(400), Tap(p), Tap(p); }
 bool Visible(int id) { return IsWindowVisible(GetDlgItem(GetForegroundWindow(), id)); }
-
-int CountLines(const DebugCapture& log, const std::string& prefix) {
-  const std::vector<std::string> lines = log.Lines();
-  return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }));
-}
 
 class PhotoViewTest : public ::testing::Test {
  protected:
@@ -80,11 +74,7 @@ class PhotoViewTest : public ::testing::Test {
 
   // Waits until the window thread and the view's worker have nothing left to do.
   static void Settle(const CPhotoViewDlg& view) {
-    for (const DWORD start = GetTickCount();; Sleep(1)) {
-      ASSERT_TRUE(WaitForWindowThreadIdle(20000));
-      if (!view.IsWorkPending() && WaitForWindowThreadIdle(20000) && !view.IsWorkPending()) return;
-      ASSERT_LT(GetTickCount() - start, 60000u) << "the view never settled";
-    }
+    ASSERT_TRUE(AwaitIdle([&] { return !view.IsWorkPending(); })) << "the view never settled";
   }
   static void Press(const CPhotoViewDlg& view, ButtonPlace place) {
     Tap(Button(place));
@@ -117,7 +107,7 @@ TEST_F(PhotoViewTest, ShowsThePhotoFittedGoesRoundTheFolderAndMergesPressesDurin
     SetClockSpeed(1);
     Settle(view);
     EXPECT_EQ(view.CurrentIndex(), m_first + 1);  // five steps round four photos
-    EXPECT_LE(CountLines(m_log, "Call CheckJPGCodec"), 1 + 2);
+    EXPECT_LE(Occurrences(m_log.Text(), "Call CheckJPGCodec"), 1 + 2);
     for (int i = 0; i < 3 && view.CurrentIndex() != m_last; ++i) Press(view, kNext);
     Press(view, kNext);
     EXPECT_EQ(view.CurrentIndex(), m_first);
@@ -127,18 +117,18 @@ TEST_F(PhotoViewTest, ShowsThePhotoFittedGoesRoundTheFolderAndMergesPressesDurin
   });
   EXPECT_EQ(result, IDOK);
   EXPECT_EQ(m_shownLast, m_last);
-  EXPECT_EQ(CountLines(m_log, " thread exit!!"), 1);
-  EXPECT_EQ(CountLines(m_log, " OnButViewExit..."), 1);
+  EXPECT_EQ(Occurrences(m_log.Text(), " thread exit!!"), 1);
+  EXPECT_EQ(Occurrences(m_log.Text(), " OnButViewExit..."), 1);
 
   m_log.Clear();
   Run(m_first, [&](CPhotoViewDlg& view) {
-    const int opens = CountLines(m_log, "Call CheckJPGCodec");
+    const int opens = Occurrences(m_log.Text(), "Call CheckJPGCodec");
     SetClockSpeed(0.1);
     Tap(Button(kNext));
     while (!view.IsBusy()) Sleep(1);
     PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
-    while (CountLines(m_log, " thread exit!!") == 0) Sleep(1);
-    EXPECT_EQ(CountLines(m_log, "Call CheckJPGCodec"), opens);
+    while (Occurrences(m_log.Text(), " thread exit!!") == 0) Sleep(1);
+    EXPECT_EQ(Occurrences(m_log.Text(), "Call CheckJPGCodec"), opens);
   });
 }
 
@@ -210,7 +200,6 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
       PostTouch(TouchKind::Up, 300, 150);
       Settle(view);
       EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
-      EXPECT_TRUE(view.Geometry().MouseEndPoint.x == -100 && view.Geometry().MouseEndPoint.y == -50);
       EXPECT_TRUE(IsBlue(400, 195));
 
       // Two touches 400 ms apart are not a double tap.
@@ -221,7 +210,6 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
       Settle(view);
       ASSERT_TRUE(view.IsFullScreen());
       // 640 x 480 from x = 80 over black, at 100 %; the buttons and the frame are gone.
-      EXPECT_EQ(view.Geometry().m_ZoomLevel, kDefaultZoomLevel);
       EXPECT_TRUE(Pixel(79, 240) == 0 && IsRed(100, 240) && IsBlue(700, 240));
       EXPECT_FALSE(Visible(CPhotoViewDlg::kExit) || Visible(CPhotoViewDlg::kPictureFrame));
 
