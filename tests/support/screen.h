@@ -46,12 +46,14 @@ inline void TapHandled(POINT p, DWORD timeoutMs = 60000) {
 }
 
 // Waits (bounded, in host time) until done() holds, looking every pollMs; whether it did.
+// The answer is that of the look that saw it: a second look may catch a screen mid-write.
 template <typename Condition>
 bool Await(Condition done, int timeoutMs = 60000, int pollMs = 1) {
-  for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-       !done() && std::chrono::steady_clock::now() < end;)
+  for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-  return done();
+  }
 }
 // Waits (bounded) until done() holds with the window thread idle; whether it did.
 inline bool AwaitIdle(const std::function<bool()>& done) {
