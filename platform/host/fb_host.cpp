@@ -11,6 +11,7 @@
 #include "platform/host/console.h"
 #include "platform/host/frame_change_fd.h"
 #include "platform/host/host_end.h"
+#include "platform/host/host_pace.h"
 #include "platform/host/hosts.h"
 #include "platform/host/shown_frame_copy.h"
 #include "platform/host/stop_signals.h"
@@ -19,7 +20,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / 60);  // at most 60 presents a second
 
 }  // namespace
 
@@ -36,7 +36,7 @@ void RunFrameBufferHost(PanelDevice& panel, int rotate, TouchDevice* touch, Batt
   Clock::time_point nextFrame = Clock::now();
   std::vector<ScreenTouch> touches;
   while (!ApplicationHasEnded()) {
-    Clock::time_point now = Clock::now();
+    const Clock::time_point now = Clock::now();
     if (changed && now >= nextFrame) {
       changed = false;
       // Taken before the copy: whatever is drawn after it is announced again.
@@ -54,14 +54,10 @@ void RunFrameBufferHost(PanelDevice& panel, int rotate, TouchDevice* touch, Batt
     // Sleep until a touch, the end, a change (presented when the next frame is due) or the
     // battery's next reading. A touch device read on every turn (a regular file, or one that
     // is gone) is read every frame period.
-    Clock::time_point wakeAt = Clock::time_point::max();
-    if (changed) wakeAt = nextFrame;
+    Clock::time_point wakeAt = changed ? nextFrame : Clock::time_point::max();
     if (battery) wakeAt = std::min(wakeAt, battery->NextPoll());
     if (touch && touch->ReadsEveryTurn()) wakeAt = std::min(wakeAt, Clock::now() + kFramePeriod);
-    now = Clock::now();
-    const int wait = wakeAt == Clock::time_point::max()
-                         ? -1
-                         : static_cast<int>(std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count()));
+    const int wait = WaitMsUntil(wakeAt);
     pollfd fds[3] = {{ApplicationEndedFd(), POLLIN, 0}, {touch ? touch->PollFd() : -1, POLLIN, 0}, {changed ? -1 : changes, POLLIN, 0}};
     poll(fds, 3, wait);
     if (fds[2].revents) {

@@ -12,6 +12,7 @@
 #include "platform/device/drivers.h"
 #include "platform/device/framebuffer.h"
 #include "platform/host/host_end.h"
+#include "platform/host/host_pace.h"
 #include "platform/host/hosts.h"
 #include "platform/host/shown_frame_copy.h"
 #include "platform/windows/window.h"
@@ -87,7 +88,6 @@ void Key(SDL_Keycode key) {
 }
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kFramePeriod = std::chrono::microseconds(1000000 / 60);  // at most 60 presents a second
 constexpr auto kCursorPeriod = std::chrono::milliseconds(100);         // the wait cursor's turns
 
 // The event that wakes the window's thread when the shown frame has changed.
@@ -140,7 +140,7 @@ void Run(SDL_Renderer* renderer, SDL_Texture* texture, int scale, BatteryWatch* 
   g_frameEvent = SDL_RegisterEvents(1);
   SetFrameChangeWake(&WakeForFrame);
   while (!ApplicationHasEnded()) {
-    Clock::time_point now = Clock::now();
+    const Clock::time_point now = Clock::now();
     const bool turning = IsWaitCursorShown();
     if ((due || turning) && now >= nextFrame) {
       due = false;
@@ -155,13 +155,9 @@ void Run(SDL_Renderer* renderer, SDL_Texture* texture, int scale, BatteryWatch* 
       nextFrame = now + (turning ? Clock::duration(kCursorPeriod) : Clock::duration(kFramePeriod));
     }
     if (battery) battery->Poll();
-    Clock::time_point wakeAt = Clock::time_point::max();
-    if (due || turning) wakeAt = nextFrame;
+    Clock::time_point wakeAt = due || turning ? nextFrame : Clock::time_point::max();
     if (battery) wakeAt = std::min(wakeAt, battery->NextPoll());
-    now = Clock::now();
-    const int wait = wakeAt == Clock::time_point::max()
-                         ? -1
-                         : static_cast<int>(std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now).count()));
+    const int wait = WaitMsUntil(wakeAt);
     SDL_Event e;
     if (SDL_WaitEventTimeout(&e, wait)) {
       due |= Handle(e, scale, down);

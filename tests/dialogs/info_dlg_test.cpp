@@ -222,9 +222,10 @@ TEST(InfoFacts, LinesCarryTheirLabelsAndTheFileFactsInLocalTime) {
   // Cut as the skin's FitText cuts at a width (its own tests look at where).
   WString cut = u"檔 案 名 稱: a_very_long_file_name_from_a_camera_that_never_ends_0001";
   EXPECT_EQ(FitText(nullptr, kNameLineWidth, cut), 0);
-  EXPECT_EQ(InfoLines(nullptr, facts)[0], cut);
-  EXPECT_EQ(Utf8Lines(facts)[2], "檔 案 大 小: 0Bytes");
-  EXPECT_EQ(Utf8Lines(facts)[3], "日 期 時 間: 00/00/00   00:00:00");
+  const auto lines = InfoLines(nullptr, facts);
+  EXPECT_EQ(lines[0], cut);
+  EXPECT_EQ(ToUtf8(lines[2]), "檔 案 大 小: 0Bytes");
+  EXPECT_EQ(ToUtf8(lines[3]), "日 期 時 間: 00/00/00   00:00:00");
 
   root.WriteFile("SDMMC/a.jpg", std::string(1500, 'x'));
   setenv("TZ", "XST-5:30", 1);  // 5 h 30 min east of UTC

@@ -42,8 +42,7 @@ class BackgroundMusicTest : public MediaTest {
     m_root.ListInNameOrder();
   }
   void Track(const std::string& name, double seconds = 3.0, size_t keep = std::string::npos) {
-    ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
-    m_root.WriteFile("SDMMC/" + name, m_root.ReadFile("SDMMC/" + name).substr(0, keep));
+    ASSERT_EQ(WriteSteppedTrack((m_root.Path() / "SDMMC" / name).string(), seconds, keep), "");
   }
   std::int64_t Position() {
     std::int64_t position = -1;

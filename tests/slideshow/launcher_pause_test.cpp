@@ -14,7 +14,7 @@ using SlideshowAndLauncher = TwoProcessTest;
 TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsShownAgain) {
   for (auto [name, colour] : {std::pair{"a.jpg", Rgb{220, 30, 30}}, {"b.jpg", Rgb{30, 30, 220}}})
     m_root.WriteFile(std::string("SDMMC/") + name, MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95));
-  ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / "tune.wma").string(), "wmav2", "asf", 30, SteppedTone), "");
+  ASSERT_EQ(WriteSteppedTrack((m_root.Path() / "SDMMC" / "tune.wma").string(), 30), "");
   std::unique_ptr<ChildProcess> program = StartProgram("-", {"--speed", "4"});
   ASSERT_TRUE(program->Started());
   auto command = [&](const std::string& line) { Command(*program, line + "\n"); };

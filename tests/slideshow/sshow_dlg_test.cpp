@@ -119,8 +119,7 @@ class Slideshow : public ScreenTest {
   }
   // keep: the bytes kept of the file, a track cut off in the middle.
   void Track(const std::string& name, double seconds = 20, size_t keep = std::string::npos) {
-    ASSERT_EQ(EncodeAudioFile((m_root.Path() / "SDMMC" / name).string(), "wmav2", "asf", seconds, SteppedTone), "");
-    m_root.WriteFile("SDMMC/" + name, m_root.ReadFile("SDMMC/" + name).substr(0, keep));
+    ASSERT_EQ(WriteSteppedTrack((m_root.Path() / "SDMMC" / name).string(), seconds, keep), "");
   }
   std::unique_ptr<TestShow> Show(int start = -1) {
     return std::make_unique<TestShow>(&m_list, start < 0 ? m_first : start, m_first, m_last, &m_decoder);

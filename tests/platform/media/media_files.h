@@ -2,6 +2,9 @@
 // MP3 and WMA files).
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "tests/support/wav_file.h"
 #include "tools/demo/audio_encoder.h"
 
@@ -10,3 +13,6 @@
 float SteppedTone(double seconds);
 // The amplitude SteppedTone has at a time.
 double SteppedAmplitude(double seconds);
+// A WMA file of `seconds` of the stepped tone, cut to its first `keep` bytes when it has more
+// (a track cut off in the middle); "" or why it could not be made.
+std::string WriteSteppedTrack(const std::string& hostPath, double seconds, size_t keep = std::string::npos);

@@ -233,7 +233,7 @@ TEST(PlayerLoad, FilesThatDoNotPlayAreRefusedAndWithoutAHookTheEndIsPostedToTheW
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   TempDeviceRoot root;
   Cplayerc player;
-  ASSERT_EQ(EncodeAudioFile((root.Path() / "SDMMC" / "good.wma").string(), "wmav2", "asf", 0.5, SteppedTone), "");
+  ASSERT_EQ(WriteSteppedTrack((root.Path() / "SDMMC" / "good.wma").string(), 0.5), "");
   root.WriteFile("SDMMC/noise.mp3", std::string(20000, '\x5A'));
   root.WriteFile("SDMMC/photo.mp3", "\xFF\xD8\xFF\xE0\x00\x10JFIF");
   root.WriteFile("SDMMC/cut.wma", root.ReadFile("SDMMC/good.wma").substr(0, 600));  // header only
