@@ -23,15 +23,17 @@ TEST(RegistryAndDrivers, RegistryTextAndFileBatteryFromTheRootBacklightRecordAnd
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Display\\TCC78X\\CONFIG", 0, 0, &key), ERROR_FILE_NOT_FOUND);
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"drivers\\display\\tcc79x\\config", 0, 0, &key), ERROR_SUCCESS);
 
-  DWORD type = 0, value = 0, size = sizeof value;
-  EXPECT_EQ(RegQueryValueExW(key, u"LCD_Width", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ((std::pair{type, value}), (std::pair<DWORD, DWORD>{REG_DWORD, 800}));
-  EXPECT_EQ(RegQueryValueExW(key, u"LCD_Height", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_FILE_NOT_FOUND);
+  // A query's result, and the value it read when that is a DWORD.
+  const auto dword = [](HKEY k, const char16_t* name) {
+    DWORD type = 0, value = 0, size = sizeof value;
+    const LONG result = RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    return std::pair<LONG, DWORD>{result, type == REG_DWORD ? value : 0xBAD};
+  };
+  EXPECT_EQ(dword(key, u"LCD_Width"), (std::pair<LONG, DWORD>{ERROR_SUCCESS, 800}));
+  EXPECT_EQ(dword(key, u"LCD_Height").first, ERROR_FILE_NOT_FOUND);
 
   WCHAR text[32];
-  size = 4;
+  DWORD type = 0, size = 4;
   EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, &type, reinterpret_cast<BYTE*>(text), &size), ERROR_MORE_DATA);
   EXPECT_EQ(size, (15u + 1u) * 2u);
   EXPECT_EQ(RegQueryValueExW(key, u"Name", nullptr, &type, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
@@ -47,9 +49,7 @@ TEST(RegistryAndDrivers, RegistryTextAndFileBatteryFromTheRootBacklightRecordAnd
   HKEY display = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"\\Drivers\\Display", 0, 0, &display), ERROR_SUCCESS);
   ASSERT_EQ(RegOpenKeyExW(display, u"TCC79X\\CONFIG", 0, 0, &key), ERROR_SUCCESS);
-  size = sizeof value;
-  EXPECT_EQ(RegQueryValueExW(key, u"LCD_WIDTH", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
-            ERROR_SUCCESS);
+  EXPECT_EQ(dword(key, u"LCD_WIDTH").first, ERROR_SUCCESS);
   EXPECT_EQ(RegQueryValueExW(display, u"LCD_Width", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
   RegCloseKey(key);
   RegCloseKey(display);
@@ -63,10 +63,7 @@ TEST(RegistryAndDrivers, RegistryTextAndFileBatteryFromTheRootBacklightRecordAnd
     root.WriteFile("registry.txt", bytes);
     SetDeviceRoot(root.Path().string());
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Display\\TCC78X\\CONFIG", 0, 0, &key), ERROR_SUCCESS);
-    size = sizeof value;
-    EXPECT_EQ(RegQueryValueExW(key, u"LCD_Height", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(value, 480u);
+    EXPECT_EQ(dword(key, u"LCD_Height"), (std::pair<LONG, DWORD>{ERROR_SUCCESS, 480}));
     RegCloseKey(key);
   }
   std::filesystem::remove(root.Path() / "registry.txt");

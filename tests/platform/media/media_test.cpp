@@ -349,9 +349,8 @@ TEST_F(PhotoInfoTest, ReadsEachFormatFromItsHeaderByDevicePathDamagedOrUnknownFi
   // Files are found by device path, in any case; what cannot be read at all gives -1.
   m_root.WriteFile("SDMMC/Holiday/Beach.JPG", Jpeg(1600, 1200, 3));
   EXPECT_EQ(InfoOf(u"\\sdmmc\\HOLIDAY\\beach.jpg"), (Read{0, "JPEG", 1600, 1200, 24}));
-  EXPECT_EQ(InfoOf(u"\\SDMMC\\missing.jpg").result, -1);
-  EXPECT_EQ(InfoOf(u"\\SDMMC").result, -1);            // a folder
-  EXPECT_EQ(InfoOf(u"\\..\\outside.jpg").result, -1);  // outside the device
+  for (const char16_t* path : {u"\\SDMMC\\missing.jpg", u"\\SDMMC", u"\\..\\outside.jpg"})  // missing, a folder, outside
+    EXPECT_EQ(InfoOf(path).result, -1) << ToUtf8(path);
   _tag_PHOTO_INFO info;
   EXPECT_EQ(m_player.GetPhotoInfo(&info, nullptr), -1);
   EXPECT_EQ(ReadPhotoInfo("", &info), -1);

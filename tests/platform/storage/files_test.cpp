@@ -374,9 +374,8 @@ TEST(FindFiles, DotsFirstThenTheFolderAsPatternsSelectInTheOrderTheHookGives) {
             (std::vector<Found>{{u".", true}, {u"..", true}, {u"A", true}, {u"b.jpg", false}, {u"noext", false}}));
   EXPECT_EQ(Search(u"sdmmc\\*"), Search(u"\\SDMMC\\*.*"));
   EXPECT_EQ(Search(u"\\*.*").size(), 4u);  // the root has dots too: ., .., NAND, SDMMC
-  EXPECT_EQ(Search(u"\\sdmmc\\*.JPG"), (std::vector<Found>{{u"b.jpg", false}}));
-  EXPECT_EQ(Search(u"\\SDMMC\\B.JPG"), (std::vector<Found>{{u"b.jpg", false}}));
-  EXPECT_EQ(Search(u"\\SDMMC\\?.jpg"), (std::vector<Found>{{u"b.jpg", false}}));
+  for (const char16_t* pattern : {u"\\sdmmc\\*.JPG", u"\\SDMMC\\B.JPG", u"\\SDMMC\\?.jpg"})
+    EXPECT_EQ(Search(pattern), (std::vector<Found>{{u"b.jpg", false}})) << ToUtf8(pattern);
   EXPECT_EQ(Search(u"\\SDMMC\\a\\"), (std::vector<Found>{{u"A", true}}));  // the folder itself
 
   WIN32_FIND_DATAW data{};

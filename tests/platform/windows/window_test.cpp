@@ -244,8 +244,7 @@ TEST_F(Windows, SettlingWaitsForTheTimerAPaintStarted) {
   while (GetMessage(&msg, nullptr, 0, 0)) DispatchMessage(&msg);
   host.join();
   ::DestroyWindow(window.m_hWnd);
-  EXPECT_TRUE(settled);
-  EXPECT_TRUE(finishedWhenSettled);
+  EXPECT_EQ((std::pair{settled, finishedWhenSettled}), (std::pair{true, true}));
 }
 
 // Hidden windows neither paint nor take touches.
