@@ -23,7 +23,7 @@ TEST(RegistryAndDrivers, RegistryTextAndFileBatteryFromTheRootBacklightRecordAnd
   EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Drivers\\Display\\TCC78X\\CONFIG", 0, 0, &key), ERROR_FILE_NOT_FOUND);
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"drivers\\display\\tcc79x\\config", 0, 0, &key), ERROR_SUCCESS);
 
-  // A query's result, and the value it read when that is a DWORD.
+  // A query's result, and the DWORD it read (0xBAD when the value is of another type).
   const auto dword = [](HKEY k, const char16_t* name) {
     DWORD type = 0, value = 0, size = sizeof value;
     const LONG result = RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);

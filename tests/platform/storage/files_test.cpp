@@ -380,7 +380,7 @@ TEST(FindFiles, DotsFirstThenTheFolderAsPatternsSelectInTheOrderTheHookGives) {
 
   WIN32_FIND_DATAW data{};
   FindClose(FindFirstFileW(u"\\SDMMC\\b*", &data));
-  EXPECT_EQ(data.nFileSizeLow, 5u);
+  EXPECT_EQ(data.nFileSizeLow, 5u);  // the size a search reports
 
   EXPECT_EQ(FindFirstFileW(u"\\SDMMC\\missing\\*.*", &data), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
