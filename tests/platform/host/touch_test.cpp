@@ -106,10 +106,8 @@ struct Terminal {
     if (openpty(&master, &slave, name, &raw, nullptr) == 0) close(slave);
     node = name;
   }
-  ~Terminal() { Close(); }
-  void Close() {
+  ~Terminal() {
     if (master >= 0) close(master);
-    master = -1;
   }
   void Send(const std::vector<input_event>& events) const {
     const size_t bytes = events.size() * sizeof(input_event);
@@ -145,7 +143,7 @@ TEST(TouchDevice, AnUnpluggedDeviceLiftsTheTouchAndIsTakenBackWhenItsNodeReturns
   // Unplugged with a finger down: the touch ends, and the device is waited for.
   first->Send({E(EV_KEY, BTN_TOUCH, 1), kReport});
   EXPECT_EQ(Next(*device), (std::vector<ScreenTouch>{{TouchKind::Down, 10, 20}}));
-  first->Close();
+  first.reset();
   EXPECT_EQ(Next(*device), (std::vector<ScreenTouch>{{TouchKind::Up, 10, 20}}));
   EXPECT_NE(device->PollFd(), deviceFd);
   EXPECT_TRUE(device->ReadsEveryTurn());

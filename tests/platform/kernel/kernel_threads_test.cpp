@@ -31,6 +31,12 @@ inline HANDLE StartThread(std::function<DWORD()>* body, DWORD flags = 0, LPDWORD
       nullptr, 0, [](LPVOID p) { return (*static_cast<std::function<DWORD()>*>(p))(); }, body, flags, id);
 }
 
+// A thread's exit code (STILL_ACTIVE while it runs), or 0xDEAD when the handle is not one.
+DWORD ExitCode(HANDLE thread) {
+  DWORD code = 0;
+  return GetExitCodeThread(thread, &code) ? code : 0xDEAD;
+}
+
 TEST(KernelThreads, ASuspendedThreadRunsOnResumeAndItsHandleIsSignalledWithItsExitCode) {
   Event go(FALSE, FALSE), done(FALSE, FALSE);
   DWORD idInside = 0;
@@ -42,9 +48,7 @@ TEST(KernelThreads, ASuspendedThreadRunsOnResumeAndItsHandleIsSignalledWithItsEx
   DWORD id = 0;
   HANDLE thread = StartThread(&body, CREATE_SUSPENDED, &id);
   ASSERT_NE(thread, nullptr);
-  DWORD code = 0;
-  EXPECT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(code, STILL_ACTIVE);
+  EXPECT_EQ(ExitCode(thread), STILL_ACTIVE);
   EXPECT_EQ(WaitForSingleObject(thread, 20), WAIT_TIMEOUT);
   EXPECT_EQ(idInside, 0u) << "ran before it was resumed";
   EXPECT_EQ(ResumeThread(thread), 1u);
@@ -54,8 +58,7 @@ TEST(KernelThreads, ASuspendedThreadRunsOnResumeAndItsHandleIsSignalledWithItsEx
   // The thread takes the auto-reset event, so only its own handle can end this wait.
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForMultipleObjects(2, list, FALSE, 0), WAIT_OBJECT_0 + 1);
-  EXPECT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(code, 42u);
+  EXPECT_EQ(ExitCode(thread), 42u);
   EXPECT_EQ(idInside, id);
   EXPECT_NE(id, GetCurrentThreadId());
   EXPECT_EQ(ResumeThread(thread), 0u);
@@ -91,9 +94,7 @@ TEST(KernelThreads, PriorityLevelIsKeptAndReachesTheHost) {
   EXPECT_EQ(CeGetThreadPriority(thread), 5);
   ResumeThread(thread);
   WaitForSingleObject(thread, INFINITE);
-  DWORD code = 0;
-  GetExitCodeThread(thread, &code);
-  EXPECT_EQ(code, 51u);
+  EXPECT_EQ(ExitCode(thread), 51u);
   EXPECT_TRUE(CeSetThreadPriority(thread, 7));  // an ended thread still keeps its level
   EXPECT_EQ(CeGetThreadPriority(thread), 7);
   CloseHandle(thread);
@@ -144,9 +145,7 @@ TEST(KernelEvents, ResetKindsPulsesAndBadCallsWaitsForAnyOrAllAndSetsReleasingOn
   std::function<DWORD()> body = [&] { return WaitForSingleObject(manual, INFINITE); };
   HANDLE thread = StartThread(&body);
   while (WaitForSingleObject(thread, 1) == WAIT_TIMEOUT) EventModify(manual, EVENT_PULSE);
-  DWORD code = 0;
-  EXPECT_TRUE(GetExitCodeThread(thread, &code));
-  EXPECT_EQ(code, WAIT_OBJECT_0);
+  EXPECT_EQ(ExitCode(thread), WAIT_OBJECT_0);
   EXPECT_FALSE(IsSignalledNow(manual));
   CloseHandle(thread);
 
@@ -200,9 +199,7 @@ TEST(KernelEvents, ResetKindsPulsesAndBadCallsWaitsForAnyOrAllAndSetsReleasingOn
   SetEvent(manual);
   EXPECT_EQ(WaitForMultipleObjects(3, threads, TRUE, INFINITE), WAIT_OBJECT_0);
   for (HANDLE thread : threads) {
-    DWORD code = 1;
-    GetExitCodeThread(thread, &code);
-    EXPECT_EQ(code, WAIT_OBJECT_0);
+    EXPECT_EQ(ExitCode(thread), WAIT_OBJECT_0);
     CloseHandle(thread);
   }
 }
@@ -239,9 +236,7 @@ TEST(KernelWaits, SleepsAndTimeoutsRunOnTheDeviceClockASignalOrASpeedChangeReach
   SetClockSpeed(1e7);
   EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
   SetClockSpeed(1);
-  DWORD code = 0;
-  GetExitCodeThread(thread, &code);
-  EXPECT_EQ(code, WAIT_TIMEOUT);
+  EXPECT_EQ(ExitCode(thread), WAIT_TIMEOUT);
   CloseHandle(thread);
 }
 
