@@ -55,7 +55,6 @@ inline Pixels565 QuarterTurn(const Pixels565& in, bool counterClockwise) {
     }
   return out;
 }
-inline Pixels565 HalfTurn(const Pixels565& in) { return QuarterTurn(QuarterTurn(in, true), true); }
 
 // What a canvas shows.
 inline Pixels565 Shown(const Canvas& canvas) { return {canvas.width, canvas.height, canvas.Rows()}; }

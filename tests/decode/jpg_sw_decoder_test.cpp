@@ -39,8 +39,7 @@ TEST_F(Pipeline, OddSidesAreMadeEvenAndSidewaysPhotosAreStoodUpAtTheirSize) {
   DWORD w = 1, h = 1, size = 0;
   EXPECT_FALSE(jpg.IsJPGInfoChanged(&w, &h));
   EXPECT_EQ(w, 1u);
-  EXPECT_EQ(jpg.Width(), 800u);
-  EXPECT_EQ(jpg.Height(), 480u);
+  EXPECT_EQ((std::pair{jpg.Width(), jpg.Height()}), (std::pair{800u, 480u}));
   EXPECT_EQ(jpg.ByteSize(), 800u * 480 * 2);
   EXPECT_EQ(jpg.Decode(&size), jpg.Pixels());
   EXPECT_EQ(size, 800u * 480 * 2);
@@ -55,9 +54,9 @@ TEST_F(Pipeline, OddSidesAreMadeEvenAndSidewaysPhotosAreStoodUpAtTheirSize) {
   WString sideways = Put("sideways.jpg", MakeJpeg(Pattern(1944, 2592), 90, ExifBlock(6)));
   ASSERT_TRUE(jpg.PrepareImage(sideways.c_str(), 2048, 1536));
   ASSERT_TRUE(jpg.IsJPGInfoChanged(&w, &h));
-  EXPECT_EQ(w * 10000 + h, 1450u * 10000 + 1088);
+  EXPECT_EQ((std::pair{w, h}), (std::pair{1450u, 1088u}));
   EXPECT_NE(jpg.Decode(&size), nullptr);
-  EXPECT_EQ(jpg.Width() * 10000 + jpg.Height(), 1450u * 10000 + 1088);
+  EXPECT_EQ((std::pair{jpg.Width(), jpg.Height()}), (std::pair{1450u, 1088u}));
 }
 
 // Fails the allocation numbered g_failAt (1 the first after FailAllocation), counting every
@@ -104,7 +103,7 @@ TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
     EXPECT_EQ(jpg_.Angle(), 0.0f);
     EXPECT_EQ(Now(), original_);
   }
-  const Pixels565 ccw = QuarterTurn(original_, true), cw = QuarterTurn(original_, false), half = HalfTurn(original_);
+  const Pixels565 ccw = QuarterTurn(original_, true), cw = QuarterTurn(original_, false), half = QuarterTurn(ccw, true);
   const std::pair<float, const Pixels565*> steps[] = {{90, &ccw}, {180, &half}, {270, &cw},  {0, &original_},
                                                       {270, &cw}, {270, &cw},   {90, &ccw},  {0, &original_},
                                                       {180, &half}, {45, &original_}};
