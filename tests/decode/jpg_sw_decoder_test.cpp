@@ -92,10 +92,25 @@ class TurnTest : public DecodeTest {
   Pixels565 original_;
 };
 
-// Each request turns the current picture: a step counter-clockwise or clockwise, nothing for
-// the angle it has, a half turn for any other angle. A turn without its buffer leaves the
-// picture as it was.
-TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
+// Drawn on the screen, the picture is stretched while the display is frozen. Each request
+// turns the current picture: a step counter-clockwise or clockwise, nothing for the angle it
+// has, a half turn for any other angle. A turn without its buffer leaves the picture as it was.
+TEST_F(TurnTest, DrawnFrozenAndEachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
+  WORD* visible = GetVisibleFrame();
+  for (size_t i = 0; i < kFrameBytes / 2; ++i) visible[i] = WORD(i * 7);
+  std::fill(GetShadowFrame(), GetShadowFrame() + kFrameBytes / 2, WORD(0));
+  *GetFrameBaseRegister() = 0x12345678;
+  HDC screen = CreateScreenDC();
+  RECT area{100, 50, 124, 62};
+  EXPECT_TRUE(jpg_.Draw(screen, &area));
+  DeleteDC(screen);
+  EXPECT_EQ(*GetFrameBaseRegister(), kVisibleFramePhysical);
+  EXPECT_EQ(GetShadowFrame()[1], 7);
+  EXPECT_EQ(GetShadowFrame()[kFrameBytes / 2 - 1], WORD((kFrameBytes / 2 - 1) * 7));
+  // Stretched to twice its size: the top-left photo pixel covers 2 x 2 screen pixels.
+  EXPECT_EQ(visible[50 * 800 + 101], original_.at(0, 0));
+  EXPECT_EQ(visible[61 * 800 + 123], original_.at(11, 5));
+
   {
     FailAllocation fail(1);
     EXPECT_FALSE(jpg_.Rotate(90));
@@ -121,23 +136,6 @@ TEST_F(TurnTest, EachRequestTurnsTheCurrentPictureTheWayTheTableSays) {
     EXPECT_EQ(log_.Lines().empty(), angle == before);
   }
   EXPECT_TRUE(Logged("####SW ROTATE Angle : 45.000000, rotateAngle : 180.000000"));
-}
-
-TEST_F(TurnTest, DrawingFreezesTheDisplayAroundTheStretch) {
-  WORD* visible = GetVisibleFrame();
-  for (size_t i = 0; i < kFrameBytes / 2; ++i) visible[i] = WORD(i * 7);
-  std::fill(GetShadowFrame(), GetShadowFrame() + kFrameBytes / 2, WORD(0));
-  *GetFrameBaseRegister() = 0x12345678;
-  HDC screen = CreateScreenDC();
-  RECT r{100, 50, 124, 62};
-  EXPECT_TRUE(jpg_.Draw(screen, &r));
-  DeleteDC(screen);
-  EXPECT_EQ(*GetFrameBaseRegister(), kVisibleFramePhysical);
-  EXPECT_EQ(GetShadowFrame()[1], 7);
-  EXPECT_EQ(GetShadowFrame()[kFrameBytes / 2 - 1], WORD((kFrameBytes / 2 - 1) * 7));
-  // Stretched to twice its size: the top-left photo pixel covers 2 x 2 screen pixels.
-  EXPECT_EQ(visible[50 * 800 + 101], original_.at(0, 0));
-  EXPECT_EQ(visible[61 * 800 + 123], original_.at(11, 5));
 }
 
 TEST_F(Pipeline, EachBufferOfThePreparationTheFileAndTheCoreFailEmpty) {

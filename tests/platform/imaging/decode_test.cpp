@@ -362,9 +362,6 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValidAndLyingHeadersFailCle
   Shape huge = PaletteShape(20000, 20000, 8, kRle8, kFour);
   Ref<IImage> image, thumbnail;
   ASSERT_EQ(OpenImage(bmpfile::File(huge, {3, 1, 0, 1}), image.put()), S_OK);
-  ImageInfo info;
-  ASSERT_EQ(image->GetImageInfo(&info), S_OK);
-  EXPECT_EQ(info.Width, 20000u);
   EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_TOOLARGE);
   // Below the limit, a thumbnail of a mostly empty coded picture is made.
   huge.width = huge.height = 4000;
