@@ -105,6 +105,8 @@ TEST_F(StoredThumbs, DamagedIndexFilesNeverGiveAWrongThumbnail) {
       {"map.txt naming photos twice, out of order",
        [&] { r.WriteFile(map, utf16("\\SDMMC\\IMG_0002.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n\\SDMMC\\IMG_0001.JPG\r\n")); }},
       {"map.txt of odd bytes", [&] { r.WriteFile(map, std::string("\r\0\n", 3)); }},
+      {"thumbnail files missing or empty",
+       [&] { std::filesystem::remove(r.Path() / "NAND/_Thumbnails/0"); r.WriteFile("NAND/_Thumbnails/1", ""); }},
       {"stamps.txt cut", [&] { r.WriteFile(stamps, r.ReadFile(stamps).substr(0, 30)); }},
       {"stamps.txt of another index", [&] { r.WriteFile(stamps, "\r\n" + r.ReadFile(stamps)); }},
   };

@@ -97,6 +97,7 @@ TEST_F(ThumbWays, AnInnerThumbnailIsShownAMadeOneIsStoredOnceAndFoundAgainAndABa
   m_Root.WriteFile("SDMMC/e.jpg", Photo(false));
   m_List.Fill(u"\\SDMMC\\");
   std::filesystem::remove(m_Root.Path() / "SDMMC" / "e.jpg");
+  ASSERT_EQ(m_List.GetName(4), u"\\SDMMC\\e.jpg");
   log.Clear();
   m_List.LoadThumb(4);
   EXPECT_EQ(log.Text(), "CreateFile failed with GLE = 2CreateStreamOnFile failed, hr: 0x80000002");
