@@ -45,11 +45,9 @@ TEST(JpegFastPaths, InverseDctsEqualThePlainPasses) {
       std::memcpy(plain, coefficients.data(), sizeof plain);
       f.fast(fast, rows);
       f.plain(plain, rows);
-      for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8 && (rows >> r & 1); ++c) {
+      for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8 && (rows >> r & 1); ++c)
           ASSERT_EQ(fast[8 * r + c], plain[8 * r + c]) << f.name << " row " << r << " column " << c;
-        }
-      }
     }
   }
 }

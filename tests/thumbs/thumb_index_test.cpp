@@ -12,10 +12,7 @@ namespace {
 // UTF-16LE bytes of text, as the index file holds them.
 std::string Utf16Le(WStringView text) {
   std::string bytes;
-  for (WCHAR unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
+  for (WCHAR unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   return bytes;
 }
 
