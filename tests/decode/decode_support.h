@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,11 +26,7 @@ class DecodeTest : public ImagingTest {
   WString PutJpeg(const std::string& name, int width, int height, bool progressive = false) {
     return Put(name, MakeJpeg(Pattern(width, height), 90, {}, false, progressive));
   }
-  bool Logged(const std::string& line) const {
-    for (const std::string& l : log_.Lines())
-      if (l == line) return true;
-    return false;
-  }
+  bool Logged(const std::string& line) const { return std::ranges::count(log_.Lines(), line) > 0; }
 
   TempDeviceRoot root_;
   DebugCapture log_;
@@ -55,7 +52,6 @@ inline Pixels565 QuarterTurn(const Pixels565& in, bool counterClockwise) {
     }
   return out;
 }
-inline Pixels565 HalfTurn(const Pixels565& in) { return QuarterTurn(QuarterTurn(in, true), true); }
 
 // What a canvas shows.
 inline Pixels565 Shown(const Canvas& canvas) { return {canvas.width, canvas.height, canvas.Rows()}; }

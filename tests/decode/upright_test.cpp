@@ -64,8 +64,7 @@ class Upright : public DecodeTest {
     EXPECT_NE(decoder.Open(path.c_str(), UINT(info.Width), UINT(info.Height)), 0u) << name;
     EXPECT_NE(decoder.Decode(0), 0u) << name;
     const int w = int(decoder.m_ImageInfo.Width), h = int(decoder.m_ImageInfo.Height);
-    EXPECT_EQ(w, info.Width) << name;
-    EXPECT_EQ(h, info.Height) << name;
+    EXPECT_EQ((std::pair{w, h}), (std::pair{info.Width, info.Height})) << name;
     Canvas canvas(w, h);
     RECT all{0, 0, w, h};
     decoder.Draw(canvas.dc, &all);
@@ -246,11 +245,8 @@ TEST_F(Upright, BadInputIsShownUnturnedOrNotAtAll) {
     _tag_PHOTO_INFO info = Record(c.name);
     CImageDecoder decoder;
     if (decoder.Open(path.c_str(), UINT(info.Width), UINT(info.Height))) decoder.Decode(0);
-    EXPECT_EQ(decoder.IsDecoded() != 0, c.width != 0) << c.name;
-    if (decoder.IsDecoded()) {
-      EXPECT_EQ(decoder.m_ImageInfo.Width, c.width) << c.name;
-      EXPECT_EQ(decoder.m_ImageInfo.Height, c.height) << c.name;
-    }
+    EXPECT_EQ((decoder.IsDecoded() ? std::pair{decoder.m_ImageInfo.Width, decoder.m_ImageInfo.Height} : std::pair{0u, 0u}),
+              (std::pair{c.width, c.height})) << c.name;
     IImage* thumb = MakeThumbFromWholePhoto(factory_.get(), path);
     EXPECT_EQ(thumb != nullptr, c.width != 0) << c.name;
     if (thumb) thumb->Release();

@@ -52,9 +52,8 @@ struct Kind {
 
 std::vector<Kind> Kinds() {
   std::vector<Kind> kinds;
-  for (bool progressive : {false, true}) {
+  for (bool progressive : {false, true})
     for (const Layout& l : kLayouts) kinds.push_back({l, progressive});
-  }
   // Files other encoders write, each of which the core once refused: grey pictures that
   // declare sampling factors, 4:1:1 and 1:4, progressive files whose DC scans hold one
   // component each, motion-JPEG frames without Huffman tables.

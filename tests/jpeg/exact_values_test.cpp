@@ -19,9 +19,8 @@ TEST(JpegExact, QuantisationScalingAndTheZeroRule) {
   // Two tables in one segment: table 0 all ones (8-bit), table 1 with 16-bit values and a
   // zero first value.
   Bytes q = Quant8(0, 1);
-  Bytes t1 = {0x11, 0x00, 0x00};
-  for (int k = 1; k < 64; ++k) Append(t1, {0x03, 0xE8});  // 1000
-  Append(q, t1);
+  Append(q, {0x11, 0x00, 0x00});
+  for (int k = 1; k < 64; ++k) Append(q, {0x03, 0xE8});  // 1000
   s.beforeFrame = Segment(0xDB, q);
   ASSERT_EQ(InitResult(BuildStream(s)), 0);
   const int16_t* t = S().quant[0];
@@ -133,20 +132,18 @@ TEST(JpegExact, PixelWriter) {
 }
 
 TEST(JpegExact, DecodeCallCounts) {
-  Rgb pic = MakePicture(80, 64, Content::Detailed);
-  EncodeOptions o{.h1 = 1, .v1 = 1};  // 10 x 8 = 80 MCUs
-  EXPECT_EQ(DecodeWithCore(EncodeJpeg(pic, o), 80, 64).result.calls, 1);
-  Rgb wider = MakePicture(648, 8, Content::Detailed);  // 81 MCUs
-  EXPECT_EQ(DecodeWithCore(EncodeJpeg(wider, o), 648, 8).result.calls, 2);
+  // 10 x 8 = 80 MCUs take one call, 81 two.
+  EncodeOptions o{.h1 = 1, .v1 = 1};
+  EXPECT_EQ(DecodeWithCore(EncodeJpeg(MakePicture(80, 64, Content::Detailed), o), 80, 64).result.calls, 1);
+  EXPECT_EQ(DecodeWithCore(EncodeJpeg(MakePicture(648, 8, Content::Detailed), o), 648, 8).result.calls, 2);
   // libjpeg's progressive script has 10 scans for colour and 6 for grey; the scans take
   // one call each, then ceil(MCUs / 80) calls give the output.
   o.progressive = true;
-  CoreOutput p = DecodeWithCore(EncodeJpeg(MakePicture(200, 100, Content::Detailed), o), 100, 50);
-  EXPECT_EQ(p.result.status, 0);
-  EXPECT_EQ(p.result.calls, 10 + (25 * 13 + 79) / 80);
-  o.gray = true;
-  p = DecodeWithCore(EncodeJpeg(MakePicture(200, 100, Content::Detailed), o), 100, 50);
-  EXPECT_EQ(p.result.calls, 6 + (25 * 13 + 79) / 80);
+  for (auto [gray, scans] : {std::pair{false, 10}, {true, 6}}) {
+    o.gray = gray;
+    const CoreOutput p = DecodeWithCore(EncodeJpeg(MakePicture(200, 100, Content::Detailed), o), 100, 50);
+    EXPECT_EQ(p.result.calls, scans + (25 * 13 + 79) / 80) << p.result.status;
+  }
 }
 
 // Restart markers, wherever the DRI segment stands, a DNL marker (skipped with two bytes)
@@ -225,11 +222,9 @@ TEST(JpegExact, ReductionLevelsAgreeOnFlatBlocks) {
 }
 
 TEST(JpegExact, UnalignedWorkBufferIsUsedFromTheNextMultipleOfFour) {
-  std::vector<uint8_t> jpeg = EncodeJpeg(MakePicture(16, 16, Content::Smooth), EncodeOptions{});
-  MemoryStream stream{jpeg.data(), jpeg.size(), 0};
-  std::vector<int32_t> resize(32);
-  JpegDecInfo info;
-  ASSERT_EQ(TCCXXX_JPEGDEC_Init2(&stream, 16, 16, resize.data(), &info, MemoryStreamRead), 0);
+  InitRun run;
+  RunInit(run, EncodeJpeg(MakePicture(16, 16, Content::Smooth), EncodeOptions{}), 16, 16);
+  ASSERT_EQ(run.rc, 0);
   alignas(4) uint8_t work[1540 + 4];
   uint16_t surface[256];
   gOutSurface = surface;

@@ -45,30 +45,20 @@ TEST(JpegFastPaths, InverseDctsEqualThePlainPasses) {
       std::memcpy(plain, coefficients.data(), sizeof plain);
       f.fast(fast, rows);
       f.plain(plain, rows);
-      for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8 && (rows >> r & 1); ++c) {
+      for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8 && (rows >> r & 1); ++c)
           ASSERT_EQ(fast[8 * r + c], plain[8 * r + c]) << f.name << " row " << r << " column " << c;
-        }
-      }
     }
   }
 }
 
 // Strong colours in hard-edged patches with noise, so that the colour terms clamp.
 Rgb Saturated(int w, int h) {
-  Rgb pic;
-  pic.width = w;
-  pic.height = h;
-  pic.pixels.resize(size_t(w) * h * 3);
+  Rgb pic{w, h, std::vector<uint8_t>(size_t(w) * h * 3)};
   std::mt19937 rng(11);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int patch = (x / 13) * 7 + (y / 11) * 3;
-      for (int c = 0; c < 3; ++c) {
-        int v = (patch >> c) & 1 ? 245 : 10;
-        pic.pixels[(size_t(y) * w + x) * 3 + size_t(c)] = uint8_t(v + int(rng() % 11));
-      }
-    }
+  for (size_t i = 0; i < pic.pixels.size(); ++i) {
+    const int x = int(i / 3 % size_t(w)), y = int(i / 3 / size_t(w)), patch = (x / 13) * 7 + (y / 11) * 3;
+    pic.pixels[i] = uint8_t(((patch >> (i % 3)) & 1 ? 245 : 10) + int(rng() % 11));
   }
   return pic;
 }

@@ -46,10 +46,8 @@ class StoredThumbs : public ImagingTest {
   }
   // The card's top folder holds IMG_0001.JPG ... of these colours, as a camera names them.
   void Card(const std::vector<int>& colours) {
-    for (size_t i = 0; i < colours.size(); ++i) {
-      const Bytes jpeg = MakeJpeg(Picture{160, 120, std::vector<Rgb>(160 * 120, kColours[colours[i]])}, 95);
-      m_Root.WriteFile("SDMMC/IMG_000" + std::to_string(i + 1) + ".JPG", std::string(jpeg.begin(), jpeg.end()));
-    }
+    for (size_t i = 0; i < colours.size(); ++i)
+      m_Root.WriteFile("SDMMC/IMG_000" + std::to_string(i + 1) + ".JPG", MakeJpeg(Solid(160, 120, kColours[colours[i]]), 95));
     m_Colours = colours;
   }
   // Gets every photo's thumbnail as the thumbnail thread does and checks it shows its photo.

@@ -12,23 +12,12 @@ namespace {
 // UTF-16LE bytes of text, as the index file holds them.
 std::string Utf16Le(WStringView text) {
   std::string bytes;
-  for (WCHAR unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
+  for (WCHAR unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   return bytes;
 }
 
 const char* kMap = "NAND/_Thumbnails/map.txt";
 const char* kStamps = "NAND/_Thumbnails/stamps.txt";
-
-std::vector<WString> Loaded(const TempDeviceRoot& root, const std::string& bytes, bool* ok = nullptr) {
-  root.WriteFile(kMap, bytes);
-  CThumbIndex index;
-  bool loaded = index.Load();
-  if (ok) *ok = loaded;
-  return index.Entries();
-}
 
 }  // namespace
 
@@ -49,9 +38,10 @@ TEST(ThumbIndexFile, LoadKeepsEachCarriageReturnLineAndSaveWritesThemBackByteFor
       {Utf16Le(u"\\SDMMC\\Ålesund 写真.jpg\r\n"), {u"\\SDMMC\\Ålesund 写真.jpg"}},
   };
   for (const Case& c : cases) {
-    bool ok = false;
-    EXPECT_EQ(Loaded(root, c.bytes, &ok), c.entries) << c.bytes;
-    EXPECT_TRUE(ok);
+    root.WriteFile(kMap, c.bytes);
+    CThumbIndex index;
+    EXPECT_TRUE(index.Load());
+    EXPECT_EQ(index.Entries(), c.entries) << c.bytes;
   }
 
   // Missing or empty: false, and the list stays as it was.
@@ -71,9 +61,6 @@ TEST(ThumbIndexFile, LoadKeepsEachCarriageReturnLineAndSaveWritesThemBackByteFor
   index.Add(u"\\SDMMC\\Straße.jpg");
   EXPECT_TRUE(index.Save());
   EXPECT_EQ(root.ReadFile(kMap), Utf16Le(u"kept\r\n\\SDMMC\\Straße.jpg\r\n"));
-  CThumbIndex reloaded;
-  EXPECT_TRUE(reloaded.Load());
-  EXPECT_EQ(reloaded.Entries(), index.Entries());
 }
 
 TEST(ThumbIndexFile, AFailedSaveSaysSoAndLeavesMapTxtAsItWas) {

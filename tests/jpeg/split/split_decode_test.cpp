@@ -71,9 +71,8 @@ TEST(JpegSplit, DamagedStreamsEndAsOnTheCallingThread) {
     if (p.w > 1000 || p.name.find("4:4:4") == std::string::npos) continue;
     const std::vector<uint8_t>& j = p.jpeg;
     std::vector<std::vector<uint8_t>> variants;
-    for (size_t cut : {j.size() * 3 / 10, j.size() * 6 / 10, j.size() * 9 / 10, j.size() - 3}) {
+    for (size_t cut : {j.size() * 3 / 10, j.size() * 6 / 10, j.size() * 9 / 10, j.size() - 3})
       variants.emplace_back(j.begin(), j.begin() + std::ptrdiff_t(cut));
-    }
     for (int i = 1; i <= 6; ++i) {
       const size_t at = j.size() * size_t(i) / 7;
       for (uint8_t value : {uint8_t(j[at] ^ 0x24), uint8_t(0xFF)}) (variants.emplace_back(j))[at] = value;
@@ -108,9 +107,8 @@ TEST(JpegSplit, ADecodeLeftAfterAnyCallLeavesNothingRunning) {
       std::vector<uint8_t> work(info.CalcBufSize);
       std::vector<uint16_t> surface(size_t(tw) * th);
       gOutSurface = surface.data();
-      for (int call = 0, rc = 1; call < stop && rc == 1; ++call) {
+      for (int call = 0, rc = 1; call < stop && rc == 1; ++call)
         rc = TCCXXX_JPEGDEC_Decode(surface.data(), work.data(), PutPixelRGB565);
-      }
       std::memset(work.data(), 0xA5, work.size());
       std::memset(surface.data(), 0xA5, surface.size() * sizeof(uint16_t));
     }

@@ -40,10 +40,7 @@ std::vector<Segment> HeaderSegments(const std::vector<uint8_t>& j) {
 }  // namespace
 
 Rgb MakePicture(int width, int height, Content content, uint32_t seed) {
-  Rgb pic;
-  pic.width = width;
-  pic.height = height;
-  pic.pixels.resize(size_t(width) * height * 3);
+  Rgb pic{width, height, std::vector<uint8_t>(size_t(width) * height * 3)};
   uint32_t rng = seed * 2654435761u + 17;
   double cx = width * 0.37, cy = height * 0.61, rad = 0.3 * (width < height ? width : height);
   for (int y = 0; y < height; ++y) {
@@ -91,9 +88,7 @@ Rgb ReferenceDecode(const std::vector<uint8_t>& jpeg, int scaleDenom) {
   d.scale_num = 1;
   d.scale_denom = unsigned(scaleDenom);
   jpeg_start_decompress(&d);
-  Rgb out;
-  out.width = int(d.output_width);
-  out.height = int(d.output_height);
+  Rgb out{int(d.output_width), int(d.output_height), {}};
   out.pixels.resize(size_t(out.width) * out.height * 3);
   while (d.output_scanline < d.output_height) {
     JSAMPROW row = &out.pixels[size_t(d.output_scanline) * out.width * 3];

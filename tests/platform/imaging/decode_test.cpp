@@ -53,10 +53,6 @@ TEST_F(Decoding, JpegGivesItsSizeFrameAndColoursGifCountsAndDecodesEveryFrame) {
   EXPECT_EQ(frames, 5u);
   EXPECT_EQ(decoder->GetFrameCount(&FrameDimensionPage, &frames), E_INVALIDARG);
   for (UINT i = 0; i < 5; ++i) EXPECT_EQ(DecodeOk(gif, i).at(5, 3), colours[i]) << "frame " << i;
-
-  ASSERT_EQ(OpenDecoder(MakeGif(2, 2, {{1, 2, 3}}), decoder.put()), S_OK);
-  ASSERT_EQ(decoder->GetFrameCount(&dimension, &frames), S_OK);
-  EXPECT_EQ(frames, 1u);
 }
 
 TEST_F(Decoding, PngOfEveryKindAndBmpOfEveryDepthAndRowOrderGiveTheirExactPixels) {
@@ -67,11 +63,9 @@ TEST_F(Decoding, PngOfEveryKindAndBmpOfEveryDepthAndRowOrderGiveTheirExactPixels
   for (Rgb& c : grey.pixels) c.g = c.b = c.r;
   EXPECT_EQ(DecodeOk(MakePng(grey, PngKind::Grey)).pixels, grey.pixels);
 
-  Picture got = DecodeOk(MakePng(Solid(3, 1, Rgb{200, 100, 50}), PngKind::RgbAlpha, {255, 128, 0}));
-  ASSERT_EQ(got.width, 3);
-  EXPECT_EQ(got.at(0, 0), (Rgb{200, 100, 50}));
-  EXPECT_TRUE(Near(got.at(1, 0), Rgb{100, 50, 25}, 1)) << got.at(1, 0);
-  EXPECT_EQ(got.at(2, 0), (Rgb{0, 0, 0}));
+  // Over black: opaque, half and fully transparent.
+  EXPECT_EQ(DecodeOk(MakePng(Solid(3, 1, Rgb{200, 100, 50}), PngKind::RgbAlpha, {255, 128, 0})).pixels,
+            (std::vector<Rgb>{{200, 100, 50}, {100, 50, 25}, {0, 0, 0}}));
 
   // BMP of every depth, rows bottom-up and top-down.
   Picture two = Solid(11, 3, Rgb{250, 250, 250});  // 11 pixels: bits cross bytes and rows are padded
@@ -138,10 +132,6 @@ TEST_F(Decoding, TallPicturesDecodeInBandsThoseAboveThePixelLimitAreRefusedBefor
   Ref<IImage> image, thumbnail;
   ASSERT_EQ(OpenImage(huge(MakeJpeg(Pattern(16, 16), 90, {}, false, true)), image.put()), S_OK);
   EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_CORRUPT);
-
-  Bytes gif = MakeGif(4, 4, {{1, 2, 3}});
-  gif[6] = 0x20, gif[7] = 0x4E, gif[8] = 0x20, gif[9] = 0x4E;  // screen of 20000 x 20000
-  EXPECT_EQ(DecodeResult(gif), IMGERR_TOOLARGE);
 }
 
 TEST_F(Decoding, BadInputFailsWithAResultAndDamagedFilesNeverCrash) {
@@ -370,9 +360,6 @@ TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValidAndLyingHeadersFailCle
   Shape huge = PaletteShape(20000, 20000, 8, kRle8, kFour);
   Ref<IImage> image, thumbnail;
   ASSERT_EQ(OpenImage(bmpfile::File(huge, {3, 1, 0, 1}), image.put()), S_OK);
-  ImageInfo info;
-  ASSERT_EQ(image->GetImageInfo(&info), S_OK);
-  EXPECT_EQ(info.Width, 20000u);
   EXPECT_EQ(image->GetThumbnail(50, 50, thumbnail.put()), IMGERR_TOOLARGE);
   // Below the limit, a thumbnail of a mostly empty coded picture is made.
   huge.width = huge.height = 4000;
