@@ -77,10 +77,13 @@ class TwoProcessTest : public ::testing::Test {
     program.Write(line);
     EXPECT_EQ(program.ReadLine(), "done") << line;
   }
-  // Sends a launcher code to the program's main page and waits until it was handled.
-  int Send(const std::string& code) {
-    ChildProcess send({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", "0x0bfb", code, "0", "--wait"});
-    return send.Wait();
+  // Sends a launcher code (or another message) to the program's main page (front: to its
+  // front window) and waits until it was handled; the tool's status.
+  int Send(const std::string& code, const std::string& message = "0x0bfb", bool front = false) {
+    std::vector<std::string> argv{kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", message, code, "0",
+                                  "--wait"};
+    if (front) argv.push_back("--front");
+    return ChildProcess(argv).Wait();
   }
   // Waits, a tenth of a device second at a time, until the program's debug output (Log()
   // unless another is named) holds the text `times` times; whether it came to.
