@@ -52,15 +52,12 @@ using BatteryIconTest = ScreenTest;
 TEST_F(BatteryIconTest, StatesChooseFramesWithTheLastTwoSwappedAndStateTwoBlinks) {
   SetClockSpeed(20);
   CBatteryIcon icon(m_back.get(), 1, kFrames, skin::kMainBackground, kX, kY, kX, kY);
-  EXPECT_EQ(icon.State(), 3);
-  EXPECT_EQ(icon.PreviousState(), 5);
-  const struct {
-    LONG state;
-    UINT frame;
-  } table[] = {{-4, 183}, {1, 183}, {3, 184}, {4, 185}, {5, 186}, {6, 188}, {7, 187}, {9, 187}, {0, 183}, {200, 183}};
-  for (const auto& row : table) {
-    icon.SetState(row.state, 1);
-    EXPECT_TRUE(Shows(Expected(row.frame))) << "state " << row.state;
+  EXPECT_EQ(std::pair(icon.State(), icon.PreviousState()), (std::pair<LONG, LONG>(3, 5)));
+  const std::pair<LONG, UINT> frameOfState[] = {{-4, 183}, {1, 183}, {3, 184}, {4, 185}, {5, 186},
+                                                 {6, 188},  {7, 187}, {9, 187}, {0, 183}, {200, 183}};
+  for (const auto& [state, frame] : frameOfState) {
+    icon.SetState(state, 1);
+    EXPECT_TRUE(Shows(Expected(frame))) << "state " << state;
   }
   EXPECT_EQ(icon.PreviousState(), 0);
   icon.Draw(0);

@@ -40,16 +40,6 @@ class FrameBufferHostTest : public TwoProcessTest {
     TwoProcessTest::TearDown();
   }
 
-  // The headless host's shots of the main page, as opened and with its exit button held.
-  void TakeHeadlessShots() {
-    std::unique_ptr<ChildProcess> headless = StartProgram();
-    Command(*headless, "shot main\n");
-    Command(*headless, "down 710 432\n");
-    Command(*headless, "shot pressed\n");
-    headless->CloseInput();
-    ASSERT_EQ(headless->Wait(), kEndedByHost);
-  }
-
   std::unique_ptr<ChildProcess> StartOnPanel(int inputFd = -1, std::vector<std::string> extra = {}) {
     extra.insert(extra.begin(), {"--fb", m_frame, "--touch", m_fifo});
     return Start(extra, {}, inputFd);
@@ -105,7 +95,8 @@ struct Terminal {
 
 TEST_F(FrameBufferHostTest, ThePageAndATapReachThePanelTurnedEachWayARefusedCopyShowsNothingAndSigtermEnds) {
   m_root.WriteFile("battery.txt", "4");  // the headless shots show battery state 4
-  TakeHeadlessShots();
+  // The headless host's shots of the main page, as opened and with its exit button held.
+  ASSERT_EQ(StartProgram(Script("shots.txt", "shot main\ndown 710 432\nshot pressed\n"))->Wait(), kEndedByHost);
   // On the panel, state 4 comes from a /sys battery at 50 %, and a /sys backlight follows
   // the backlight driver.
   m_root.WriteFile("battery.txt", "7");

@@ -28,8 +28,7 @@ TEST(PhotoApp, ReadsTheLcdSizeAtTheStartAndARefusedCopyOnlyGivesTheBacklightBack
                   PostMessage(FindWindowW(nullptr, u"photo"), kLauncherMessage, 2, 0);
                 });
   app.ExitInstance();
-  EXPECT_EQ(CPhotoApp::LcdWidth(), 800);
-  EXPECT_EQ(CPhotoApp::LcdHeight(), 480);
+  EXPECT_EQ(std::pair(CPhotoApp::LcdWidth(), CPhotoApp::LcdHeight()), std::pair(800, 480));
 
   ClearBacklightCalls();
   HANDLE first = CreateEventW(nullptr, TRUE, FALSE, u"belongstoPhoto");
@@ -47,9 +46,8 @@ TEST(DeviceRequests, FillScreenFillsBothFramesAndTheBatteryStateIsTheDrivers) {
   EXPECT_EQ(ColourToRgb565(0xFFFFFF), 0xFFFF);
   EXPECT_EQ(ColourToRgb565(0x0000FF), 0xF800);  // red lives in the low byte
   FillScreen(0x6E6334);
-  const WORD* memory = GetVisibleFrame();
-  for (size_t i = 0; i < kFrameMemoryBytes / 2; ++i)
-    if (memory[i] != 0x330D) FAIL() << "pixel " << i << " is " << memory[i];
+  const WORD* memory = GetVisibleFrame();  // both frames
+  EXPECT_EQ(std::count(memory, memory + kFrameMemoryBytes / 2, WORD{0x330D}), static_cast<long>(kFrameMemoryBytes / 2));
 
   TempDeviceRoot root;
   SetBatteryState(3);

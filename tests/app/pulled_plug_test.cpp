@@ -119,8 +119,7 @@ TEST_F(PulledPlugTest, EveryFileIsTheOldOrAWholeNewVersionAfterEachKillAndThePag
 
     std::unique_ptr<ChildProcess> program = StartProgram("-", {"--speed", "4"});
     // The page comes up, whatever the last kill left.
-    program->Write("shot start\n");
-    ASSERT_EQ(program->ReadLine(), "done");
+    Command(*program, "shot start\n");
     ASSERT_TRUE(HasShot("start"));
     std::filesystem::remove(m_shots / "start.png");
     switch (random() % 3) {
@@ -151,8 +150,7 @@ TEST_F(PulledPlugTest, EveryFileIsTheOldOrAWholeNewVersionAfterEachKillAndThePag
   }
   // The last state starts too.
   std::unique_ptr<ChildProcess> program = StartProgram("-");
-  program->Write("shot start\n");
-  EXPECT_EQ(program->ReadLine(), "done");
+  Command(*program, "shot start\n");
   program->CloseInput();
   EXPECT_EQ(program->Wait(), kEndedByHost);
   std::printf("%d kills of %d runs survived (seed %d)\n", killed, kills, seed);

@@ -18,10 +18,7 @@
 inline const std::string kBin = VELLUMET_BIN_DIR;
 
 // The program's exit statuses (host/main.cpp).
-constexpr int kEndedByItself = 0;
-constexpr int kRefused = 3;
-constexpr int kEndedByHost = 4;
-constexpr int kHostFailed = 5;
+constexpr int kEndedByItself = 0, kRefused = 3, kEndedByHost = 4, kHostFailed = 5;
 
 inline std::string ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -77,10 +74,13 @@ class TwoProcessTest : public ::testing::Test {
     program.Write(line);
     EXPECT_EQ(program.ReadLine(), "done") << line;
   }
-  // Sends a launcher code to the program's main page and waits until it was handled.
-  int Send(const std::string& code) {
-    ChildProcess send({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", "0x0bfb", code, "0", "--wait"});
-    return send.Wait();
+  // Sends a launcher code (or another message) to the program's main page (front: to its
+  // front window) and waits until it was handled; the tool's status.
+  int Send(const std::string& code, const std::string& message = "0x0bfb", bool front = false) {
+    std::vector<std::string> argv{kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", message, code, "0",
+                                  "--wait"};
+    if (front) argv.push_back("--front");
+    return ChildProcess(argv).Wait();
   }
   // Waits, a tenth of a device second at a time, until the program's debug output (Log()
   // unless another is named) holds the text `times` times; whether it came to.

@@ -185,17 +185,14 @@ TEST_F(MainPageTest, ASecondTouchWithin400msOpensAndLaterOnlySelects) {
   Run(page, [&] {
     SetClockSpeed(1e-9);  // the device clock stands still while the touches are handled
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
-    TapCell(1);
-    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
+    TapHandled(CellCentre(1));
     selected = Snapshot();
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 400);
-    TapCell(2);
-    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
+    TapHandled(CellCentre(2));
     afterSlowTouch = page.CurrentFolder();
     EXPECT_EQ(page.SelectedIndex(), 2);
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 399);
-    TapCell(0);  // not the selected cell, and still opened
-    ASSERT_TRUE(WaitForWindowThreadIdle(60000));
+    TapHandled(CellCentre(0));  // not the selected cell, and still opened
     afterQuickTouch = page.CurrentFolder();
     SetClockSpeed(1.0);
     Settle(page);
@@ -286,20 +283,20 @@ TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgressAndInformationWai
   Folder("A");
   for (int i = 0; i < 23; ++i) m_Root.WriteFile("SDMMC/p" + std::to_string(10 + i) + ".jpg", Jpeg(64, 48));
   GatedPage page;
-  bool openedOnFolder = true, openedWhileWorking = true, openedOnPhoto = false;
+  std::vector<bool> opened;  // whether information opened: on a folder, while working, on a photo
   Screen before, after;
   std::vector<bool> needThumb;
   Run(page, [&] {
     Press(kInfoX);  // the folder <A> is selected
     Settle(page);
-    openedOnFolder = GetForegroundWindow() != page.m_hWnd;
+    opened.push_back(GetForegroundWindow() != page.m_hWnd);
 
     page.m_pList->gateAt = 8;
     Press(kNextX);
     page.m_pList->reached.acquire();  // the thread is making the first thumbnail of page 2
     Press(kInfoX);
     ASSERT_TRUE(WaitForWindowThreadIdle(60000));
-    openedWhileWorking = GetForegroundWindow() != page.m_hWnd;
+    opened.push_back(GetForegroundWindow() != page.m_hWnd);
     Press(kNextX);
     ASSERT_TRUE(WaitForWindowThreadIdle(60000));
     page.m_pList->opened.release();
@@ -307,7 +304,7 @@ TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgressAndInformationWai
     for (int i = 0; i < 24; ++i) needThumb.push_back(page.PhotoList()->NeedsThumb(i));
     Press(kInfoX);
     SettlePastTimers(page);
-    openedOnPhoto = GetForegroundWindow() != page.m_hWnd;
+    opened.push_back(GetForegroundWindow() != page.m_hWnd);
     Tap(kInfoExitX, kInfoExitY);
     SettlePastTimers(page);
     after = Snapshot();
@@ -320,9 +317,7 @@ TEST_F(MainPageTest, TurningPagesQuicklyAbortsThePageInProgressAndInformationWai
   EXPECT_NE(second, std::string::npos);
   EXPECT_GT(log.find("  ThumbDecThreads: m_CurPage = 2\r\n"), second);
   EXPECT_EQ(log.find("  ThumbDecThreads: m_CurPage = 1\r\n", second + 1), std::string::npos);
-  EXPECT_FALSE(openedOnFolder);
-  EXPECT_FALSE(openedWhileWorking);
-  EXPECT_TRUE(openedOnPhoto);
+  EXPECT_EQ(opened, (std::vector<bool>{false, false, true}));
   EXPECT_EQ(page.m_RepaintTicks, 1);  // one whole repaint, then the timer stops
   EXPECT_TRUE(after == before) << "the page is not what it was before the information";
 }

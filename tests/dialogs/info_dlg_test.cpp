@@ -83,13 +83,10 @@ class InfoDialog : public ScreenTest {
   INT_PTR Run(TestInfoDlg& dialog, const std::function<void(TestInfoDlg&)>& drive) {
     return RunWithDriver([&] { return dialog.DoModal(); }, [&] { Settle(), drive(dialog); });
   }
-  std::unique_ptr<TestInfoDlg> Dialog(const std::string& name, CBatteryIcon* battery = nullptr) {
+  // The dialog for the entry at index of the card's top folder, listed in name order.
+  std::unique_ptr<TestInfoDlg> Dialog(int index, CBatteryIcon* battery = nullptr) {
+    m_root.ListInNameOrder();
     m_list.Fill(u"\\SDMMC\\");
-    const WString path = u"\\SDMMC\\" + FromUtf8(name);
-    int index = -1;
-    for (int i = 0; i < m_list.GetCount(); ++i)
-      if (m_list.GetName(i) == path) index = i;
-    EXPECT_GE(index, 0) << name;
     return std::make_unique<TestInfoDlg>(&m_player, &m_list, index, battery, &m_decoder);
   }
 
@@ -117,14 +114,13 @@ TEST_F(InfoDialog, ShowsTheFactsWithThePreviewOrTheDamagedPictureAndTheExitButto
   m_root.WriteFile("SDMMC/noise.bmp", std::string(3000, '\x5a'));  // "NON": never opened
   CBatteryIcon battery(m_back.get(), 1, skin::kBatteryFrames, skin::kMainBackground, 740, 15, 740, 15);
   const Screen damaged = Rendered(skin::kPlaceholder, &kDamagedBox), background = Rendered(skin::kInfoBackground);
-  for (const std::string name : {"red.jpg", "cut.jpg", "noise.bmp"}) {
+  for (const auto& [name, index] : {std::pair<std::string, int>{"red.jpg", 2}, {"cut.jpg", 0}, {"noise.bmp", 1}}) {
     SCOPED_TRACE(name);
     m_log.Clear();
     battery.SetState(2, 0);  // blinking, until a dialog given the icon stops it
-    auto dialog = Dialog(name, name == "red.jpg" ? &battery : nullptr);  // the others have none
+    auto dialog = Dialog(index, name == "red.jpg" ? &battery : nullptr);  // the others have none
     dialog->afterInit = [](TestInfoDlg& d) {
-      EXPECT_FALSE(IsWindowVisible(d.ExitButton()));
-      EXPECT_FALSE(IsWindowEnabled(d.ExitButton()));
+      EXPECT_FALSE(IsWindowVisible(d.ExitButton()) || IsWindowEnabled(d.ExitButton()));
     };
     dialog->beforeDecode = [](TestInfoDlg& d) {
       EXPECT_TRUE(IsWindowVisible(d.ExitButton()));
@@ -135,8 +131,7 @@ TEST_F(InfoDialog, ShowsTheFactsWithThePreviewOrTheDamagedPictureAndTheExitButto
     const INT_PTR result = Run(*dialog, [&](TestInfoDlg& d) {
       stillOpen = IsWindow(d.m_hWnd);
       shown = ReadScreen();
-      EXPECT_TRUE(IsWindowVisible(d.ExitButton()));
-      EXPECT_TRUE(IsWindowEnabled(d.ExitButton()));
+      EXPECT_TRUE(IsWindowVisible(d.ExitButton()) && IsWindowEnabled(d.ExitButton()));
       if (name != "red.jpg") return Tap(kExitX, kExitY);
       for (UINT hide : {kLauncherMessage, kHideMessage}) {
         PostMessage(d.m_hWnd, hide, kLauncherHide, 0);
@@ -172,12 +167,11 @@ TEST_F(InfoDialog, ShowsTheFactsWithThePreviewOrTheDamagedPictureAndTheExitButto
     EXPECT_EQ(result, kModalClosedByLauncher);
     EXPECT_TRUE(m_log.Contains("2.rendRect(18,49,419,345)"));
     EXPECT_EQ(dialog->Facts().width, 640);
-    auto at = [&](int x, int y) { return shown[y * kScreenWidth + x]; };
-    auto bare = [&](int x, int y) { return at(x, y) == background[y * kScreenWidth + x]; };
-    EXPECT_TRUE(Near(at(218, 197), 200, 40, 40));
-    EXPECT_TRUE(Near(at(18, 197), 200, 40, 40) && Near(at(418, 197), 200, 40, 40));
-    EXPECT_TRUE(Near(at(218, 49), 200, 40, 40) && Near(at(218, 344), 200, 40, 40));
-    EXPECT_TRUE(bare(17, 197) && bare(419, 197) && bare(218, 48) && bare(218, 345));
+    // Red from edge to edge of the preview rectangle, the background just outside it.
+    for (POINT p : {POINT{218, 197}, POINT{18, 197}, POINT{418, 197}, POINT{218, 49}, POINT{218, 344}})
+      EXPECT_TRUE(Near(shown[p.y * kScreenWidth + p.x], 200, 40, 40)) << p.x << "," << p.y;
+    for (POINT p : {POINT{17, 197}, POINT{419, 197}, POINT{218, 48}, POINT{218, 345}})
+      EXPECT_EQ(shown[p.y * kScreenWidth + p.x], background[p.y * kScreenWidth + p.x]) << p.x << "," << p.y;
   }
 }
 
@@ -199,12 +193,6 @@ TEST(InfoFacts, SizeAndNameTextsAndThePreviewRectangle) {
   EXPECT_EQ(PreviewRect(100, 50), (RECT{18, 99, 419, 295}));     // small photos grow: 395 x 197
 }
 
-std::vector<std::string> Utf8Lines(const InfoFacts& facts) {
-  std::vector<std::string> lines;
-  for (const WString& line : InfoLines(nullptr, facts)) lines.push_back(ToUtf8(line));
-  return lines;
-}
-
 // The lines carry their labels and a long name is cut close to its width; the size and the
 // creation come from the file, in local time, and a file that cannot be opened shows zeros.
 TEST(InfoFacts, LinesCarryTheirLabelsAndTheFileFactsInLocalTime) {
@@ -213,19 +201,21 @@ TEST(InfoFacts, LinesCarryTheirLabelsAndTheFileFactsInLocalTime) {
   InfoFacts facts{.path = u"\\SDMMC\\trip\\a.b.jpg", .format = u"JPEG",
                   .file = {.size = 1048576, .created = SYSTEMTIME{2024, 3, 2, 5, 7, 8, 9, 0}},
                   .width = 640, .height = 480, .colourDepth = 24};
-  EXPECT_EQ(Utf8Lines(facts), (std::vector<std::string>{"檔 案 名 稱: a.b", "檔 案 格 式: JPEG", "檔 案 大 小: 1.00MB",
-                                                        "日 期 時 間: 2024/03/05   07:08:09", "像 素 大 小: 640 X 480",
-                                                        "色 彩 數 目: 24bits"}));
+  std::vector<std::string> lines;
+  for (const WString& line : InfoLines(nullptr, facts)) lines.push_back(ToUtf8(line));
+  EXPECT_EQ(lines, (std::vector<std::string>{"檔 案 名 稱: a.b", "檔 案 格 式: JPEG", "檔 案 大 小: 1.00MB",
+                                             "日 期 時 間: 2024/03/05   07:08:09", "像 素 大 小: 640 X 480",
+                                             "色 彩 數 目: 24bits"}));
 
   facts.path = u"\\SDMMC\\a_very_long_file_name_from_a_camera_that_never_ends_0001.jpg";
   facts.file = ReadFileFacts(facts.path.c_str());  // not there
   // Cut as the skin's FitText cuts at a width (its own tests look at where).
   WString cut = u"檔 案 名 稱: a_very_long_file_name_from_a_camera_that_never_ends_0001";
   EXPECT_EQ(FitText(nullptr, kNameLineWidth, cut), 0);
-  const auto lines = InfoLines(nullptr, facts);
-  EXPECT_EQ(lines[0], cut);
-  EXPECT_EQ(ToUtf8(lines[2]), "檔 案 大 小: 0Bytes");
-  EXPECT_EQ(ToUtf8(lines[3]), "日 期 時 間: 00/00/00   00:00:00");
+  const auto missing = InfoLines(nullptr, facts);
+  EXPECT_EQ(missing[0], cut);
+  EXPECT_EQ(ToUtf8(missing[2]), "檔 案 大 小: 0Bytes");
+  EXPECT_EQ(ToUtf8(missing[3]), "日 期 時 間: 00/00/00   00:00:00");
 
   root.WriteFile("SDMMC/a.jpg", std::string(1500, 'x'));
   setenv("TZ", "XST-5:30", 1);  // 5 h 30 min east of UTC

@@ -100,12 +100,11 @@ TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusi
       EXPECT_EQ(FillEnd(), step.fillEnd) << "level " << step.level;
     }
     EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 0);
-    Tap(kPlay);
-    EXPECT_EQ(m_player.Getsts(), 3);
-    EXPECT_TRUE(ButtonShows(685, skin::kPlayUp));
-    Tap(kPlay);
-    EXPECT_EQ(m_player.Getsts(), 2);
-    EXPECT_TRUE(ButtonShows(685, skin::kPauseUp));
+    for (auto [state, button] : {std::pair{3, skin::kPlayUp}, {2, skin::kPauseUp}}) {  // paused, then playing again
+      Tap(kPlay);
+      EXPECT_EQ(m_player.Getsts(), state);
+      EXPECT_TRUE(ButtonShows(685, button));
+    }
     Tap(kExit);
   });
   EXPECT_NE(result, kVolumeTimedOut);

@@ -19,8 +19,6 @@ std::vector<WString> Names(const CPhotoList& list) {
   return names;
 }
 
-}  // namespace
-
 TEST(PhotoFileName, ExtensionsAreComparedWithoutCase) {
   for (WStringView name : {u"photo.jpeg", u"PHOTO.JFIF", u"a.Jp", u"x.JPG", u"y.png", u"z.Gif", u"b.bmp", u"c.jpe",
                            u"two.dots.jpg", u"IMG_1.HEIC", u"d.heif", u"e.WebP"})
@@ -39,16 +37,11 @@ TEST(PhotoListFill, ListsFoldersAndPhotosOnlyAndUnlistableFoldersGiveAtMostThePa
   CPhotoList list;
   list.Fill(u"\\SDMMC\\Trips\\");
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<..>", u"<pics.jpg>", u"<.abc>", u"\\SDMMC\\Trips\\x.jpg"}));
-  EXPECT_FALSE(list.IsPhoto(0));
-  EXPECT_FALSE(list.NeedsThumb(1));
-  EXPECT_TRUE(list.IsPhoto(3));
-  EXPECT_TRUE(list.NeedsThumb(3));
-  EXPECT_FALSE(list.HasThumb(3));
+  EXPECT_TRUE(!list.IsPhoto(0) && !list.NeedsThumb(1));
+  EXPECT_TRUE(list.IsPhoto(3) && list.NeedsThumb(3) && !list.HasThumb(3));
   list.GetEntry(3)->state = kThumbTried;
   EXPECT_TRUE(list.HasThumb(3));
-  EXPECT_EQ(list.GetName(4), u"");
-  EXPECT_EQ(list.GetName(-1), u"");
-  EXPECT_EQ(list.GetEntry(4), nullptr);
+  EXPECT_TRUE(list.GetName(4).empty() && list.GetName(-1).empty() && list.GetEntry(4) == nullptr);
 
   // Folders that cannot be listed give at most the parent entry.
   list.Fill(u"\\SDMMC\\missing\\");
@@ -93,9 +86,8 @@ TEST(PhotoListFill, FoldersReverseTheFileSystemOrderAndPhotosKeepIt) {
                                                u"\\SDMMC\\Trips\\y.PNG"}));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(list.GetEntry(i)->state, kThumbNone);
   int first = -1, last = -1;
-  ASSERT_TRUE(FindPhotoRange(list, first, last));
-  EXPECT_EQ(first, 4);
-  EXPECT_EQ(last, 5);
+  EXPECT_TRUE(FindPhotoRange(list, first, last));
+  EXPECT_EQ(std::pair(first, last), std::pair(4, 5));
 
   // At the top there is no parent entry, so folders go in from index 0.
   root.WriteFile("SDMMC/z.jpg", "");
@@ -105,15 +97,11 @@ TEST(PhotoListFill, FoldersReverseTheFileSystemOrderAndPhotosKeepIt) {
   EXPECT_EQ(Names(list), (std::vector<WString>{u"<Trips>", u"<Other>", u"\\SDMMC\\z.jpg"}));
 }
 
-namespace {
-
 // A thumbnail that counts the references given back to it.
 struct CountingImage : StubImage {
   std::atomic<int> releases = 0;
   ULONG Release() override { return static_cast<ULONG>(++releases); }
 };
-
-}  // namespace
 
 TEST(PhotoListHold, ARefillWaitsForReadersAndOnlyThenReleasesTheOldThumbnails) {
   TempDeviceRoot root;
@@ -167,3 +155,5 @@ TEST(FolderNav, EnterFolderMovesDownAndUpAndTheTitleIsTheLastName) {
   EXPECT_EQ(FolderTitle(u"\\"), u"\\");
   EXPECT_EQ(FolderTitle(u"\\SDMMC\\" + WString(260, u'a') + u"\\"), u"");
 }
+
+}  // namespace

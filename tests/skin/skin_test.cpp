@@ -42,8 +42,7 @@ TEST_F(SkinTest, LargeBlitsFreezeTheDisplaySmallOnesDoNotAndAllArePixelExact) {
   BlitBitmap(m_back.get(), 10, 20, 30, 15, 40, 5, button.bitmap);
   for (int y = 0; y < 15; ++y)
     for (int x = 0; x < 30; ++x) ASSERT_EQ(Pixel(10 + x, 20 + y), button.At(40 + x, 5 + y)) << x << "," << y;
-  EXPECT_EQ(Pixel(9, 20), 0);
-  EXPECT_EQ(Pixel(40, 20), 0);
+  EXPECT_TRUE(Pixel(9, 20) == 0 && Pixel(40, 20) == 0);  // nothing beside it
   BlitBitmap(m_back.get(), 200, 200, 0, 10, 0, 0, button.bitmap);  // width 0: nothing
   EXPECT_EQ(Pixel(200, 200), 0);
 
@@ -143,8 +142,7 @@ TEST_F(SkinTest, ThumbPainterDrawsThumbnailsIntoTheirCellsAndOutlinesWithout) {
 
   PhotoEntry withoutThumb(u"\\SDMMC\\a.jpg", 1, 1);
   painter.DrawCell(0, &withoutThumb);
-  EXPECT_EQ(Pixel(10, 10), 0xFFFF);
-  EXPECT_EQ(Pixel(29, 24), 0xFFFF);
+  EXPECT_TRUE(Pixel(10, 10) == 0xFFFF && Pixel(29, 24) == 0xFFFF);
   EXPECT_EQ(Pixel(20, 17), 0);  // only the outline
 
   FakeImage image;

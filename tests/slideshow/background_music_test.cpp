@@ -10,6 +10,7 @@
 #include "platform/kernel/wide.h"
 #include "platform/media/player.h"
 #include "slideshow/music_list.h"
+#include "store/parm_file.h"
 #include "tests/platform/media/capture.h"
 #include "tests/platform/media/media_files.h"
 #include "tests/support/temp_root.h"
@@ -25,8 +26,7 @@ std::string BookmarkFile(std::int64_t position, std::int32_t volume, const std::
   std::memcpy(&payload[0], &position, 8);
   std::memcpy(&payload[8], &volume, 4);
   std::memcpy(&payload[12], path.data(), std::min(path.size() * 2, payload.size() - 14));
-  std::int32_t sum = 0, count = 528;
-  for (char c : payload) sum += static_cast<signed char>(c);
+  const std::int32_t sum = ParmChecksum(payload.data(), 528), count = 528;
   std::string header(16, '\0');
   std::memcpy(&header[0], &sum, 4);
   std::memcpy(&header[4], &count, 4);
@@ -112,9 +112,7 @@ TEST_F(BackgroundMusicTest, TracksThatDoNotLoadAreSkippedRoundTheList) {
   }
 
   // Nothing loads: no music, nothing hangs, the index on the last tried.
-  std::filesystem::remove(m_root.Path() / "SDMMC/a.wma");
-  std::filesystem::remove(m_root.Path() / "SDMMC/c.wma");
-  std::filesystem::remove(m_root.Path() / kBookmark);
+  for (const char* gone : {"SDMMC/a.wma", "SDMMC/c.wma", kBookmark}) std::filesystem::remove(m_root.Path() / gone);
   CBackgroundMusic none(m_player);
   EXPECT_EQ(none.RestoreAndStart(), -1);
   EXPECT_EQ(none.MusicIndex(), 2);
@@ -155,8 +153,7 @@ TEST_F(BackgroundMusicTest, SaveWritesAHiddenBookmarkOfTrackPositionAndVolumeOnl
   }
 
   // Without music the bookmark keeps the volume only.
-  std::filesystem::remove(m_root.Path() / "SDMMC/a.wma");
-  std::filesystem::remove(m_root.Path() / "SDMMC/b.wma");
+  for (const char* gone : {"SDMMC/a.wma", "SDMMC/b.wma"}) std::filesystem::remove(m_root.Path() / gone);
   CBackgroundMusic empty(m_player);
   EXPECT_EQ(empty.RestoreAndStart(), -1);
   empty.VolumeLevel() = 9;

@@ -16,22 +16,17 @@ TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsSh
     m_root.WriteFile(std::string("SDMMC/") + name, MakeJpeg(Picture{200, 100, std::vector<Rgb>(200 * 100, colour)}, 95));
   ASSERT_EQ(WriteSteppedTrack((m_root.Path() / "SDMMC" / "tune.wma").string(), 30), "");
   std::unique_ptr<ChildProcess> program = StartProgram("-", {"--speed", "4"});
-  ASSERT_TRUE(program->Started());
   auto command = [&](const std::string& line) { Command(*program, line + "\n"); };
-  auto send = [&](const char* message, const char* code) {
-    ChildProcess tool({kBin + "/vellumet-launcher", "--root", Root(), "send", "photo", message, code, "0", "--front", "--wait"});
-    return tool.Wait();
-  };
   ASSERT_TRUE(Logged(*program, "ThumbDecThreads: m_CurPage = 0"));  // the main page has listed the card
   command("tap 210 432");                                           // its slideshow button
   ASSERT_TRUE(Logged(*program, " dwResult = 0"));                   // the second picture is loaded
-  EXPECT_EQ(send("0xCF07", "0"), 0);
+  EXPECT_EQ(Send("0", "0xCF07", true), 0);
   command("shot paused");
   command("wait 5000");  // longer than a picture is held
   command("shot still-paused");
   EXPECT_EQ(Shot("paused"), Shot("still-paused"));
 
-  EXPECT_EQ(send("0x0bfb", "8"), 0);  // shown again: the next picture comes
+  EXPECT_EQ(Send("8", "0x0bfb", true), 0);  // shown again: the next picture comes
   command("wait 500");
   command("shot resumed");
   EXPECT_NE(Shot("paused"), Shot("resumed"));
@@ -41,7 +36,7 @@ TEST_F(SlideshowAndLauncher, Message52999FromTheLauncherPausesTheShowUntilItIsSh
   command("shot still-paused-again");
   EXPECT_EQ(Shot("paused-again"), Shot("still-paused-again"));
 
-  EXPECT_EQ(send("0x0bfb", "34"), 0);  // the slideshow ends with 34, and the main page with it
+  EXPECT_EQ(Send("34", "0x0bfb", true), 0);  // the slideshow ends with 34, and the main page with it
   EXPECT_EQ(program->Wait(), kEndedByItself);  // by itself, with its input still open
 }
 

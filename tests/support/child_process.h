@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,8 @@ class ChildProcess {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
-      bool replaced = false;
-      for (const std::string& extra : extraEnv)
-        replaced = replaced || entry.compare(0, extra.find('=') + 1, extra, 0, extra.find('=') + 1) == 0;
-      if (!replaced) env.push_back(entry);
+      const auto replaces = [&](const std::string& e) { return entry.starts_with(e.substr(0, e.find('=') + 1)); };
+      if (std::none_of(extraEnv.begin(), extraEnv.end(), replaces)) env.push_back(entry);
     }
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
@@ -68,7 +67,6 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  bool Started() const { return m_pid > 0; }
   pid_t Pid() const { return m_pid; }
   void Write(const std::string& text) {
     if (m_in >= 0 && write(m_in, text.data(), text.size()) < 0) CloseInput();
@@ -97,9 +95,7 @@ class ChildProcess {
   int Wait(int timeoutMs = kDefaultTimeoutMs) {
     const long deadline = NowMs() + timeoutMs;
     while (!m_outLines.Ended() && NowMs() < deadline) ReadLine(static_cast<int>(deadline - NowMs()));
-    if (!m_outLines.Ended()) {
-      kill(m_pid, SIGKILL);
-    }
+    if (!m_outLines.Ended()) kill(m_pid, SIGKILL);
     int status = 0;
     waitpid(m_pid, &status, 0);
     m_reaped = true;

@@ -49,8 +49,7 @@ TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnde
     EXPECT_EQ(view->CurrentIndex(), 9);
     TapHandled(ViewButton(6));  // exit
     EXPECT_EQ(SettleFront(page), nullptr);
-    EXPECT_EQ(page.CurPage(), 1);
-    EXPECT_EQ(page.SelectedIndex(), 9);
+    EXPECT_EQ(std::pair(page.CurPage(), page.SelectedIndex()), (std::pair<LONG, LONG>(1, 9)));
 
     // The slideshow from photo 8, selected by a tap: after 9, the last shown, the first comes.
     SetClockSpeed(10);
@@ -65,8 +64,7 @@ TEST(MainPageRunsTheScreens, TheViewAndTheSlideshowEachLeaveThePageWhereTheyEnde
       TapHandled(kVolumeBack);
     }
     EXPECT_TRUE(AwaitIdle([&] { return page.IsThumbThreadIdle(); }));
-    EXPECT_EQ(page.SelectedIndex(), 0);
-    EXPECT_EQ(page.CurPage(), 0);
+    EXPECT_EQ(std::pair(page.CurPage(), page.SelectedIndex()), (std::pair<LONG, LONG>(0, 0)));
     SetClockSpeed(1);
 
     // The launcher's close ends the view and then the page.
@@ -123,8 +121,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
   GTEST_SKIP() << "timed to the millisecond; the other screen tests run under ThreadSanitizer";
 #endif
   MainPageCard card(4);
-  const POINT cellCentre = CellCentre(1);
-  const POINT picture = kOverPicture, viewExit = ViewButton(6);
+  const POINT cellCentre = CellCentre(1), picture = kOverPicture;
 
   SetTickCount(0u - 8000);
   CMainPageDlg page;
@@ -155,7 +152,7 @@ TEST(ClockWrapOnTheScreens, DoubleTapsAndTimersAreMeasuredRightAcrossTheWrap) {
         TapHandled(picture), TapHandled(picture);
         ASSERT_TRUE(AwaitIdle([&] { return !view->IsFullScreen(); }));
       }
-      TapHandled(viewExit);
+      TapHandled(ViewButton(6));  // exit
       ASSERT_TRUE(AwaitIdle([] { return Front<CMainPageDlg>() != nullptr; }));
     }
 

@@ -45,15 +45,11 @@ class PhotoViewTest : public ::testing::Test {
   void Put(const std::string& name, const Picture& picture, int tag = 0) {
     m_root.WriteFile("SDMMC/album/" + name, tag ? MakeJpeg(StoredFor(picture, tag), 95, ExifBlock(tag)) : MakeJpeg(picture, 95));
   }
-  // The album's listing (in the host's order) and the entry index of a file in it.
+  // The album's listing in name order: the parent entry, then the photos from index 1.
   void List() {
+    m_root.ListInNameOrder();
     m_list.Fill(u"\\SDMMC\\album\\");
     ASSERT_TRUE(FindPhotoRange(m_list, m_first, m_last));
-  }
-  int IndexOf(const std::string& name) const {
-    for (int i = 0; i < m_list.GetCount(); ++i)
-      if (m_list.GetName(i) == u"\\SDMMC\\album\\" + WString(name.begin(), name.end())) return i;
-    return -1;
   }
 
   // Runs the view on the photo at index until it ends, with drive() on another thread once
@@ -136,14 +132,14 @@ TEST_F(PhotoViewTest, ALargePhotoOpensReducedAndAnUnreadableOneShowsTheDamagedPi
   Put("big.jpg", Picture{4000, 3000, std::vector<Rgb>(12000000, Rgb{255, 0, 0})});
   m_root.WriteFile("SDMMC/album/bad.jpg", "this is no photo");
   List();
-  Run(IndexOf("big.jpg"), [&](CPhotoViewDlg& view) {
+  Run(2, [&](CPhotoViewDlg& view) {  // big.jpg
     // Opened at a third; the JPEG pipeline then finds both sides wrong and uses its own size.
     EXPECT_TRUE(m_log.Contains("1. JPG SW PrepareImage->Width :1333, Height:1000\r\n"));
     EXPECT_TRUE(m_log.Contains("m_Width, : 1450, m_Height : 1088\r\n"));
     EXPECT_TRUE(IsRed(400, 195));
 
     Press(view, kNext);  // of two photos, the other one
-    ASSERT_EQ(view.CurrentIndex(), IndexOf("bad.jpg"));
+    ASSERT_EQ(view.CurrentIndex(), 1);  // bad.jpg
     EXPECT_EQ(view.ErrorState(), kPhotoDamaged);
     EXPECT_TRUE(m_log.Contains(" ImageOpen GetTickCount = "));
     // Picture 179 stretched to 350 x 350 at (204, 0) of the frame, black around it.
@@ -168,8 +164,8 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
   Put("a.jpg", RedBlue(640, 480));
   Put("sideways.jpg", RedBlue(640, 480), 6);
   List();
-  for (const char* name : {"a.jpg", "sideways.jpg"}) {
-    const INT_PTR result = Run(IndexOf(name), [&](CPhotoViewDlg& view) {
+  for (int index : {1, 2}) {  // a.jpg, sideways.jpg
+    const INT_PTR result = Run(index, [&](CPhotoViewDlg& view) {
       // With the clock slowed down, the drawing that makes the view ready again is still
       // 100 ms away when the second press comes.
       SetClockSpeed(0.01);
@@ -194,10 +190,9 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
       Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
       // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
       // its right half.
-      PostTouch(TouchKind::Down, 400, 200);
-      PostTouch(TouchKind::Move, 400, 200);
-      PostTouch(TouchKind::Move, 300, 150);
-      PostTouch(TouchKind::Up, 300, 150);
+      for (auto [kind, x, y] : {std::tuple{TouchKind::Down, 400, 200}, {TouchKind::Move, 400, 200},
+                                {TouchKind::Move, 300, 150}, {TouchKind::Up, 300, 150}})
+        PostTouch(kind, x, y);
       Settle(view);
       EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
       EXPECT_TRUE(IsBlue(400, 195));
@@ -220,7 +215,7 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
       EXPECT_TRUE(Visible(CPhotoViewDlg::kExit) && Visible(CPhotoViewDlg::kPictureFrame));
       PostMessage(GetForegroundWindow(), kLauncherMessage, 20, 0);
     });
-    EXPECT_EQ(result, kModalClosedByLauncher) << name;
+    EXPECT_EQ(result, kModalClosedByLauncher) << index;
   }
 }
 
