@@ -106,7 +106,9 @@ TEST_F(CardMountTest, ASlideshowLeavesItsBookmarkOnlyOnAStickThatStaysInAndWrita
     Command(*program, "tap 210 432\n");  // the slideshow
     Command(*program, "wait 500\n");
     ASSERT_TRUE(c.act());
-    if (!c.told.empty()) { EXPECT_EQ(program->ReadErrorLine(), "vellumet: the card " + c.told); }
+    if (!c.told.empty()) {
+      EXPECT_EQ(program->ReadErrorLine(), "vellumet: the card " + c.told);
+    }
     program->Write("launcher 34\n");  // the launcher closes the slideshow and the program
     EXPECT_EQ(program->Wait(), kEndedByItself);
     EXPECT_EQ(fs::exists(m_stick / "bmkPho.rom"), c.bookmark);

@@ -18,7 +18,10 @@
 inline const std::string kBin = VELLUMET_BIN_DIR;
 
 // The program's exit statuses (host/main.cpp).
-constexpr int kEndedByItself = 0, kRefused = 3, kEndedByHost = 4, kHostFailed = 5;
+constexpr int kEndedByItself = 0;
+constexpr int kRefused = 3;
+constexpr int kEndedByHost = 4;
+constexpr int kHostFailed = 5;
 
 inline std::string ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

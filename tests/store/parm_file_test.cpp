@@ -74,8 +74,9 @@ TEST(ParmFile, EveryRefusalHasItsOwnDiagnostic) {
     DebugCapture log;
     EXPECT_EQ(file.Read(c.name, buffer, c.maxBufSz, 32), -1);
     EXPECT_EQ(log.Text(), c.message);
-    // The bytes read stay in the buffer.
-    if (c.name == WStringView(u"NAND\\B.PAR")) { EXPECT_EQ(std::string(buffer, 32), flipped); }
+    if (c.name == WStringView(u"NAND\\B.PAR")) {
+      EXPECT_EQ(std::string(buffer, 32), flipped);  // the bytes read stay in the buffer
+    }
   }
   DebugCapture log;
   EXPECT_EQ(file.Write(u"NAND\\missing folder\\X.PAR", payload.data(), 32), -1);

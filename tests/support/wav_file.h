@@ -15,10 +15,13 @@ inline std::string MakeWav(int rate, int channels, int bits, const std::vector<s
   out += "RIFF";
   put(36 + dataBytes, 4);
   out += "WAVEfmt ";
-  // The format's size, PCM, the channels, the rate, bytes a second, bytes a frame, the bits.
-  for (auto [value, bytes] : {std::pair{16, 4}, {1, 2}, {channels, 2}, {rate, 4}, {rate * channels * bytesPerSample, 4},
-                              {channels * bytesPerSample, 2}, {bits, 2}})
-    put(static_cast<std::uint64_t>(value), bytes);
+  put(16, 4);
+  put(1, 2);
+  put(static_cast<std::uint64_t>(channels), 2);
+  put(static_cast<std::uint64_t>(rate), 4);
+  put(static_cast<std::uint64_t>(rate * channels * bytesPerSample), 4);
+  put(static_cast<std::uint64_t>(channels * bytesPerSample), 2);
+  put(static_cast<std::uint64_t>(bits), 2);
   out += "data";
   put(dataBytes, 4);
   for (std::int32_t s : samples) put(static_cast<std::uint32_t>(bits == 8 ? s + 128 : s), bytesPerSample);

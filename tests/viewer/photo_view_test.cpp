@@ -190,9 +190,10 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
       Press(view, kZoomIn);  // 400 %: 1380 x 1036, centred on the boundary of the halves
       // Touches over the picture frame reach the dialog: dragged left, the photo shows more of
       // its right half.
-      for (auto [kind, x, y] : {std::tuple{TouchKind::Down, 400, 200}, {TouchKind::Move, 400, 200},
-                                {TouchKind::Move, 300, 150}, {TouchKind::Up, 300, 150}})
-        PostTouch(kind, x, y);
+      PostTouch(TouchKind::Down, 400, 200);
+      PostTouch(TouchKind::Move, 400, 200);
+      PostTouch(TouchKind::Move, 300, 150);
+      PostTouch(TouchKind::Up, 300, 150);
       Settle(view);
       EXPECT_TRUE(m_log.Contains("MouseDistance.x = -100 MouseDistance.y = -50\r\n"));
       EXPECT_TRUE(IsBlue(400, 195));

@@ -244,7 +244,7 @@ TEST_F(Windows, SettlingWaitsForTheTimerAPaintStarted) {
   while (GetMessage(&msg, nullptr, 0, 0)) DispatchMessage(&msg);
   host.join();
   ::DestroyWindow(window.m_hWnd);
-  EXPECT_EQ((std::pair{settled, finishedWhenSettled}), (std::pair{true, true}));
+  EXPECT_TRUE(settled && finishedWhenSettled) << settled << finishedWhenSettled;
 }
 
 // Hidden windows neither paint nor take touches.
