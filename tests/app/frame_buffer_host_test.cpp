@@ -15,7 +15,7 @@
 
 #include "platform/gdi/png_file.h"
 #include "tests/app/two_processes.h"
-#include "tests/support/screen.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -50,6 +50,7 @@ class FrameBufferHostTest : public TwoProcessTest {
   // turned back and written as PNG the way shots are, give the shot's very bytes.
   bool PanelShows(const std::string& shot, int rotate = 0) {
     const std::string png = (m_root.Path() / "panel.png").string();
+    const std::string expected = Shot(shot);
     std::vector<WORD> frame(800 * 480);
     return Await([&] {
       const std::string panel = ReadAll(m_frame);
@@ -60,7 +61,7 @@ class FrameBufferHostTest : public TwoProcessTest {
           std::memcpy(&frame[y * 800 + x], panel.data() + 2 * (ty * (rotate % 180 ? 480 : 800) + tx), 2);
         }
       WritePng565(png, frame.data(), 800, 480, 800);
-      return ReadAll(png) == Shot(shot);
+      return ReadAll(png) == expected;
     }, 20000, 20);
   }
 

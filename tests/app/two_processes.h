@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
-#include "tests/support/screen.h"
+#include "tests/support/wait.h"
 #include "tests/support/temp_root.h"
 
 inline const std::string kBin = VELLUMET_BIN_DIR;

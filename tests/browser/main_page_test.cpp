@@ -82,8 +82,7 @@ void DoubleTapCell(int cell) { TapCell(cell), TapCell(cell); }
 void Press(int buttonX) { Tap(buttonX + 50, 432); }
 constexpr int kFolderUpX = 35, kPrevX = 285, kNextX = 410, kExitX = 660;
 
-// Waits until the thumbnail thread has nothing to do and the window has painted it all.
-void Settle(const CMainPageDlg& page) { ASSERT_TRUE(AwaitIdle([&] { return page.IsThumbThreadIdle(); })); }
+void Settle(const CMainPageDlg& page) { ASSERT_TRUE(PageSettled(page)); }
 
 Screen Settled(const CMainPageDlg& page) {
   Settle(page);
@@ -185,14 +184,14 @@ TEST_F(MainPageTest, ASecondTouchWithin400msOpensAndLaterOnlySelects) {
   Run(page, [&] {
     SetClockSpeed(1e-9);  // the device clock stands still while the touches are handled
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 1000);
-    TapHandled(CellCentre(1));
+    ASSERT_TRUE(TapHandled(CellCentre(1)));
     selected = Snapshot();
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 400);
-    TapHandled(CellCentre(2));
+    ASSERT_TRUE(TapHandled(CellCentre(2)));
     afterSlowTouch = page.CurrentFolder();
     EXPECT_EQ(page.SelectedIndex(), 2);
     CMainPageDlg::SetLastSelectingTouch(GetTickCount() - 399);
-    TapHandled(CellCentre(0));  // not the selected cell, and still opened
+    ASSERT_TRUE(TapHandled(CellCentre(0)));  // not the selected cell, and still opened
     afterQuickTouch = page.CurrentFolder();
     SetClockSpeed(1.0);
     Settle(page);

@@ -28,8 +28,7 @@ int FillEnd() {
   return x;
 }
 
-void Tap(int x) { TapHandled(POINT{x, 428}, 5000); }
-constexpr int kExit = 64, kDec = 174, kAdd = 634, kPlay = 729;  // the buttons' middles
+void Tap(int x) { TapHandled(VolumeButton(x), 5000); }
 
 // The slideshow behind the dialog is the back window, over its picture.
 class VolumeDialog : public ScreenTest {
@@ -88,10 +87,12 @@ TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusi
       EXPECT_EQ(Pixel(p.x, p.y), kPicture) << p.x << "," << p.y;
     // Each step tells the player the level, also where the level stays.
     const struct { int button, taps, level, fillEnd; } steps[] = {
-        {kAdd, 1, 13, 449},   // 11 pixels more from x = 438
-        {kDec, 1, 12, 438},   // and the track put back there
-        {kAdd, 14, 24, 570},  // 264 pixels: 5 more than the fill bitmap has
-        {kAdd, 1, 24, 570},  {kDec, 1, 23, 306 + 23 * 11}, {kDec, 30, 0, 306}};
+        {kVolumeUpX, 1, 13, 449},    // 11 pixels more from x = 438
+        {kVolumeDownX, 1, 12, 438},  // and the track put back there
+        {kVolumeUpX, 14, 24, 570},   // 264 pixels: 5 more than the fill bitmap has
+        {kVolumeUpX, 1, 24, 570},
+        {kVolumeDownX, 1, 23, 306 + 23 * 11},
+        {kVolumeDownX, 30, 0, 306}};
     for (const auto& step : steps) {
       m_player.SetVolume(3);
       for (int i = 0; i < step.taps; ++i) Tap(step.button);
@@ -101,11 +102,11 @@ TEST_F(VolumeDialog, StepsTheLevelAndTheBarWithinZeroTo24AndPausesOrPlaysTheMusi
     }
     EXPECT_EQ(CVolumeDlg::LastDrawnLevel(), 0);
     for (auto [state, button] : {std::pair{3, skin::kPlayUp}, {2, skin::kPauseUp}}) {  // paused, then playing again
-      Tap(kPlay);
+      Tap(kVolumePlayX);
       EXPECT_EQ(m_player.Getsts(), state);
       EXPECT_TRUE(ButtonShows(685, button));
     }
-    Tap(kExit);
+    Tap(kVolumeExitX);
   });
   EXPECT_NE(result, kVolumeTimedOut);
   for (int i = 0; i < 300 && loud == 0; ++i) Sleep(10);
@@ -123,7 +124,7 @@ TEST_F(VolumeDialog, ClosesItselfFourSecondsAfterTheLastTouch) {
   const auto touchAtThreeSeconds = [&] {
     Sleep(3000);
     m_since = GetTickCount();
-    Tap(kPlay);
+    Tap(kVolumePlayX);
   };
   EXPECT_EQ(Run(touchAtThreeSeconds), kVolumeTimedOut);
   EXPECT_GE(m_elapsed, 4000u);

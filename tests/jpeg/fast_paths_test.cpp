@@ -56,10 +56,12 @@ TEST(JpegFastPaths, InverseDctsEqualThePlainPasses) {
 Rgb Saturated(int w, int h) {
   Rgb pic{w, h, std::vector<uint8_t>(size_t(w) * h * 3)};
   std::mt19937 rng(11);
-  for (size_t i = 0; i < pic.pixels.size(); ++i) {
-    const int x = int(i / 3 % size_t(w)), y = int(i / 3 / size_t(w)), patch = (x / 13) * 7 + (y / 11) * 3;
-    pic.pixels[i] = uint8_t(((patch >> (i % 3)) & 1 ? 245 : 10) + int(rng() % 11));
-  }
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int patch = (x / 13) * 7 + (y / 11) * 3;
+      for (int c = 0; c < 3; ++c)
+        pic.pixels[(size_t(y) * w + x) * 3 + size_t(c)] = uint8_t(((patch >> c) & 1 ? 245 : 10) + int(rng() % 11));
+    }
   return pic;
 }
 

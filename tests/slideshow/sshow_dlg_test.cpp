@@ -91,8 +91,7 @@ class TestShow : public CSshowDlg {
 
 void DoubleTap() { Tap(400, 200), Tap(400, 200); }
 // A button of the volume dialog, once it is there.
-void Press(int x) { TapHandled(POINT{x, 428}, 5000); }
-constexpr int kVolumeExit = 64, kVolumeAdd = 634;
+void Press(int x) { TapHandled(VolumeButton(x), 5000); }
 
 // The main page's stand-in behind the slideshow is the back window.
 class Slideshow : public ScreenTest {
@@ -167,7 +166,9 @@ TEST_F(Slideshow, StartsAtTheFirstPhotoHoldsEachThreeSecondsWipedByTheEffectsInT
     EXPECT_GE(effects[i].tick - shown[i].tick, 3000u);
     EXPECT_LT(effects[i].tick - shown[i].tick, 3000u + kSlack);
     EXPECT_TRUE(fitted[i]);
-    if (i % 3 == 0) { EXPECT_LT(shown[i + 1].tick - ends[i].tick, 3000u); }  // three entries between a and e
+    if (i % 3 == 0) {
+      EXPECT_LT(shown[i + 1].tick - ends[i].tick, 3000u);  // three entries between a and e
+    }
   }
 
   // A folder whose photos all went after it was listed shows nothing, also once the picture
@@ -204,7 +205,7 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEnds
     DoubleTap();
     s.WaitFor(Happening::EffectEnd, 1);
     addAt = GetTickCount();
-    Press(kVolumeAdd);
+    Press(kVolumeUpX);
     dialogUpAt = GetTickCount();
     front = GetForegroundWindow();
     underDialog = m_back->CopyScreen();
@@ -214,9 +215,9 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEnds
     ASSERT_TRUE(Await([&] { return s.CurrentIndex() == m_first; }));
     WaitForWindowThreadIdle(5000);
     DoubleTap();
-    Press(kVolumeAdd);
+    Press(kVolumeUpX);
     s.Player().GetTimPos(&position);
-    Press(kVolumeExit);
+    Press(kVolumeExitX);
   });
   EXPECT_NE(result, kModalClosedByLauncher);
   EXPECT_NE(result, kVolumeTimedOut);
@@ -252,9 +253,7 @@ TEST_F(Slideshow, ADoubleTapStopsTheEffectForTheVolumeDialogAndACloseRequestEnds
                     s.WaitFor(Happening::Shown, 1);
                     EXPECT_TRUE(s.MusicIndex() == 1 && s.VolumeLevel() == 14 && s.Player().GetVolume() == 14);
                     EXPECT_EQ(s.Player().Getsts(), 2);
-                    std::int64_t resumed = 0;
-                    s.Player().GetTimPos(&resumed);
-                    EXPECT_GE(resumed, position);
+                    EXPECT_GE(Position(s.Player()), position);
                     std::filesystem::remove(m_root.Path() / "SDMMC" / "bmkPho.rom");  // read at the start
                     PostMessage(s.m_hWnd, kLauncherMessage, 2, 0);
                     WaitForWindowThreadIdle(5000);
@@ -294,11 +293,9 @@ TEST_F(Slideshow, InterruptionsPauseMusicAndPicturesUntilTheShowIsShownAgain) {
       }
       WaitForWindowThreadIdle(30000);
       const size_t shown = s.Of(Happening::Shown).size(), effects = s.Of(Happening::EffectStart).size();
-      std::int64_t before = 0, after = 0;
-      s.Player().GetTimPos(&before);
+      const std::int64_t before = Position(s.Player());
       Sleep(5000);  // longer than a picture is held
-      s.Player().GetTimPos(&after);
-      EXPECT_EQ(after, before);
+      EXPECT_EQ(Position(s.Player()), before);
       EXPECT_EQ(s.Of(Happening::Shown).size() + s.Of(Happening::EffectStart).size(), shown + effects);  // nothing shown, no effect
       PostMessage(s.m_hWnd, kLauncherMessage, kLauncherShow, 0);
       const Happening resumed = s.WaitFor(Happening::Shown, shown + 1);

@@ -38,7 +38,9 @@ class ChildProcess {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
-      const auto replaces = [&](const std::string& e) { return entry.starts_with(e.substr(0, e.find('=') + 1)); };
+      const auto replaces = [&](const std::string& extra) {
+        return entry.starts_with(extra.substr(0, extra.find('=') + 1));
+      };
       if (std::none_of(extraEnv.begin(), extraEnv.end(), replaces)) env.push_back(entry);
     }
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());

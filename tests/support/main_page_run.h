@@ -19,11 +19,17 @@
 #include "tests/support/temp_root.h"
 #include "thumbs/thumb_index.h"
 
+// Waits until the page's thumbnail thread has nothing to do and the window has painted it
+// all; whether it came to that.
+inline bool PageSettled(const CMainPageDlg& page) {
+  return AwaitIdle([&] { return page.IsThumbThreadIdle(); });
+}
+
 inline INT_PTR RunMainPage(CMainPageDlg& page, const std::function<void()>& drive, bool close = true) {
   std::thread driver([&] {
     while (!FindWindowW(nullptr, u"photo")) Sleep(1);
     HWND pageWindow = FindWindowW(nullptr, u"photo");
-    EXPECT_TRUE(AwaitIdle([&] { return page.IsThumbThreadIdle(); }));
+    EXPECT_TRUE(PageSettled(page));
     drive();
     if (!close) return;
     if (HWND front = GetForegroundWindow(); front && front != pageWindow) PostMessage(front, kLauncherMessage, 34, 0);

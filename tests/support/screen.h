@@ -21,55 +21,33 @@
 #include "platform/windows/afx.h"
 #include "res/resources.h"
 #include "skin/skin.h"
+#include "tests/support/frame.h"
+#include "tests/support/wait.h"
 
-using Screen = std::vector<WORD>;
-
-inline WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-inline Screen ReadScreen() { return Screen(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight); }
-inline void FillFrame(WORD colour) {
-  std::fill(GetVisibleFrame(), GetVisibleFrame() + kScreenWidth * kScreenHeight, colour);
-}
-
-// A finger down and up at one point, queued together.
-inline void Tap(int x, int y) {
-  PostTouch(TouchKind::Down, x, y);
-  PostTouch(TouchKind::Up, x, y);
-}
-inline void Tap(POINT p) { Tap(p.x, p.y); }
 // A tap once the window thread is idle, handled before this returns: its time is the time
-// it was made. A tap that ends the screen under test gives up after timeoutMs (device time):
-// the back window keeps the thread from being idle once its test has stopped pumping.
-inline void TapHandled(POINT p, DWORD timeoutMs = 60000) {
+// it was made; whether the thread became idle after it. A tap that ends the screen under
+// test gives up after timeoutMs (device time): the back window keeps the thread from being
+// idle once its test has stopped pumping.
+inline bool TapHandled(POINT p, DWORD timeoutMs = 60000) {
   WaitForWindowThreadIdle(timeoutMs);
   Tap(p);
-  WaitForWindowThreadIdle(timeoutMs);
+  return WaitForWindowThreadIdle(timeoutMs);
+}
+// Where a finger taps the photo view's buttons, by their place from the left (previous,
+// next, turn, original size, zoom in, zoom out, exit), and the volume dialog's, by their
+// middles (exit, softer, louder, play or pause).
+inline POINT ViewButton(int place) { return POINT{25 + 108 * place + 50, 432}; }
+constexpr int kVolumeExitX = 64, kVolumeDownX = 174, kVolumeUpX = 634, kVolumePlayX = 729;
+inline POINT VolumeButton(int middleX) { return POINT{middleX, 428}; }
+// Two taps at one point, each handled before the next: a double tap.
+inline void DoubleTapHandled(POINT p) {
+  TapHandled(p);
+  TapHandled(p);
 }
 
-// Waits (bounded, in host time) until done() holds, looking every pollMs; whether it did.
-// The answer is that of the look that saw it: a second look may catch a screen mid-write.
-template <typename Condition>
-bool Await(Condition done, int timeoutMs = 60000, int pollMs = 1) {
-  for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);;) {
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
-  }
-}
 // Waits (bounded) until done() holds with the window thread idle; whether it did.
 inline bool AwaitIdle(const std::function<bool()>& done) {
-  for (int i = 0; i < 6000; ++i, Sleep(10)) {
-    if (!done()) continue;
-    if (!WaitForWindowThreadIdle(60000)) return false;
-    if (done()) return true;
-  }
-  return false;
-}
-
-// How many times a text (a debug trace, say) holds `what`.
-inline int Occurrences(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
+  return Await([&] { return done() && WaitForWindowThreadIdle(60000) && done(); }, 60000, 10);
 }
 
 // COM for one test's imaging objects: the members declared after it are gone before it ends.
@@ -152,8 +130,7 @@ class ScreenTest : public ::testing::Test {
   }
   void TearDown() override {
     m_back.reset();
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+    PumpMessages();
     SetClockSpeed(1);
   }
   std::unique_ptr<BackWindow> m_back = std::make_unique<BackWindow>();

@@ -29,7 +29,6 @@ bool IsRed(int x, int y) { return (Pixel(x, y) >> 11) > 24 && (Pixel(x, y) & 31)
 bool IsBlue(int x, int y) { return (Pixel(x, y) & 31) > 24 && (Pixel(x, y) >> 11) < 8; }
 
 enum ButtonPlace { kPrev, kNext, kRotate, kOriginal, kZoomIn, kZoomOut, kExit };
-POINT Button(ButtonPlace place) { return POINT{25 + 108 * place + 50, 432}; }
 constexpr POINT kOverPhoto{400, 200};
 
 // Two touches at once, long enough after any touch before for the first not to pair with it.
@@ -73,7 +72,7 @@ class PhotoViewTest : public ::testing::Test {
     ASSERT_TRUE(AwaitIdle([&] { return !view.IsWorkPending(); })) << "the view never settled";
   }
   static void Press(const CPhotoViewDlg& view, ButtonPlace place) {
-    Tap(Button(place));
+    Tap(ViewButton(place));
     Settle(view);
   }
 
@@ -98,7 +97,7 @@ TEST_F(PhotoViewTest, ShowsThePhotoFittedGoesRoundTheFolderAndMergesPressesDurin
     EXPECT_FALSE(IsWaitCursorShown());
     // Slowed down, the worker's delay before an open outlasts the five presses.
     SetClockSpeed(0.1);
-    for (int i = 0; i < 5; ++i) Tap(Button(kNext));
+    for (int i = 0; i < 5; ++i) Tap(ViewButton(kNext));
     ASSERT_TRUE(WaitForWindowThreadIdle(20000));
     SetClockSpeed(1);
     Settle(view);
@@ -120,7 +119,7 @@ TEST_F(PhotoViewTest, ShowsThePhotoFittedGoesRoundTheFolderAndMergesPressesDurin
   Run(m_first, [&](CPhotoViewDlg& view) {
     const int opens = Occurrences(m_log.Text(), "Call CheckJPGCodec");
     SetClockSpeed(0.1);
-    Tap(Button(kNext));
+    Tap(ViewButton(kNext));
     while (!view.IsBusy()) Sleep(1);
     PostMessage(GetForegroundWindow(), kLauncherMessage, 32, 0);
     while (Occurrences(m_log.Text(), " thread exit!!") == 0) Sleep(1);
@@ -169,8 +168,8 @@ TEST_F(PhotoViewTest, TurnsOnceForTwoQuickPressesGoesBackToTheOriginalAndZoomedF
       // With the clock slowed down, the drawing that makes the view ready again is still
       // 100 ms away when the second press comes.
       SetClockSpeed(0.01);
-      Tap(Button(kRotate));
-      Tap(Button(kRotate));
+      Tap(ViewButton(kRotate));
+      Tap(ViewButton(kRotate));
       ASSERT_TRUE(WaitForWindowThreadIdle(20));
       SetClockSpeed(1);
       Settle(view);

@@ -5,9 +5,7 @@
 #include <jpeglib.h>
 // clang-format on
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <stdexcept>
 

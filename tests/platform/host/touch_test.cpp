@@ -3,7 +3,6 @@
 // mode behind a link, as a panel's node behind /dev/input/by-path/: closing the terminal's
 // master makes reads fail as an unplugged device's do, and pointing the link at a new
 // terminal is the node coming back.
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>

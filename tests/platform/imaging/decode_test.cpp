@@ -3,7 +3,6 @@
 // pixel layouts Windows programs write, and files whose codes or headers lie; and the
 // orientation tag read from EXIF blocks of either byte order, and found among a JPEG file's
 // segments.
-#include <climits>
 #include <cstdlib>
 
 #include "platform/imaging/exif.h"
@@ -23,8 +22,9 @@ TEST_F(Decoding, JpegGivesItsSizeFrameAndColoursGifCountsAndDecodesEveryFrame) {
   Picture blocks = Solid(32, 16, Rgb{200, 40, 40});
   for (int y = 0; y < 16; ++y)
     for (int x = 16; x < 32; ++x) blocks.at(x, y) = Rgb{30, 60, 220};
+  const Bytes jpeg = MakeJpeg(blocks);
   Ref<IImageDecoder> decoder;
-  ASSERT_EQ(OpenDecoder(MakeJpeg(blocks), decoder.put()), S_OK);
+  ASSERT_EQ(OpenDecoder(jpeg, decoder.put()), S_OK);
   ImageInfo info;
   ASSERT_EQ(decoder->GetImageInfo(&info), S_OK);
   EXPECT_EQ(info.RawDataFormat, ImageFormatJPEG);
@@ -38,7 +38,7 @@ TEST_F(Decoding, JpegGivesItsSizeFrameAndColoursGifCountsAndDecodesEveryFrame) {
   EXPECT_EQ(frames, 1u);
   EXPECT_EQ(decoder->SelectActiveFrame(&dimension, 1), E_INVALIDARG);
 
-  Picture got = DecodeOk(MakeJpeg(blocks));
+  Picture got = DecodeOk(jpeg);
   EXPECT_TRUE(Near(got.at(4, 8), blocks.at(4, 8), 6)) << got.at(4, 8);
   EXPECT_TRUE(Near(got.at(28, 8), blocks.at(28, 8), 6)) << got.at(28, 8);
   Picture grey = DecodeOk(MakeJpeg(Solid(8, 8, Rgb{90, 90, 90}), 95, {}, true));
@@ -260,8 +260,8 @@ TEST_F(BmpReading, RunLengthPicturesHeadersOfEveryGenerationAndTheirPixelLayouts
   // Some writers leave out the last row's padding.
   Shape padded{3, 2, 24, 0, Header::Info, {}, {}};
   const Bytes file = bmpfile::File(padded, bmpfile::Rows(padded, {0xFF0000, 0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF, 0x0000FF}));
-  EXPECT_EQ(DecodeOk(Bytes(file.begin(), file.end() - 3)).pixels, (std::vector<Rgb>{red, red, red, blue, blue, blue}));
-  EXPECT_EQ(OpenResult(Bytes(file.begin(), file.end() - 4)), IMGERR_CORRUPT);
+  EXPECT_EQ(DecodeOk(Cut(file, file.size() - 3)).pixels, (std::vector<Rgb>{red, red, red, blue, blue, blue}));
+  EXPECT_EQ(OpenResult(Cut(file, file.size() - 4)), IMGERR_CORRUPT);
 }
 
 TEST_F(BmpReading, CodesOutsideThePictureStopAtWhatIsValidAndLyingHeadersFailCleanly) {

@@ -26,7 +26,7 @@ struct Event {
 };
 
 // Runs body on a kernel thread; the thread's exit code is what body returns.
-inline HANDLE StartThread(std::function<DWORD()>* body, DWORD flags = 0, LPDWORD id = nullptr) {
+HANDLE StartThread(std::function<DWORD()>* body, DWORD flags = 0, LPDWORD id = nullptr) {
   return CreateThread(
       nullptr, 0, [](LPVOID p) { return (*static_cast<std::function<DWORD()>*>(p))(); }, body, flags, id);
 }

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+#include "platform/media/player.h"
 
 #include "tests/support/wav_file.h"
 #include "tools/demo/audio_encoder.h"
@@ -16,3 +19,10 @@ double SteppedAmplitude(double seconds);
 // A WMA file of `seconds` of the stepped tone, cut to its first `keep` bytes when it has more
 // (a track cut off in the middle); "" or why it could not be made.
 std::string WriteSteppedTrack(const std::string& hostPath, double seconds, size_t keep = std::string::npos);
+
+// Where the player is in its track, in milliseconds (-1 when it cannot say).
+inline std::int64_t Position(Cplayerc& player) {
+  std::int64_t position = -1;
+  player.GetTimPos(&position);
+  return position;
+}

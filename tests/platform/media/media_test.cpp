@@ -39,12 +39,6 @@ bool WaitForNotices(size_t count) {
   return g_noticeChanged.wait_for(guard, kGiveUp, [&] { return g_notices.size() >= count; });
 }
 
-std::int64_t Position(Cplayerc& player) {
-  std::int64_t position = -1;
-  player.GetTimPos(&position);
-  return position;
-}
-
 void SetPosition(Cplayerc& player, std::int64_t ms) { player.SetTimPos(&ms); }
 
 struct Kind {

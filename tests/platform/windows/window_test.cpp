@@ -17,23 +17,17 @@
 #include "platform/kernel/kernel.h"
 #include "platform/windows/afx.h"
 #include "platform/windows/resources.h"
+#include "tests/support/frame.h"
 
 namespace {
 
-inline WORD Pixel(int x, int y) { return GetVisibleFrame()[y * kScreenWidth + x]; }
-inline void ClearScreen() { std::fill(GetVisibleFrame(), GetVisibleFrame() + kFrameBytes / 2, WORD{0}); }
 
 // Fills the window white through a context of its own, as a screen draws outside its paint.
-inline void FillWhite(HWND window) {
+void FillWhite(HWND window) {
   HDC dc = GetDC(window);
   const RECT all{0, 0, kScreenWidth, kScreenHeight};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   ReleaseDC(window, dc);
-}
-
-inline void Pump() {
-  MSG msg;
-  while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
 }
 
 // Logs "name:erase", "name:paint", "name:down", "name:move X", "name:up" and "name:timerN";
@@ -89,10 +83,10 @@ class Painter : public CWnd {
 // A cleared screen and a log for each test.
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override { ClearScreen(); }
+  void SetUp() override { FillFrame(0); }
   // Runs the window thread's queue dry and hands over what was logged until then.
   std::vector<std::string> Logged() {
-    Pump();
+    PumpMessages();
     return std::exchange(log, {});
   }
   std::vector<std::string> log;
@@ -128,7 +122,7 @@ TEST_F(Windows, PaintsCoalesceEraseOnRequestParentsFirstAndAreNeitherLostNorAske
   FillWhite(parent.m_hWnd);
   EXPECT_EQ((std::vector<WORD>{Pixel(5, 5), Pixel(15, 15)}), (std::vector<WORD>{0xFFFF, 0x2222}));
   child.ShowWindow(SW_HIDE);
-  Pump();
+  PumpMessages();
   FillWhite(parent.m_hWnd);
   EXPECT_EQ(Pixel(15, 15), 0xFFFF);
   child.ShowWindow(SW_SHOW);
@@ -155,11 +149,11 @@ TEST_F(Windows, PaintsCoalesceEraseOnRequestParentsFirstAndAreNeitherLostNorAske
 TEST_F(Windows, PaintIsClippedToTheUpdateRegionAndWindowsAbove) {
   Painter below(0x1111, &log, "below"), above(0x3333, &log, "above");
   below.Create(nullptr, RECT{0, 0, 800, 480});
-  Pump();
-  ClearScreen();
+  PumpMessages();
+  FillFrame(0);
   RECT part{100, 100, 110, 110};
   InvalidateRect(below.m_hWnd, &part, FALSE);
-  Pump();
+  PumpMessages();
   EXPECT_EQ(Pixel(105, 105), 0x1111);
   EXPECT_EQ(Pixel(99, 105), 0);
   EXPECT_EQ(Pixel(110, 105), 0);
@@ -261,8 +255,7 @@ TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsAndTouchesFollowTheWindowTheyWe
   hidden.Invalidate(TRUE);
   EXPECT_EQ((std::vector<WORD>{Pixel(75, 75), Pixel(125, 125)}), (std::vector<WORD>{0x1111, 0x2222}));
   EXPECT_EQ(GetForegroundWindow(), top.m_hWnd);
-  PostTouch(TouchKind::Down, 75, 75);
-  PostTouch(TouchKind::Up, 75, 75);
+  Tap(75, 75);
   PostTouch(TouchKind::Down, 10, 10);
   PostTouch(TouchKind::Move, 125, 10);  // dragged off: the touch stays with the window it went down on
   PostTouch(TouchKind::Move, 125, 125);  // over the other window
@@ -271,7 +264,7 @@ TEST_F(WindowOrder, TopmostStaysAboveLaterWindowsAndTouchesFollowTheWindowTheyWe
   EXPECT_EQ(Logged(), (std::vector<std::string>{"top:down", "top:up", "top:down", "top:move 125", "top:move 125", "top:up",
                                            "later:down"}));
   PostTouch(TouchKind::Up, 125, 125);
-  Pump();
+  PumpMessages();
 }
 
 TEST_F(WindowOrder, MovingAndDestroyingUncoverWhatLiesBelow) {
@@ -424,8 +417,7 @@ TEST_F(Dialogs, TouchesReachTheWindowUnderThemAndABitmapButtonClicksOnlyWhenRele
       // On the static, on the disabled button and on nothing: the dialog gets each.
       for (POINT p : {POINT{10, 20}, POINT{210, 110}, POINT{500, 300}}) {
         WaitForWindowThreadIdle(2000);
-        PostTouch(TouchKind::Down, p.x, p.y);
-        PostTouch(TouchKind::Up, p.x, p.y);
+        Tap(p);
       }
       WaitForWindowThreadIdle(2000);
       PostTouch(TouchKind::Down, 120, 120);
@@ -486,8 +478,7 @@ TEST_F(Dialogs, MessageBoxDrawsItsTextAndIsAnsweredByATap) {
     for (int y = 140; y < 340; ++y)
       for (int x = 180; x < 620; ++x) n += Pixel(x, y) == 0xFFFF;
     bright = n;
-    PostTouch(TouchKind::Down, 400, 300);  // the OK button
-    PostTouch(TouchKind::Up, 400, 300);
+    Tap(400, 300);  // the OK button
   });
   EXPECT_EQ(MessageBoxW(nullptr, u"Couldn't get LCD size from registry", u"", MB_OK), IDOK);
   watcher.join();
